@@ -21,11 +21,9 @@
 // graph's answer) the cheapest entry prices the step, whichever one the
 // search followed. The path is only read.
 //
-// Customization: `StepPricing<D>::cheapest` folds one successor list into
-// the cheapest matching cost. The default fold is the one every domain uses;
-// a domain whose step rule lives elsewhere (the implicit graph prices with
-// its own helper) specialises the template, and must keep the fold's
-// result: +inf when nothing matches, NaN costs ignored.
+// The step rule is `cheapest_step_cost` (state/path_helpers.hpp) started at
+// +inf, for every domain alike; an implicit graph differs only in where its
+// successor list comes from.
 #pragma once
 
 #include <cmath>
@@ -34,32 +32,16 @@
 #include <vector>
 
 #include "domain.hpp"
+#include "state/path_helpers.hpp"
 
 namespace quorvane {
-
-template <class D>
-struct StepPricing {
-    using Node = typename D::Node;
-
-    // The least cost among the entries equal to `target`, +inf when none is.
-    // Of two equal costs the later one is kept; a NaN cost never replaces
-    // the running minimum.
-    static double cheapest(SuccessorList<Node>&& list, const Node& target) {
-        double m = std::numeric_limits<double>::infinity();
-        for (const auto& entry : list) {
-            if (!(entry.node == target)) continue;
-            if (m < entry.cost) continue;
-            if (!std::isnan(entry.cost)) m = entry.cost;
-        }
-        return m;
-    }
-};
 
 template <Domain D>
 double path_cost_from_successors(const D& domain, const std::vector<typename D::Node>& path) {
     double cost = 0.0;
     for (std::size_t i = 1; i < path.size(); ++i) {
-        const double step = StepPricing<D>::cheapest(domain.successors(path[i - 1]), path[i]);
+        const double step = cheapest_step_cost(domain.successors(path[i - 1]),
+                                               std::numeric_limits<double>::infinity(), path[i]);
         cost += std::isfinite(step) ? step : std::numeric_limits<double>::quiet_NaN();
     }
     return cost;
