@@ -1,0 +1,25 @@
+#include "puzzles/hanoi.hpp"
+
+#include <string>
+
+namespace quorvane {
+
+Hanoi::Hanoi(uint64_t disks, uint64_t pegs) : disks_(disks), pegs_(pegs) {
+    // pegs - 1 wraps for 0, so one unsigned comparison refuses both ends.
+    if (pegs - 1 >= kMaxHanoiPegs) {
+        throw Panic("pegs must be between 1 and 16, got " + std::to_string(pegs));
+    }
+}
+
+ByteState Hanoi::start() const { return ByteState(static_cast<std::size_t>(disks_), 0); }
+
+ByteState Hanoi::goal() const {
+    return ByteState(static_cast<std::size_t>(disks_), static_cast<uint8_t>(pegs_ - 1));
+}
+
+void Hanoi::throw_short_state(std::size_t len) const {
+    throw Panic("index out of bounds: the len is " + std::to_string(len) + " but the index is " +
+                std::to_string(len));
+}
+
+}  // namespace quorvane

@@ -1,0 +1,122 @@
+#include "puzzles/npuzzle.hpp"
+
+#include <cstdlib>
+#include <vector>
+
+namespace quorvane {
+
+namespace {
+
+std::size_t blank_position(const ByteState& state) noexcept {
+    const void* hit = std::memchr(state.data(), 0, state.size());
+    return hit ? static_cast<std::size_t>(static_cast<const uint8_t*>(hit) - state.data()) : 0;
+}
+
+uint64_t cell_distance(std::size_t a, std::size_t b, uint64_t side) noexcept {
+    const auto ra = static_cast<int64_t>(a / side), ca = static_cast<int64_t>(a % side);
+    const auto rb = static_cast<int64_t>(b / side), cb = static_cast<int64_t>(b % side);
+    return static_cast<uint64_t>(std::llabs(ra - rb) + std::llabs(ca - cb));
+}
+
+void require_side(uint64_t side) {
+    if (side == 0) throw Panic("the board side of an N-puzzle must be at least 1");
+}
+
+}  // namespace
+
+void NPuzzle::throw_out_of_range(std::size_t len, std::size_t index) {
+    throw Panic("index out of bounds: the len is " + std::to_string(len) + " but the index is " +
+                std::to_string(index));
+}
+
+bool NPuzzle::is_solvable(const ByteState& tiles, const ByteState& goal) const {
+    if (tiles.size() != goal.size()) return false;
+    const std::size_t n = tiles.size();
+
+    // Where each tile value stands in the goal.
+    std::vector<uint64_t> goal_pos(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (goal[i] >= n) throw_out_of_range(n, goal[i]);
+        goal_pos[goal[i]] = i;
+    }
+    // perm[i]: the goal cell of the tile now standing at i.
+    std::vector<uint64_t> perm(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (tiles[i] >= n) throw_out_of_range(n, tiles[i]);
+        perm[i] = goal_pos[tiles[i]];
+    }
+
+    // Transpositions: the sum over the cycles of (cycle length - 1).
+    std::vector<uint8_t> visited(n, 0);
+    uint64_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (visited[i]) continue;
+        for (uint64_t j = i; !visited[j]; j = perm[j]) {
+            visited[j] = 1;
+            ++count;
+        }
+        --count;
+    }
+
+    require_side(side_);
+    const uint64_t d = cell_distance(blank_position(tiles), blank_position(goal), side_);
+    return (count + d) % 2 == 0;
+}
+
+ByteState NPuzzle::default_goal() const {
+    const std::size_t n = static_cast<std::size_t>(side_ * side_);
+    ByteState goal(n);
+    for (std::size_t i = 0; i + 1 < n; ++i) goal[i] = static_cast<uint8_t>(i + 1);
+    return goal;
+}
+
+double NPuzzle::manhattan(const ByteState& state, const ByteState& goal) const {
+    require_side(side_);
+    constexpr uint16_t kAbsent = 0xFFFF;
+    uint16_t goal_pos[256];
+    for (auto& p : goal_pos) p = kAbsent;
+    for (std::size_t i = 0; i < goal.size(); ++i) goal_pos[goal[i]] = static_cast<uint16_t>(i);
+
+    uint64_t sum = 0;
+    for (std::size_t i = 0; i < state.size(); ++i) {
+        const uint8_t t = state[i];
+        if (t == 0) continue;
+        const std::size_t g = goal_pos[t] == kAbsent ? i : goal_pos[t];
+        sum += cell_distance(i, g, side_);
+    }
+    return static_cast<double>(sum);
+}
+
+double NPuzzle::misplaced(const ByteState& state, const ByteState& goal) noexcept {
+    const std::size_t n = std::min(state.size(), goal.size());
+    const uint8_t* s = state.data();
+    const uint8_t* g = goal.data();
+    uint64_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) count += s[i] != 0 && s[i] != g[i];
+    return static_cast<double>(count);
+}
+
+NPuzzleManhattan::NPuzzleManhattan(const NPuzzle& puzzle, const ByteState& goal)
+    : puzzle_(puzzle), goal_(goal) {
+    const uint64_t side = puzzle.side();
+    const std::size_t n = goal.size();
+    if (side == 0 || side > 16 || side * side != n) return;
+
+    // Built exactly as `NPuzzle::manhattan` reads the goal: a later cell of
+    // a repeated value wins, and a tile the goal lacks adds 0 wherever it is.
+    constexpr uint16_t kAbsent = 0xFFFF;
+    uint16_t goal_pos[256];
+    for (auto& p : goal_pos) p = kAbsent;
+    for (std::size_t i = 0; i < n; ++i) goal_pos[goal[i]] = static_cast<uint16_t>(i);
+
+    auto table = std::make_shared<uint8_t[]>(n * 256);
+    for (std::size_t cell = 0; cell < n; ++cell) {
+        for (std::size_t tile = 1; tile < 256; ++tile) {
+            if (goal_pos[tile] == kAbsent) continue;
+            table[cell * 256 + tile] = static_cast<uint8_t>(cell_distance(cell, goal_pos[tile], side));
+        }
+    }
+    table_ = std::move(table);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,62 @@
+#include "puzzles/word_ladder.hpp"
+
+#include <cstdint>
+
+namespace quorvane {
+
+bool is_valid_utf8(std::string_view bytes) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;  // no overlong forms
+            if (c == 0xED) hi = 0x9F;  // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;  // no overlong forms
+            if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        if (n - i < len) return false;
+        if (p[i + 1] < lo || p[i + 1] > hi) return false;
+        for (std::size_t k = 2; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+void WordLadder::successors_into(const Node& word, SuccessorList<Node>& out) const {
+    if (words_.empty()) return;
+    // In a valid word an ASCII byte can be replaced by another without
+    // touching the encoding, and a byte of a multi-byte character never can;
+    // only an invalid word needs each candidate checked whole.
+    const bool valid = is_valid_utf8(word);
+    std::string candidate = word;
+    for (std::size_t i = 0; i < candidate.size(); ++i) {
+        const char original = candidate[i];
+        if (valid && static_cast<unsigned char>(original) >= 0x80) continue;
+        for (char c = 'a'; c <= 'z'; ++c) {
+            if (c == original) continue;
+            candidate[i] = c;
+            if (!valid && !is_valid_utf8(candidate)) continue;
+            if (words_.count(candidate) != 0) out.emplace_back(candidate, 1.0);
+        }
+        candidate[i] = original;
+    }
+}
+
+}  // namespace quorvane
