@@ -1,0 +1,178 @@
+// IDA*: iterative-deepening A*.
+//
+// `ida_star(domain, start, goal, heuristic, record)` runs depth-first
+// iterations from `start`, each cut off by a bound on f = g + h(node, goal).
+// The first bound is h(start, goal); every later bound is the least f that
+// exceeded the bound before it. Like the depth-limited core it remembers only
+// the current path (frames mirrored in an `OnPathSet`), so it follows simple
+// paths only and expands a node once per simple path within the bound.
+//
+// A visit of a node with cost g along the current path:
+//   - evaluates h once: f = g + h. Over a call, h runs once for the first
+//     bound and once per visit, never more;
+//   - prunes the node when f > bound. The comparison is ordered: a NaN f is
+//     never pruned, and under a NaN bound nothing is. A pruned node is not
+//     expanded, traced, goal-tested or given a successor list; its f lowers
+//     the least pruned f of its parent's frame;
+//   - otherwise expands it: counted, traced as (node, g, depth) when
+//     recording, then goal-tested; a non-goal gets its successor list once
+//     and is pushed on the path.
+// A successor on the current path is skipped without being counted, traced
+// or given an h; every other successor counts as generated, pruned or not.
+// Minimums of pruned f ignore NaN; none can occur, as NaN is never pruned.
+//
+// An iteration ends at the goal (`goal`: the path from the frames, priced by
+// `path_cost_from_successors`, not by the goal's g), or when the start's
+// frame is popped (or the start itself is pruned), giving the next bound.
+// An infinite next bound means no node of finite f was pruned: the search
+// ends `exhausted`. Each pruned f lies above the bound in force, so the bound
+// strictly grows. Counters and trace run across all iterations; the tree is
+// empty and nothing is reopened. No depth, node or time limit applies: on an
+// infinite space without a reachable goal the iterations do not end.
+//
+// The heuristic is taken by value and owned for the call: a heuristic that
+// holds a callback context gives it back, with the start and the goal,
+// before the clock is read the second time. It is called as
+// `heuristic(node, goal)` through a const reference.
+//
+// Hot path: successor lists live in per-level buffers reused across
+// iterations and nodes are never copied into frames, so an expansion
+// allocates nothing once the deepest level has been reached; each successor
+// tried costs one hash and one set lookup.
+//
+// IMPORTANT: the domain must outlive the call; it is only read.
+#pragma once
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "domain.hpp"
+#include "state/on_path_set.hpp"
+#include "state/outcome.hpp"
+#include "state/path_cost.hpp"
+#include "strategies/depth_limited.hpp"
+
+namespace quorvane {
+
+namespace detail {
+
+template <Domain D, class H>
+class IdaStarSearch {
+public:
+    using Node = typename D::Node;
+
+    IdaStarSearch(const D& domain, const H& heuristic, SearchOutcome<Node>& outcome, bool record)
+        : domain_(domain), heuristic_(heuristic), outcome_(outcome), record_(record) {}
+
+    // Runs iterations until the goal is expanded or the bound cannot grow.
+    void run(const Node& start, const Node& goal) {
+        outcome_.nodes_expanded = 0;
+        outcome_.nodes_generated = 1;
+        outcome_.max_frontier_size = 1;
+        const uint64_t start_hash = OnPathSet<Node>::hash(start);
+        double bound = heuristic_(start, goal);
+        for (;;) {
+            const double next_bound = iterate(start, start_hash, goal, bound);
+            if (outcome_.path || std::isinf(next_bound)) return;
+            bound = next_bound;
+        }
+    }
+
+private:
+    struct Frame {
+        const Node* node;
+        const Successor<Node>* next;
+        const Successor<Node>* end;
+        double g;
+        double least_f;  // least f pruned below this node in this iteration
+    };
+
+    // One iteration under `bound`. Returns the next bound; on reaching the
+    // goal it stores the path and returns +inf.
+    double iterate(const Node& start, uint64_t start_hash, const Node& goal, double bound) {
+        constexpr double kInf = std::numeric_limits<double>::infinity();
+        const Node* node = &start;
+        uint64_t hash = start_hash;
+        double g = 0.0;
+        for (;;) {
+            const double f = g + static_cast<double>(heuristic_(*node, goal));
+            if (f > bound) {
+                if (frames_.empty()) return f;
+                Frame& parent = frames_.back();
+                if (f < parent.least_f) parent.least_f = f;
+            } else {
+                ++outcome_.nodes_expanded;
+                if (record_) outcome_.trace.push_back({*node, g, on_path_.size()});
+                if (*node == goal) {
+                    outcome_.path = path_through(frames_, *node);
+                    frames_.clear();
+                    on_path_.clear();
+                    return kInf;
+                }
+                const auto& list = buffers_.fill(domain_, frames_.size(), *node);
+                on_path_.push(*node, hash);
+                if (on_path_.size() > outcome_.max_frontier_size)
+                    outcome_.max_frontier_size = on_path_.size();
+                frames_.push_back({node, list.data(), list.data() + list.size(), g, kInf});
+            }
+            // Next child not on the path, popping exhausted frames.
+            for (;;) {
+                Frame& top = frames_.back();
+                if (top.next == top.end) {
+                    const double least = top.least_f;
+                    frames_.pop_back();
+                    on_path_.pop();
+                    if (frames_.empty()) return least;
+                    if (least < frames_.back().least_f) frames_.back().least_f = least;
+                    continue;
+                }
+                const Successor<Node>& entry = *top.next++;
+                const uint64_t h = OnPathSet<Node>::hash(entry.node);
+                if (on_path_.contains(entry.node, h)) continue;
+                ++outcome_.nodes_generated;
+                node = &entry.node;
+                hash = h;
+                g = top.g + entry.cost;
+                break;
+            }
+        }
+    }
+
+    const D& domain_;
+    const H& heuristic_;
+    SearchOutcome<Node>& outcome_;
+    const bool record_;
+    LevelBuffers<Node> buffers_;
+    std::vector<Frame> frames_;
+    OnPathSet<Node> on_path_;
+};
+
+}  // namespace detail
+
+template <Domain D, HeuristicFor<typename D::Node> H>
+SearchOutcome<typename D::Node> ida_star(const D& domain, typename D::Node start,
+                                         typename D::Node goal, H heuristic, bool record) {
+    using Node = typename D::Node;
+    const auto started = std::chrono::steady_clock::now();
+    SearchOutcome<Node> outcome;
+    {
+        const Node owned_start = std::move(start);
+        const Node owned_goal = std::move(goal);
+        const H owned_heuristic = std::move(heuristic);
+        detail::IdaStarSearch<D, H>(domain, owned_heuristic, outcome, record)
+            .run(owned_start, owned_goal);
+        if (outcome.path) {
+            outcome.cost = path_cost_from_successors(domain, *outcome.path);
+            outcome.stop_reason = StopReason::goal;
+        }
+    }
+    outcome.elapsed = Elapsed::since(started);
+    return outcome;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,401 @@
+// Depth-limited search, iterative deepening and IDA* on small graphs whose
+// runs can be followed by hand, plus the path set and the path-cost rule.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "state/on_path_set.hpp"
+#include "state/path_cost.hpp"
+#include "strategies/depth_limited.hpp"
+#include "strategies/ida_star.hpp"
+#include "strategies/iddfs.hpp"
+
+namespace quorvane {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Arcs in insertion order; counts successor-list computations.
+struct AdjGraph {
+    using Node = uint64_t;
+    std::vector<SuccessorList<Node>> arcs;
+    mutable int calls = 0;
+
+    explicit AdjGraph(std::size_t n) : arcs(n) {}
+    AdjGraph& arc(Node u, Node v, double w) {
+        arcs[u].push_back({v, w});
+        return *this;
+    }
+    AdjGraph& edge(Node u, Node v, double w) { return arc(u, v, w).arc(v, u, w); }
+
+    void successors_into(const Node& n, SuccessorList<Node>& out) const {
+        ++calls;
+        out.insert(out.end(), arcs[n].begin(), arcs[n].end());
+    }
+    SuccessorList<Node> successors(const Node& n) const {
+        SuccessorList<Node> out;
+        successors_into(n, out);
+        return out;
+    }
+};
+
+using Trace = std::vector<std::pair<uint64_t, uint64_t>>;  // (node, frontier size)
+
+template <class Node>
+Trace trace_of(const SearchOutcome<Node>& o) {
+    Trace t;
+    for (const auto& e : o.trace) t.emplace_back(e.node, e.frontier_size);
+    return t;
+}
+
+std::vector<double> gs_of(const SearchOutcome<uint64_t>& o) {
+    std::vector<double> gs;
+    for (const auto& e : o.trace) gs.push_back(*e.g);
+    return gs;
+}
+
+void expect_counts(const SearchOutcome<uint64_t>& o, uint64_t expanded, uint64_t generated,
+                   uint64_t frontier) {
+    EXPECT_EQ(o.nodes_expanded, expanded);
+    EXPECT_EQ(o.nodes_generated, generated);
+    EXPECT_EQ(o.max_frontier_size, frontier);
+    EXPECT_EQ(o.nodes_reopened, 0u);
+    EXPECT_TRUE(o.tree.empty());
+}
+
+// A heuristic read from a table, counting its calls.
+struct TableHeuristic {
+    std::vector<double> h;
+    int* calls;
+    double operator()(const uint64_t& n, const uint64_t&) const {
+        ++*calls;
+        return h[n];
+    }
+};
+
+TEST(OnPathSet, MatchesAReferenceSetThroughPushesPopsAndGrowth) {
+    std::vector<uint64_t> storage(1000);
+    std::mt19937_64 rng(7);
+    for (auto& v : storage) v = rng() % 300;  // repeats give equal values at distinct addresses
+    OnPathSet<uint64_t> set;
+    std::vector<uint64_t> stack;
+    std::multiset<uint64_t> members;
+    std::size_t next = 0;
+    for (int step = 0; step < 20000; ++step) {
+        const bool push = stack.empty() || (rng() % 3 != 0 && next < storage.size());
+        if (push) {
+            const uint64_t& v = storage[next++ % storage.size()];
+            if (members.count(v) != 0) continue;
+            set.push(v, OnPathSet<uint64_t>::hash(v));
+            stack.push_back(v);
+            members.insert(v);
+        } else {
+            set.pop();
+            members.erase(members.find(stack.back()));
+            stack.pop_back();
+            if (stack.empty()) next = 0;
+        }
+        ASSERT_EQ(set.size(), stack.size());
+        const uint64_t probe = rng() % 300;
+        ASSERT_EQ(set.contains(probe, OnPathSet<uint64_t>::hash(probe)), members.count(probe) == 1);
+    }
+}
+
+TEST(PathCost, CheapestParallelEntryPricesEachStep) {
+    AdjGraph g(3);
+    g.arc(0, 1, 5.0).arc(0, 1, kNaN).arc(0, 1, 2.0).arc(1, 2, 0.5).arc(1, 2, 3.0);
+    EXPECT_EQ(path_cost_from_successors(g, {0, 1, 2}), 2.5);
+    EXPECT_EQ(g.calls, 2);
+}
+
+TEST(PathCost, ShortPathsCostNothingAndComputeNoSuccessors) {
+    AdjGraph g(1);
+    EXPECT_EQ(path_cost_from_successors(g, {}), 0.0);
+    EXPECT_EQ(path_cost_from_successors(g, {0}), 0.0);
+    EXPECT_EQ(g.calls, 0);
+}
+
+TEST(PathCost, StepWithoutFiniteCheapestCostMakesTheCostNaN) {
+    AdjGraph g(4);
+    g.arc(0, 1, 1.0).arc(1, 2, kNaN).arc(2, 3, kInf).arc(3, 0, -kInf);
+    for (std::vector<uint64_t> path : {std::vector<uint64_t>{0, 2}, {0, 1, 2}, {2, 3}, {3, 0}}) {
+        EXPECT_TRUE(std::isnan(path_cost_from_successors(g, path))) << path[0] << "->" << path[1];
+    }
+}
+
+TEST(DepthLimited, StartEqualToGoalComputesNoSuccessors) {
+    AdjGraph g(2);
+    g.edge(0, 1, 1.0);
+    const auto o = dls(g, 0, 0, 5, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0}));
+    EXPECT_EQ(o.cost, 0.0);
+    EXPECT_EQ(o.stop_reason, StopReason::goal);
+    expect_counts(o, 1, 1, 1);
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}}));
+    EXPECT_EQ(g.calls, 0);
+}
+
+TEST(DepthLimited, LimitZeroVisitsOnlyTheStart) {
+    AdjGraph g(2);
+    g.edge(0, 1, 1.0);
+    const auto o = dls(g, 0, 1, 0, true);
+    EXPECT_FALSE(o.found());
+    EXPECT_EQ(o.cost, kInf);
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    expect_counts(o, 1, 1, 1);
+    EXPECT_EQ(g.calls, 0);
+}
+
+// 0 -> 1 -> 2 -> 3 (a chain) plus a shortcut 0 -> 2 listed last.
+AdjGraph chain_with_shortcut() {
+    AdjGraph g(4);
+    g.arc(0, 1, 1.0).arc(1, 2, 1.0).arc(2, 3, 1.0).arc(0, 2, 5.0);
+    return g;
+}
+
+TEST(DepthLimited, GoalAtExactlyTheLimitIsFoundAndOneBeyondIsNot) {
+    AdjGraph g(4);
+    g.arc(0, 1, 1.0).arc(1, 2, 1.0).arc(2, 3, 1.0);
+    const auto at = dls(g, 0, 3, 3, true);
+    ASSERT_TRUE(at.found());
+    EXPECT_EQ(*at.path, (std::vector<uint64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(at.cost, 3.0);
+    expect_counts(at, 4, 4, 3);  // the goal is never pushed
+    const auto beyond = dls(g, 0, 3, 2, true);
+    EXPECT_FALSE(beyond.found());
+    EXPECT_EQ(beyond.stop_reason, StopReason::exhausted);
+    expect_counts(beyond, 3, 3, 2);
+}
+
+TEST(DepthLimited, FirstPathInDepthFirstOrderWinsAndIsPricedAfresh) {
+    const AdjGraph g = chain_with_shortcut();
+    const auto o = dls(g, 0, 3, 5, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
+    EXPECT_EQ(gs_of(o), (std::vector<double>{0.0, 1.0, 2.0, 3.0}));
+}
+
+TEST(DepthLimited, NodeReachedByAnotherPathIsVisitedAgain) {
+    const AdjGraph g = chain_with_shortcut();
+    const auto o = dls(g, 0, 9, 5, true);  // node 9 does not exist as a goal value
+    EXPECT_FALSE(o.found());
+    // 0 1 2 3 via the chain, then 2 3 again via the shortcut.
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {2, 1}, {3, 2}}));
+    EXPECT_EQ(gs_of(o), (std::vector<double>{0.0, 1.0, 2.0, 3.0, 5.0, 6.0}));
+    expect_counts(o, 6, 6, 4);
+}
+
+TEST(DepthLimited, CyclesBackIntoThePathAreSkippedUncounted) {
+    AdjGraph g(3);
+    g.edge(0, 1, 1.0).edge(1, 2, 1.0).arc(2, 0, 1.0).arc(2, 2, 1.0);
+    const auto o = dls(g, 0, 7, 10, true);
+    // 1 skips 0; 2 skips 1, 0 and itself: each node once, nothing generated twice.
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {1, 1}, {2, 2}}));
+    expect_counts(o, 3, 3, 3);
+}
+
+TEST(DepthLimited, ParallelArcsAreTriedSeparatelyButPricedByTheCheapest) {
+    AdjGraph g(3);
+    g.arc(0, 1, 4.0).arc(0, 1, 1.0).arc(1, 2, 1.0);
+    const auto miss = dls(g, 0, 9, 1, true);
+    EXPECT_EQ(gs_of(miss), (std::vector<double>{0.0, 4.0, 1.0}));
+    const auto hit = dls(g, 0, 2, 2, false);
+    ASSERT_TRUE(hit.found());
+    EXPECT_EQ(hit.cost, 2.0);
+    EXPECT_TRUE(hit.trace.empty());
+}
+
+TEST(DepthLimited, DeepChainRunsOnTheExplicitStack) {
+    const uint64_t n = 200000;
+    AdjGraph g(n);
+    for (uint64_t i = 0; i + 1 < n; ++i) g.arc(i, i + 1, 1.0);
+    const auto o = dls(g, 0, n - 1, n, false);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(o.path->size(), n);
+    EXPECT_EQ(o.cost, static_cast<double>(n - 1));
+    EXPECT_EQ(o.max_frontier_size, n - 1);
+}
+
+TEST(Iddfs, FindsTheFewestEdgePathAndSumsEveryIteration) {
+    const AdjGraph g = chain_with_shortcut();
+    const auto o = iddfs(g, 0, 3, 1000, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0, 2, 3}));
+    EXPECT_EQ(o.cost, 6.0);
+    EXPECT_EQ(o.stop_reason, StopReason::goal);
+    // d=0: 0.  d=1: 0 1 2.  d=2: 0 1 2 2 3.
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {0, 0}, {1, 1}, {2, 1}, {0, 0}, {1, 1}, {2, 2}, {2, 1}, {3, 2}}));
+    expect_counts(o, 9, 9, 2);
+}
+
+TEST(Iddfs, UnreachableGoalRunsEveryLimit) {
+    AdjGraph g(3);
+    g.arc(0, 1, 1.0);
+    const auto o = iddfs(g, 0, 2, 4, true);
+    EXPECT_FALSE(o.found());
+    EXPECT_EQ(o.cost, kInf);
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    // 1 node at d=0, then 2 nodes in each of d=1..4.
+    expect_counts(o, 9, 9, 2);
+}
+
+TEST(Iddfs, PricesTheFoundPathTwice) {
+    AdjGraph g(3);
+    g.arc(0, 1, 1.0).arc(1, 2, 1.0);
+    const auto o = iddfs(g, 0, 2, 0, false);
+    EXPECT_FALSE(o.found());
+    expect_counts(o, 1, 1, 1);
+    g.calls = 0;
+    ASSERT_TRUE(iddfs(g, 0, 2, 5, false).found());
+    // d=1: 1 list; d=2: 2 lists; then two steps priced by the core and again by iddfs.
+    EXPECT_EQ(g.calls, 3 + 2 + 2);
+}
+
+TEST(IdaStar, WorkedExampleFindsTheGoalInTheThirdIteration) {
+    AdjGraph g(3);
+    g.edge(0, 1, 1.0).edge(1, 2, 1.0);
+    const auto o = ida_star(g, 0, 2, ZeroHeuristic{}, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0, 1, 2}));
+    EXPECT_EQ(o.cost, 2.0);
+    EXPECT_EQ(o.stop_reason, StopReason::goal);
+    expect_counts(o, 6, 6, 2);
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {0, 0}, {1, 1}, {0, 0}, {1, 1}, {2, 2}}));
+    EXPECT_EQ(gs_of(o), (std::vector<double>{0.0, 0.0, 1.0, 0.0, 1.0, 2.0}));
+}
+
+TEST(IdaStar, WorkedExampleExhaustsWhenNothingIsPruned) {
+    AdjGraph g(3);
+    g.arc(0, 1, 1.0);
+    const auto o = ida_star(g, 0, 2, ZeroHeuristic{}, true);
+    EXPECT_FALSE(o.found());
+    EXPECT_EQ(o.cost, kInf);
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    expect_counts(o, 3, 3, 2);
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {0, 0}, {1, 1}}));
+}
+
+TEST(IdaStar, StartEqualToGoalEvaluatesHTwiceAndNoSuccessors) {
+    AdjGraph g(2);
+    g.edge(0, 1, 1.0);
+    int calls = 0;
+    const auto o = ida_star(g, 0, 0, TableHeuristic{{3.0, 0.0}, &calls}, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(o.cost, 0.0);
+    expect_counts(o, 1, 1, 1);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(g.calls, 0);
+}
+
+TEST(IdaStar, EvaluatesHOncePerVisitAndPrunedChildrenCountAsGenerated) {
+    AdjGraph g(4);
+    g.arc(0, 1, 1.0).arc(0, 2, 1.0).arc(2, 3, 1.0);
+    int calls = 0;
+    // bound 1: 0 expanded (f 1), 1 pruned (f 11), 2 expanded (f 1), 3 goal (f 2) pruned;
+    // bound 2: 0, 1 pruned, 2, 3 expanded.
+    const auto o = ida_star(g, 0, 3, TableHeuristic{{1.0, 10.0, 0.0, 0.0}, &calls}, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0, 2, 3}));
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {2, 1}, {0, 0}, {2, 1}, {3, 2}}));
+    expect_counts(o, 5, 7, 2);
+    EXPECT_EQ(calls, 1 + 4 + 4);
+}
+
+TEST(IdaStar, NaNOrInfiniteStartEstimatePrunesNothing) {
+    AdjGraph g(4);
+    g.edge(0, 1, 1.0).edge(1, 2, 1.0).edge(0, 2, 1.0);
+    for (const double h0 : {kNaN, kInf}) {
+        int calls = 0;
+        const auto o = ida_star(g, 0, 3, TableHeuristic{{h0, 0.0, 0.0, 0.0}, &calls}, false);
+        EXPECT_FALSE(o.found());
+        EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+        // One iteration over every simple path: 0, 1, 2 (via 1), 2, 1 (via 2).
+        expect_counts(o, 5, 5, 3);
+    }
+}
+
+TEST(IdaStar, InfiniteEstimatesNeverLowerTheBound) {
+    AdjGraph g(3);
+    g.arc(0, 1, 1.0).arc(1, 2, 1.0);
+    int calls = 0;
+    const auto o = ida_star(g, 0, 2, TableHeuristic{{0.0, kInf, 0.0}, &calls}, true);
+    EXPECT_FALSE(o.found());
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    expect_counts(o, 1, 2, 1);
+}
+
+// h(start) is 0, 1, 2, +inf at its successive calls: the start is pruned at
+// its own visit in every iteration.
+struct GrowingStartHeuristic {
+    int* calls;
+    double operator()(const uint64_t& n, const uint64_t&) const {
+        if (n != 0) return 0.0;
+        const int c = (*calls)++;
+        return c < 3 ? static_cast<double>(c) : kInf;
+    }
+};
+
+TEST(IdaStar, PrunedStartEndsTheIterationWithItsOwnF) {
+    AdjGraph g(2);
+    g.arc(0, 1, 1.0);
+    int calls = 0;
+    const auto o = ida_star(g, 0, 1, GrowingStartHeuristic{&calls}, true);
+    EXPECT_FALSE(o.found());
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    expect_counts(o, 0, 1, 1);
+    EXPECT_TRUE(o.trace.empty());
+    EXPECT_EQ(calls, 4);
+}
+
+TEST(IdaStar, NegativeStepsAndParallelArcsKeepTheRules) {
+    AdjGraph g(3);
+    g.arc(0, 1, 2.0).arc(0, 1, -1.0).arc(1, 2, 1.0);
+    int calls = 0;
+    const auto o = ida_star(g, 0, 2, TableHeuristic{{0.0, 0.0, 0.0}, &calls}, true);
+    ASSERT_TRUE(o.found());
+    // bound 0: 0; 1 via 2.0 pruned (f 2); 1 via -1.0 (f -1); 2 (f 0), the goal.
+    EXPECT_EQ(trace_of(o), (Trace{{0, 0}, {1, 1}, {2, 2}}));
+    EXPECT_EQ(gs_of(o), (std::vector<double>{0.0, -1.0, 0.0}));
+    expect_counts(o, 3, 4, 2);
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0, 1, 2}));
+    EXPECT_EQ(o.cost, 0.0);
+}
+
+// Nodes that own heap storage go through the same drivers.
+struct WordGraph {
+    using Node = std::string;
+    void successors_into(const Node& n, SuccessorList<Node>& out) const {
+        if (n.size() < 4) {
+            out.push_back({n + "a", 1.0});
+            out.push_back({n + "b", 1.0});
+        }
+    }
+    SuccessorList<Node> successors(const Node& n) const {
+        SuccessorList<Node> out;
+        successors_into(n, out);
+        return out;
+    }
+};
+
+TEST(IdaStar, OwningNodesAreCopiedIntoPathAndTrace) {
+    const auto o = ida_star(WordGraph{}, std::string("x"), std::string("xbab"), ZeroHeuristic{}, true);
+    ASSERT_TRUE(o.found());
+    EXPECT_EQ(*o.path, (std::vector<std::string>{"x", "xb", "xba", "xbab"}));
+    EXPECT_EQ(o.cost, 3.0);
+    EXPECT_EQ(o.trace.back().node, "xbab");
+    const auto d = iddfs(WordGraph{}, std::string("x"), std::string("xbab"), 10, false);
+    EXPECT_EQ(d.path, o.path);
+}
+
+}  // namespace
+}  // namespace quorvane
