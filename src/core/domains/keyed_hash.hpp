@@ -1,0 +1,294 @@
+// Randomly keyed hashing: SipHash-1-3 under a 128-bit key, and the hash set
+// built on it.
+//
+// These sets hold values whose iteration order must not be predictable from
+// outside: the word ladder's dictionary, the edge set of `watts_strogatz`
+// and the per-node target sets of `barabasi_albert`. They are *not* the
+// search tables (those use the unkeyed Fx hash, state/fx_hash.hpp).
+//
+// Keys: each thread draws one key pair (k0, k1) from the operating system's
+// random source the first time it needs one, and keeps it thread-locally.
+// Every hasher or set made on that thread takes the current pair and then
+// adds one to k0, so no two sets of a thread share a key. Nothing else is
+// read from the environment.
+//
+// Consequence for callers: iterating a `KeyedHashSet` visits its values in an
+// order that follows from the set's key, contents and growth history, so it
+// differs between sets and between runs. Results that follow that order are
+// not reproducible from a seed, by design.
+//
+// Byte feeds (fixed here, not part of any contract): a 64-bit value is its
+// 8 little-endian bytes; a pair is the two values in order; a string is its
+// bytes followed by the byte 0xff.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "panic.hpp"
+
+namespace quorvane {
+
+struct SipKey {
+    uint64_t k0 = 0;
+    uint64_t k1 = 0;
+};
+
+// The current key pair of this thread, which then moves on (k0 + 1). The
+// first call on a thread reads the operating system's random source; if that
+// source cannot be read, it panics with "could not read the operating
+// system's random source".
+SipKey fresh_sip_key();
+
+// Streaming SipHash with `C` compression and `D` finalisation rounds;
+// `SipHasher13` is the one the sets use. Input may arrive in pieces of any
+// size; the result depends only on the concatenated bytes.
+template <int C, int D>
+class SipHasher {
+public:
+    explicit SipHasher(SipKey key) noexcept
+        : v0_(key.k0 ^ 0x736f6d6570736575ULL),
+          v1_(key.k1 ^ 0x646f72616e646f6dULL),
+          v2_(key.k0 ^ 0x6c7967656e657261ULL),
+          v3_(key.k1 ^ 0x7465646279746573ULL) {}
+
+    void write_u64(uint64_t value) noexcept {
+        if (tail_len_ == 0) {
+            compress(value);
+            length_ += 8;
+            return;
+        }
+        unsigned char bytes[8];
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+        write(bytes, 8);
+    }
+
+    void write(const void* data, std::size_t n) noexcept {
+        const auto* p = static_cast<const unsigned char*>(data);
+        length_ += n;
+        while (n > 0) {
+            tail_ |= static_cast<uint64_t>(*p++) << (8 * tail_len_);
+            --n;
+            if (++tail_len_ == 8) {
+                compress(tail_);
+                tail_ = 0;
+                tail_len_ = 0;
+            }
+            // Whole words straight from the input once aligned to a word.
+            while (tail_len_ == 0 && n >= 8) {
+                uint64_t m = 0;
+                for (int i = 0; i < 8; ++i) m |= static_cast<uint64_t>(p[i]) << (8 * i);
+                compress(m);
+                p += 8;
+                n -= 8;
+            }
+        }
+    }
+
+    uint64_t finish() const noexcept {
+        SipHasher s = *this;
+        const uint64_t b = (static_cast<uint64_t>(s.length_ & 0xff) << 56) | s.tail_;
+        s.v3_ ^= b;
+        for (int i = 0; i < C; ++i) s.round();
+        s.v0_ ^= b;
+        s.v2_ ^= 0xff;
+        for (int i = 0; i < D; ++i) s.round();
+        return s.v0_ ^ s.v1_ ^ s.v2_ ^ s.v3_;
+    }
+
+private:
+    void round() noexcept {
+        v0_ += v1_;
+        v1_ = std::rotl(v1_, 13);
+        v1_ ^= v0_;
+        v0_ = std::rotl(v0_, 32);
+        v2_ += v3_;
+        v3_ = std::rotl(v3_, 16);
+        v3_ ^= v2_;
+        v0_ += v3_;
+        v3_ = std::rotl(v3_, 21);
+        v3_ ^= v0_;
+        v2_ += v1_;
+        v1_ = std::rotl(v1_, 17);
+        v1_ ^= v2_;
+        v2_ = std::rotl(v2_, 32);
+    }
+
+    void compress(uint64_t m) noexcept {
+        v3_ ^= m;
+        for (int i = 0; i < C; ++i) round();
+        v0_ ^= m;
+    }
+
+    uint64_t v0_, v1_, v2_, v3_;
+    uint64_t tail_ = 0;
+    uint64_t length_ = 0;
+    unsigned tail_len_ = 0;
+};
+
+using SipHasher13 = SipHasher<1, 3>;
+
+inline void sip_feed(SipHasher13& h, uint64_t value) noexcept { h.write_u64(value); }
+
+inline void sip_feed(SipHasher13& h, const std::pair<uint64_t, uint64_t>& pair) noexcept {
+    h.write_u64(pair.first);
+    h.write_u64(pair.second);
+}
+
+inline void sip_feed(SipHasher13& h, std::string_view word) noexcept {
+    h.write(word.data(), word.size());
+    const unsigned char end = 0xff;
+    h.write(&end, 1);
+}
+
+inline void sip_feed(SipHasher13& h, const std::string& word) noexcept {
+    sip_feed(h, std::string_view(word));
+}
+
+// A hash functor for standard containers; each default-constructed one takes
+// a fresh key, so a container built with it is keyed on its own.
+template <class T>
+struct KeyedHash {
+    SipKey key = fresh_sip_key();
+
+    std::size_t operator()(const T& value) const noexcept {
+        SipHasher13 h(key);
+        sip_feed(h, value);
+        return static_cast<std::size_t>(h.finish());
+    }
+};
+
+// An open-addressing hash set (linear probing, backward-shift deletion,
+// power-of-two capacity, at most 3/4 full) keyed with its own SipHash key.
+//
+// Iteration visits the occupied slots in slot order. Inserting may grow the
+// table and so reorder it; erasing moves later entries of a probe run back.
+// Iterators and references are invalidated by every insert and erase.
+//
+// `rekey_and_clear` empties the set and gives it a fresh key while keeping
+// its storage: to every observer it is a new set (a loop that needs "a new
+// set per step" uses it to avoid an allocation per step).
+template <class T>
+class KeyedHashSet {
+public:
+    KeyedHashSet() : hash_() {}
+
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+    // Makes room for `count` values without growing later.
+    void reserve(std::size_t count) {
+        if (count > slots_.max_size() / 2) throw Panic("capacity overflow");
+        std::size_t needed = 8;
+        while (needed / 4 * 3 < count) needed *= 2;
+        if (needed > slots_.size()) rehash(needed);
+    }
+
+    // True when `value` was not present and has been added.
+    bool insert(const T& value) {
+        if ((size_ + 1) > slots_.size() / 4 * 3) rehash(slots_.empty() ? 8 : slots_.size() * 2);
+        std::size_t i = home(value);
+        while (used_[i]) {
+            if (slots_[i] == value) return false;
+            i = (i + 1) & mask_;
+        }
+        slots_[i] = value;
+        used_[i] = 1;
+        ++size_;
+        return true;
+    }
+
+    bool contains(const T& value) const {
+        if (size_ == 0) return false;
+        for (std::size_t i = home(value); used_[i]; i = (i + 1) & mask_) {
+            if (slots_[i] == value) return true;
+        }
+        return false;
+    }
+
+    // True when `value` was present and has been removed.
+    bool erase(const T& value) {
+        if (size_ == 0) return false;
+        std::size_t i = home(value);
+        while (true) {
+            if (!used_[i]) return false;
+            if (slots_[i] == value) break;
+            i = (i + 1) & mask_;
+        }
+        // Backward shift: pull each later entry of the run into the hole
+        // unless its home lies cyclically after the hole.
+        std::size_t hole = i;
+        for (std::size_t j = (i + 1) & mask_; used_[j]; j = (j + 1) & mask_) {
+            const std::size_t h = home(slots_[j]);
+            const bool stays = ((j - h) & mask_) < ((j - hole) & mask_);
+            if (!stays) {
+                slots_[hole] = std::move(slots_[j]);
+                hole = j;
+            }
+        }
+        used_[hole] = 0;
+        slots_[hole] = T{};
+        --size_;
+        return true;
+    }
+
+    void rekey_and_clear() {
+        hash_ = KeyedHash<T>();
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+            if (used_[i]) {
+                slots_[i] = T{};
+                used_[i] = 0;
+            }
+        }
+        size_ = 0;
+    }
+
+    // Calls f(value) for every value, in iteration order.
+    template <class F>
+    void for_each(F&& f) const {
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+            if (used_[i]) f(slots_[i]);
+        }
+    }
+
+    std::vector<T> to_vector() const {
+        std::vector<T> out;
+        out.reserve(size_);
+        for_each([&](const T& v) { out.push_back(v); });
+        return out;
+    }
+
+private:
+    std::size_t home(const T& value) const noexcept { return hash_(value) & mask_; }
+
+    void rehash(std::size_t capacity) {
+        if (capacity > slots_.max_size()) throw Panic("capacity overflow");
+        std::vector<T> old_slots(capacity);
+        std::vector<unsigned char> old_used(capacity, 0);
+        old_slots.swap(slots_);
+        old_used.swap(used_);
+        mask_ = capacity - 1;
+        size_ = 0;
+        for (std::size_t i = 0; i < old_slots.size(); ++i) {
+            if (!old_used[i]) continue;
+            std::size_t j = home(old_slots[i]);
+            while (used_[j]) j = (j + 1) & mask_;
+            slots_[j] = std::move(old_slots[i]);
+            used_[j] = 1;
+            ++size_;
+        }
+    }
+
+    KeyedHash<T> hash_;
+    std::vector<T> slots_;
+    std::vector<unsigned char> used_;
+    std::size_t mask_ = 0;
+    std::size_t size_ = 0;
+};
+
+}  // namespace quorvane
