@@ -1,0 +1,204 @@
+// The `SearchResult` class: its attributes, `__repr__` and type spec, and
+// the small conversions every node form is made of.
+#include "search_result.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "functions.hpp"
+#include "native_class.hpp"
+
+namespace quorvane::py {
+
+// ---------------------------------------------------------------------------
+// Conversions
+
+PyRef int_to_py(int64_t v) { return made(PyLong_FromLongLong(v)); }
+
+PyRef uint_to_py(uint64_t v) { return made(PyLong_FromUnsignedLongLong(v)); }
+
+PyRef float_to_py(double v) { return made(PyFloat_FromDouble(v)); }
+
+PyRef str_to_py(std::string_view text) {
+    return made(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+PyRef tuple_of(std::initializer_list<PyObject*> stolen) {
+    PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(stolen.size()));
+    if (tuple == nullptr) {
+        for (PyObject* item : stolen) Py_XDECREF(item);
+    }
+    PyRef owned = made(tuple);
+    Py_ssize_t i = 0;
+    for (PyObject* item : stolen) PyTuple_SetItem(tuple, i++, item);
+    return owned;
+}
+
+namespace detail {
+
+void append(PyObject* list, PyRef item) { checked(PyList_Append(list, item.get())); }
+
+}  // namespace detail
+
+PyRef new_search_result_object(SearchResultRecord record) {
+    return new_instance(ClassId::search_result, std::move(record));
+}
+
+namespace {
+
+using Self = Instance<SearchResultRecord>;
+
+const SearchResultRecord& record_of(PyObject* self) {
+    return reinterpret_cast<const Self*>(self)->value;
+}
+
+// The shortest decimal that reads back as `v`, written positionally: "12",
+// "7.5", "0.0000001", "1000000000000000000000"; "inf", "-inf", "NaN".
+std::string shortest_decimal(double v) {
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+    char buf[512];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    return std::string(buf, res.ptr);
+}
+
+// ---------------------------------------------------------------------------
+// Attributes: the three lists are the record's own objects; everything else
+// is made anew at each read.
+
+PyObject* get_path(PyObject* self, void*) noexcept {
+    return guarded([&] {
+        const PyRef& path = record_of(self).path;
+        return PyRef::borrow(path ? path.get() : Py_None);
+    });
+}
+
+PyObject* get_cost(PyObject* self, void*) noexcept {
+    return guarded([&] { return float_to_py(record_of(self).cost); });
+}
+
+PyObject* get_found(PyObject* self, void*) noexcept {
+    return guarded([&] { return PyRef::borrow(record_of(self).found ? Py_True : Py_False); });
+}
+
+PyObject* get_nodes_expanded(PyObject* self, void*) noexcept {
+    return guarded([&] { return uint_to_py(record_of(self).nodes_expanded); });
+}
+
+PyObject* get_nodes_generated(PyObject* self, void*) noexcept {
+    return guarded([&] { return uint_to_py(record_of(self).nodes_generated); });
+}
+
+PyObject* get_nodes_reopened(PyObject* self, void*) noexcept {
+    return guarded([&] { return uint_to_py(record_of(self).nodes_reopened); });
+}
+
+PyObject* get_max_frontier_size(PyObject* self, void*) noexcept {
+    return guarded([&] { return uint_to_py(record_of(self).max_frontier_size); });
+}
+
+PyObject* get_elapsed(PyObject* self, void*) noexcept {
+    return guarded([&] { return float_to_py(record_of(self).elapsed); });
+}
+
+PyObject* get_stop_reason(PyObject* self, void*) noexcept {
+    return guarded([&] { return str_to_py(record_of(self).stop_reason); });
+}
+
+PyObject* get_trace(PyObject* self, void*) noexcept {
+    return guarded([&] { return PyRef::borrow(record_of(self).trace.get()); });
+}
+
+PyObject* get_tree(PyObject* self, void*) noexcept {
+    return guarded([&] { return PyRef::borrow(record_of(self).tree.get()); });
+}
+
+PyObject* repr(PyObject* self) noexcept {
+    return guarded([&] {
+        const SearchResultRecord& r = receiver<SearchResultRecord>(self, ClassId::search_result);
+        char elapsed[64];
+        std::snprintf(elapsed, sizeof elapsed, "%.6f", r.elapsed);
+        std::string text = "SearchResult(found=";
+        text += r.found ? "True" : "False";
+        text += ", cost=";
+        text += r.found ? shortest_decimal(r.cost) : "inf";
+        text += ", expanded=" + std::to_string(r.nodes_expanded);
+        text += ", frontier=" + std::to_string(r.max_frontier_size);
+        text += ", elapsed=";
+        text += elapsed;
+        text += ", stop=" + r.stop_reason + ")";
+        return str_to_py(text);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Type spec
+
+constexpr const char kDoc[] = R"(The outcome of a search.
+
+Attributes:
+    path (list | None): nodes from start to goal, or ``None`` if unreachable.
+        Grid nodes are ``(row, col)`` tuples; graph nodes are ints; implicit
+        nodes are ints or tuples (as your successor function returns them).
+    cost (float): total cost of ``path`` (``inf`` if none).
+    found (bool): whether a path was found.
+    nodes_expanded (int): nodes taken off the frontier and expanded. A node
+        re-expanded after being reopened counts again.
+    nodes_generated (int): nodes ever pushed onto the frontier.
+    nodes_reopened (int): how many times a closed node was reopened because a
+        cheaper path to it turned up. Always ``0`` unless ``reopen=True``; a
+        non-zero count is the signature of an inconsistent heuristic.
+    max_frontier_size (int): peak frontier size (a memory proxy).
+    elapsed (float): seconds the search itself took (excluding building the
+        graph and converting the result). The companion to
+        ``nodes_expanded``, which is machine-independent.
+    stop_reason (str): ``"goal"``, ``"exhausted"`` or ``"node_limit"``.
+    trace (list): per-expansion ``(node, g, frontier_size)`` tuples; empty if
+        ``record=False``. Replaying ``node`` reproduces the search order
+        (this drives the visualization in Phase 4). ``g`` is the cost from the
+        start when the node was expanded, or ``None`` where that is not a
+        meaningful question — ``bidirectional`` expands half of its nodes in a
+        frontier growing backwards from the goal.
+    tree (list): edges ``(parent, child)`` of the search tree (each node's
+        best-known parent); empty if ``record=False``. Drives
+        ``viz.plot_search_tree``. Empty for the iterative-deepening and
+        bidirectional algorithms.)";
+
+PyGetSetDef kGetters[] = {
+    {"path", get_path, nullptr, "", nullptr},
+    {"cost", get_cost, nullptr, "", nullptr},
+    {"found", get_found, nullptr, "", nullptr},
+    {"nodes_expanded", get_nodes_expanded, nullptr, "", nullptr},
+    {"nodes_generated", get_nodes_generated, nullptr, "", nullptr},
+    {"nodes_reopened", get_nodes_reopened, nullptr, "", nullptr},
+    {"max_frontier_size", get_max_frontier_size, nullptr, "", nullptr},
+    {"elapsed", get_elapsed, nullptr, "", nullptr},
+    {"stop_reason", get_stop_reason, nullptr, "", nullptr},
+    {"trace", get_trace, nullptr, "", nullptr},
+    {"tree", get_tree, nullptr, "", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot kSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<SearchResultRecord>)},
+    {Py_tp_repr, reinterpret_cast<void*>(repr)},
+    {Py_tp_getset, kGetters},
+    {Py_tp_doc, const_cast<char*>(kDoc)},
+    {0, nullptr},
+};
+
+PyType_Spec kSpec = {
+    "builtins.SearchResult",
+    static_cast<int>(sizeof(Self)),
+    0,
+    Py_TPFLAGS_DEFAULT,
+    kSlots,
+};
+
+}  // namespace
+
+PyType_Spec* search_result_spec() noexcept { return &kSpec; }
+
+}  // namespace quorvane::py

@@ -1,0 +1,91 @@
+// Entry points whose bodies have not landed yet. Each raises
+// NotImplementedError; the two class specs are placeholders that only
+// refuse construction. When a function or class is implemented in its own
+// source file, delete its stub here.
+#include "functions.hpp"
+#include "grid_args.hpp"
+#include "native_class.hpp"
+#include "py.hpp"
+
+namespace quorvane::py {
+
+namespace {
+
+PyObject* not_implemented(const char* name) noexcept {
+    return guarded([&]() -> PyObject* {
+        throw PyError(PyExc_NotImplementedError, std::string(name) + "() is not implemented yet");
+    });
+}
+
+struct Placeholder {};
+
+PyType_Slot kPlaceholderSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<Placeholder>)},
+    {0, nullptr},
+};
+
+PyType_Spec kShortestPathsSpec = {"builtins.ShortestPaths",
+                                  static_cast<int>(sizeof(Instance<Placeholder>)), 0,
+                                  Py_TPFLAGS_DEFAULT, kPlaceholderSlots};
+PyType_Spec kAllPairsSpec = {"builtins.AllPairs", static_cast<int>(sizeof(Instance<Placeholder>)),
+                             0, Py_TPFLAGS_DEFAULT, kPlaceholderSlots};
+
+}  // namespace
+
+// The grid functions bind and convert every argument before giving up.
+PyObject* search_grid(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+    return guarded([&]() -> PyObject* {
+        const SearchGridArgs a = bind_search_grid(args, kwargs);
+        throw PyError(PyExc_NotImplementedError, "search_grid() is not implemented yet");
+    });
+}
+
+PyObject* search_grid_costs(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+    return guarded([&]() -> PyObject* {
+        const SearchGridCostsArgs a = bind_search_grid_costs(args, kwargs);
+        throw PyError(PyExc_NotImplementedError, "search_grid_costs() is not implemented yet");
+    });
+}
+
+PyObject* search_graph(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("search_graph");
+}
+PyObject* search_implicit(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("search_implicit");
+}
+PyObject* gen_erdos_renyi(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("gen_erdos_renyi");
+}
+PyObject* gen_barabasi_albert(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("gen_barabasi_albert");
+}
+PyObject* gen_watts_strogatz(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("gen_watts_strogatz");
+}
+PyObject* sample_maze(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("sample_maze");
+}
+PyObject* random_maze_ascii(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("random_maze_ascii");
+}
+PyObject* bellman_ford(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("bellman_ford");
+}
+PyObject* floyd_warshall(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("floyd_warshall");
+}
+PyObject* search_npuzzle(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("search_npuzzle");
+}
+PyObject* search_hanoi(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("search_hanoi");
+}
+PyObject* search_wordladder(PyObject*, PyObject*, PyObject*) noexcept {
+    return not_implemented("search_wordladder");
+}
+
+PyType_Spec* shortest_paths_spec() noexcept { return &kShortestPathsSpec; }
+PyType_Spec* all_pairs_spec() noexcept { return &kAllPairsSpec; }
+
+}  // namespace quorvane::py
