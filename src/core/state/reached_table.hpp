@@ -1,0 +1,403 @@
+// The reached table: the memory of one best-first search.
+//
+// For every node the search has reached it holds g (the best cost from the
+// start found so far), the parent (the node whose expansion gave that g;
+// none for the start) and whether the node is closed (popped and expanded at
+// its current g). The driver records the start first, records every child
+// before pushing it, closes every node it pops and rebuilds the path from
+// the parents when it pops the goal.
+//
+// Operations (by node, or by the table's id of a node on the hot path):
+//   record(node, g, parent)  stores a whole new entry {g, parent, open},
+//                            replacing any entry the node had, closed or
+//                            not; the table never compares costs;
+//   close(node)              -> g, and marks the node closed; nothing when
+//                            it was closed already (the popped frontier
+//                            entry is a stale duplicate); panics on a node
+//                            that was never recorded;
+//   lookup(node)             -> absent / open with g / closed with g;
+//   parent_of(node)          -> the entry's parent, if any;
+//   rebuild_path(goal)       -> start ... goal, following parents.
+//
+// Two backends give identical answers; nothing observable depends on which
+// one a search uses, because no operation iterates over the table:
+//   HashedReachedTable  keyed by node value with the Fx hash; owns a copy of
+//                       every reached node; node ids in reaching order;
+//   DenseReachedTable   one slot per possible node, for domains that number
+//                       their nodes densely (grid cells, graph indices); the
+//                       slot array is zero-filled lazily by the allocator,
+//                       so a small search on a huge domain touches little.
+// `DenseIndexing<D>` says whether and how a domain numbers its nodes:
+//   - a domain offering
+//       uint64_t dense_slots() const;              // number of slots
+//       <unsigned> dense_slot(const Node&) const;  // the node's slot
+//       Node dense_node(<unsigned>) const;         // inverse of dense_slot
+//     (the grid) is dense-indexed through them, at any size;
+//   - a domain whose Node is uint64_t and which offers num_nodes() (the
+//     CSR graph) is dense-indexed by the node itself, up to kMaxSlots
+//     nodes: past that, scattered indices would touch a page per node.
+// Specialise `DenseIndexing` to change the choice for a domain. Where the
+// slot array cannot be allocated, the driver falls back to the hashed table.
+// IMPORTANT: a dense table refers to its domain, which must outlive it.
+//
+// Parents are stored as ids, so a parent costs no node copy. Besides g and
+// the parent, each entry carries the depth (number of steps) of the path by
+// which it was recorded; the best-first driver uses it to keep a search with
+// reopening and a negative-cost cycle finite.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <type_traits>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "domain.hpp"
+#include "panic.hpp"
+#include "state/fx_hash.hpp"
+#include "state/outcome.hpp"
+
+namespace quorvane {
+
+enum class Reached : uint8_t { absent = 0, open = 1, closed = 2 };
+
+struct ReachedLookup {
+    Reached state = Reached::absent;
+    double g = 0.0;  // meaningless when absent
+};
+
+template <class D>
+concept HasDenseSlots = requires(const D& d, const typename D::Node& n) {
+    { d.dense_slots() } -> std::convertible_to<uint64_t>;
+    { d.dense_slot(n) } -> std::unsigned_integral;
+    { d.dense_node(d.dense_slot(n)) } -> std::same_as<typename D::Node>;
+};
+
+template <class D>
+concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const D& d) {
+    { d.num_nodes() } -> std::convertible_to<uint64_t>;
+};
+
+template <class D>
+struct DenseIndexing {
+    static constexpr bool enabled = false;
+};
+
+template <class D>
+    requires HasDenseSlots<D>
+struct DenseIndexing<D> {
+    static constexpr bool enabled = true;
+    using Id = decltype(std::declval<const D&>().dense_slot(std::declval<const typename D::Node&>()));
+    static uint64_t slots(const D& d) noexcept { return d.dense_slots(); }
+    static bool worthwhile(const D&) noexcept { return true; }
+    static Id slot(const D& d, const typename D::Node& n) noexcept { return d.dense_slot(n); }
+    static typename D::Node node(const D& d, Id id) { return d.dense_node(id); }
+};
+
+template <class D>
+    requires(!HasDenseSlots<D> && IndexNodes<D>)
+struct DenseIndexing<D> {
+    static constexpr bool enabled = true;
+    static constexpr uint64_t kMaxSlots = uint64_t{1} << 25;
+    using Id = uint64_t;
+    static uint64_t slots(const D& d) noexcept { return d.num_nodes(); }
+    static bool worthwhile(const D& d) noexcept { return d.num_nodes() <= kMaxSlots; }
+    static Id slot(const D&, uint64_t n) noexcept { return n; }
+    static uint64_t node(const D&, Id id) noexcept { return id; }
+};
+
+namespace detail {
+
+// An all-zero entry is an absent node, which lets the dense backend start
+// from zero-filled memory. meta = depth << 2 | state.
+template <class Id>
+struct ReachedEntry {
+    double g;
+    Id parent;
+    Id meta;
+};
+
+// The operations both backends share; Derived supplies entry(id),
+// node_at(id), find(node), intern(node) and count().
+template <class Derived, class NodeT, class IdT>
+class ReachedTableBase {
+public:
+    using Node = NodeT;
+    using Id = IdT;
+    static constexpr Id kNoParent = std::numeric_limits<Id>::max();
+    static constexpr Id kMaxDepth = std::numeric_limits<Id>::max() >> 2;
+
+    // ---- id level (the driver's hot path) ----
+
+    ReachedLookup lookup_id(Id id) const noexcept {
+        const auto& e = self().entry(id);
+        return {static_cast<Reached>(e.meta & 3), e.g};
+    }
+
+    void record_id(Id id, double g, Id parent, Id depth) noexcept {
+        auto& e = self().entry(id);
+        if ((e.meta & 3) == 0) self().count_new();
+        e.g = g;
+        e.parent = parent;
+        e.meta = static_cast<Id>((depth < kMaxDepth ? depth : kMaxDepth) << 2) |
+                 static_cast<Id>(Reached::open);
+    }
+
+    std::optional<double> close_id(Id id) {
+        auto& e = self().entry(id);
+        const auto state = static_cast<Reached>(e.meta & 3);
+        if (state == Reached::absent) throw Panic("a node on the frontier has always been reached first");
+        if (state == Reached::closed) return std::nullopt;
+        e.meta = static_cast<Id>((e.meta & ~Id{3}) | static_cast<Id>(Reached::closed));
+        return e.g;
+    }
+
+    Id depth_id(Id id) const noexcept { return self().entry(id).meta >> 2; }
+    Id parent_id(Id id) const noexcept { return self().entry(id).parent; }
+
+    // The path start ... node, following parents. A parent chain that comes
+    // back to a node already taken (possible only with reopening and a
+    // negative-cost cycle) stops there, so this always ends.
+    std::vector<Node> rebuild_path_id(Id id) const {
+        std::vector<Id> ids{id};
+        const uint64_t limit = self().size();
+        while (self().entry(ids.back()).parent != kNoParent && ids.size() <= limit)
+            ids.push_back(self().entry(ids.back()).parent);
+        if (ids.size() > limit) ids = cycle_safe_chain(id);
+        std::vector<Node> path;
+        path.reserve(ids.size());
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it) path.push_back(self().node_at(*it));
+        return path;
+    }
+
+    // ---- node level ----
+
+    void record(const Node& node, double g, const std::optional<Node>& parent) {
+        Id parent_id_value = kNoParent;
+        Id depth = 0;
+        if (parent) {
+            parent_id_value = self().intern(Node(*parent));
+            depth = depth_id(parent_id_value) + 1;
+        }
+        record_id(self().intern(Node(node)), g, parent_id_value, depth);
+    }
+
+    std::optional<double> close(const Node& node) {
+        const std::optional<Id> id = self().find(node);
+        if (!id) throw Panic("a node on the frontier has always been reached first");
+        return close_id(*id);
+    }
+
+    ReachedLookup lookup(const Node& node) const {
+        const std::optional<Id> id = self().find(node);
+        return id ? lookup_id(*id) : ReachedLookup{};
+    }
+
+    std::optional<Node> parent_of(const Node& node) const {
+        const std::optional<Id> id = self().find(node);
+        if (!id || lookup_id(*id).state == Reached::absent) return std::nullopt;
+        const Id parent = parent_id(*id);
+        if (parent == kNoParent) return std::nullopt;
+        return std::optional<Node>(self().node_at(parent));
+    }
+
+    // A node without an entry gives the one-node path of itself.
+    std::vector<Node> rebuild_path(const Node& goal) const {
+        const std::optional<Id> id = self().find(goal);
+        if (!id || lookup_id(*id).state == Reached::absent) return {goal};
+        return rebuild_path_id(*id);
+    }
+
+private:
+    const Derived& self() const noexcept { return static_cast<const Derived&>(*this); }
+    Derived& self() noexcept { return static_cast<Derived&>(*this); }
+
+    std::vector<Id> cycle_safe_chain(Id id) const {
+        std::unordered_set<uint64_t, FxHash<uint64_t>> seen;
+        std::vector<Id> ids;
+        while (seen.insert(id).second) {
+            ids.push_back(id);
+            id = self().entry(id).parent;
+            if (id == kNoParent) break;
+        }
+        return ids;
+    }
+};
+
+}  // namespace detail
+
+// Keyed by node value, Fx-hashed, open addressing with linear probing. Node
+// ids are handed out in reaching order and stay valid for the table's life.
+template <class NodeT>
+class HashedReachedTable
+    : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t> {
+    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t>;
+    friend Base;
+
+public:
+    using typename Base::Id;
+    using Node = NodeT;
+    // Frontier entries hold ids: the node itself lives in the table once.
+    using Key = Id;
+
+    HashedReachedTable() : slots_(kInitialSlots) {
+        nodes_.reserve(kInitialSlots / 2);
+        entries_.reserve(kInitialSlots / 2);
+    }
+
+    // The id of `node`, adding it (moved in) as an absent entry if new.
+    Id intern(Node&& node) {
+        const uint64_t h = FxHash<Node>{}(node);
+        std::size_t i = h & mask();
+        while (slots_[i].id_plus1 != 0) {
+            const Slot& s = slots_[i];
+            if (s.hash == h && nodes_[s.id_plus1 - 1] == node) return s.id_plus1 - 1;
+            i = (i + 1) & mask();
+        }
+        const Id id = nodes_.size();
+        nodes_.push_back(std::move(node));
+        entries_.push_back(detail::ReachedEntry<Id>{0.0, 0, 0});
+        slots_[i] = Slot{h, id + 1};
+        if (nodes_.size() * 2 > slots_.size()) grow();
+        return id;
+    }
+
+    std::optional<Id> find(const Node& node) const {
+        const uint64_t h = FxHash<Node>{}(node);
+        for (std::size_t i = h & mask(); slots_[i].id_plus1 != 0; i = (i + 1) & mask()) {
+            const Slot& s = slots_[i];
+            if (s.hash == h && nodes_[s.id_plus1 - 1] == node) return s.id_plus1 - 1;
+        }
+        return std::nullopt;
+    }
+
+    // IMPORTANT: the reference is invalidated by the next intern().
+    const Node& node_at(Id id) const noexcept { return nodes_[id]; }
+
+    Id id_of_key(Key key) const noexcept { return key; }
+    const Node& node_of_key(Key key) const noexcept { return nodes_[key]; }
+    // Interns a child and gives the frontier key for it.
+    std::pair<Id, Key> intern_key(Node&& node) {
+        const Id id = intern(std::move(node));
+        return {id, id};
+    }
+
+    // Distinct nodes recorded.
+    uint64_t size() const noexcept { return recorded_; }
+
+private:
+    static constexpr std::size_t kInitialSlots = 128;  // room for 64 nodes
+
+    struct Slot {
+        uint64_t hash = 0;
+        uint64_t id_plus1 = 0;  // 0 = empty
+    };
+
+    std::size_t mask() const noexcept { return slots_.size() - 1; }
+
+    void grow() {
+        std::vector<Slot> slots(slots_.size() * 2);
+        const std::size_t m = slots.size() - 1;
+        for (const Slot& s : slots_) {
+            if (s.id_plus1 == 0) continue;
+            std::size_t i = s.hash & m;
+            while (slots[i].id_plus1 != 0) i = (i + 1) & m;
+            slots[i] = s;
+        }
+        slots_ = std::move(slots);
+    }
+
+    detail::ReachedEntry<Id>& entry(Id id) noexcept { return entries_[id]; }
+    const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_[id]; }
+    void count_new() noexcept { ++recorded_; }
+
+    std::vector<Slot> slots_;
+    std::vector<Node> nodes_;
+    std::vector<detail::ReachedEntry<Id>> entries_;
+    uint64_t recorded_ = 0;
+};
+
+// One zero-initialised entry per slot of the domain.
+// IMPORTANT: the domain must outlive the table.
+template <class D>
+    requires DenseIndexing<D>::enabled
+class DenseReachedTable : public detail::ReachedTableBase<DenseReachedTable<D>, typename D::Node,
+                                                         typename DenseIndexing<D>::Id> {
+    using Base = detail::ReachedTableBase<DenseReachedTable<D>, typename D::Node,
+                                          typename DenseIndexing<D>::Id>;
+    using Indexing = DenseIndexing<D>;
+    friend Base;
+
+public:
+    using typename Base::Id;
+    using Node = typename D::Node;
+    // Frontier entries hold nodes: the slot is cheap to recompute.
+    using Key = Node;
+
+    // Nothing when the slot array cannot be allocated.
+    static std::optional<DenseReachedTable> try_create(const D& domain) {
+        const uint64_t n = Indexing::slots(domain);
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(detail::ReachedEntry<Id>))
+            return std::nullopt;
+        // calloc rather than a vector: large blocks come zeroed from the
+        // system, so only the pages a search touches are ever written.
+        void* p = std::calloc(n == 0 ? 1 : n, sizeof(detail::ReachedEntry<Id>));
+        if (p == nullptr) return std::nullopt;
+        return DenseReachedTable(domain, static_cast<detail::ReachedEntry<Id>*>(p));
+    }
+
+    Id intern(Node&& node) const noexcept { return Indexing::slot(*domain_, node); }
+    std::optional<Id> find(const Node& node) const { return Indexing::slot(*domain_, node); }
+    Node node_at(Id id) const { return Indexing::node(*domain_, id); }
+
+    Id id_of_key(const Key& key) const noexcept { return Indexing::slot(*domain_, key); }
+    const Node& node_of_key(const Key& key) const noexcept { return key; }
+    std::pair<Id, Key> intern_key(Node&& node) const noexcept {
+        const Id id = Indexing::slot(*domain_, node);
+        return {id, std::move(node)};
+    }
+
+    uint64_t size() const noexcept { return recorded_; }
+
+private:
+    struct Free {
+        void operator()(void* p) const noexcept { std::free(p); }
+    };
+
+    DenseReachedTable(const D& domain, detail::ReachedEntry<Id>* entries)
+        : domain_(&domain), entries_(entries) {}
+
+    detail::ReachedEntry<Id>& entry(Id id) noexcept { return entries_.get()[id]; }
+    const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_.get()[id]; }
+    void count_new() noexcept { ++recorded_; }
+
+    const D* domain_;
+    std::unique_ptr<detail::ReachedEntry<Id>, Free> entries_;
+    uint64_t recorded_ = 0;
+};
+
+// The search tree of a recorded best-first search: one (parent, child) edge
+// per node of `first_reached` (ids in the order the nodes were first
+// reached), with the parent the table holds now (a node improved after it
+// was first reached shows its final parent); nodes without a parent (the
+// start) give no edge.
+template <class Table>
+std::vector<TreeEdge<typename Table::Node>> collect_tree_edges(
+    const std::vector<typename Table::Id>& first_reached, const Table& table) {
+    std::vector<TreeEdge<typename Table::Node>> tree;
+    tree.reserve(first_reached.size());
+    for (const auto id : first_reached) {
+        const auto parent = table.parent_id(id);
+        if (parent == Table::kNoParent) continue;
+        tree.push_back({table.node_at(parent), table.node_at(id)});
+    }
+    return tree;
+}
+
+}  // namespace quorvane

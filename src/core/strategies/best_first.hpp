@@ -1,0 +1,211 @@
+// The best-first driver: the one search loop behind bfs, dfs, ucs,
+// dijkstra, greedy, astar and weighted_astar.
+//
+//   best_first_search(domain, start, goal, config, heuristic, limits)
+//
+// The algorithms differ only in `config` (best_first_config.hpp): the
+// frontier (FIFO, LIFO, or by priority f = g_weight * g + h_weight * h with
+// ties in push order) and the two weights. The loop:
+//   - records the start (g 0, no parent) and pushes it;
+//   - pops; a node already closed is a stale duplicate: skipped, neither
+//     counted nor traced;
+//   - closes the node, traces it (node, g, frontier entries left), and
+//     counts it as expanded;
+//   - goal test on pop only (never on generation), then the node limit:
+//     with max_nodes = m the m-th expanded node ends the search (goal first,
+//     so a goal popped as the m-th node is still found);
+//   - lists the successors into one reused buffer and, in the domain's
+//     order, records and pushes each child that is new, or improves
+//     strictly on its stored g (NaN never improves) while open, or while
+//     closed with `reopen` on (counted as reopened);
+//   - h(child, goal) is evaluated once per push, the start's included.
+// g lives only in the reached table, never in the frontier, so an
+// improvement is one overwrite and one push; older entries go stale.
+//
+// Result: path and cost at a goal stop (the path rebuilt from the parents,
+// the cost the goal's g); nodes_expanded counts the node at which a goal or
+// node-limit stop happens; nodes_generated counts the start and every push,
+// re-pushes included; max_frontier_size is the peak number of entries,
+// stale ones included. With `record`, `trace` holds one entry per expansion
+// and `tree` one (final parent, child) edge per node first reached other
+// than the start, in first-reached order; without it neither costs anything.
+// The driver never fails; its state is freed before the clock is read for
+// `elapsed`.
+//
+// Reopening with a negative-cost cycle would lower g without end. A record
+// whose path would be longer than the number of distinct nodes reached can
+// only come from such a cycle, so the driver drops it: the search stays
+// finite, and on every input without a reachable negative cycle nothing
+// changes.
+//
+// IMPORTANT: the domain must outlive the call; it is only read.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "domain.hpp"
+#include "state/outcome.hpp"
+#include "state/priority_frontier.hpp"
+#include "state/reached_table.hpp"
+#include "strategies/best_first_config.hpp"
+
+namespace quorvane {
+
+namespace detail {
+
+template <class Frontier, class D, class H, class Table>
+void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
+                    const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
+                    Table& table, SearchOutcome<typename D::Node>& out) {
+    using Node = typename D::Node;
+    using Id = typename Table::Id;
+
+    const double g_weight = config.g_weight;
+    const double h_weight = config.h_weight;
+    const bool record = limits.record;
+    const bool reopen = limits.reopen;
+    const bool limited = limits.max_nodes.has_value();
+    const uint64_t max_nodes = limits.max_nodes.value_or(0);
+
+    Frontier frontier;
+    const double h_start = heuristic(start, goal);
+    auto [start_id, start_key] = table.intern_key(std::move(start));
+    table.record_id(start_id, 0.0, Table::kNoParent, 0);
+    frontier.push(std::move(start_key), g_weight * 0.0 + h_weight * h_start);
+
+    uint64_t expanded = 0;
+    uint64_t generated = 1;
+    uint64_t max_frontier = 1;
+    uint64_t reopened = 0;
+    std::vector<Id> first_reached;
+    SuccessorList<Node> buffer;
+
+    for (;;) {
+        std::optional<typename Table::Key> key = frontier.pop();
+        if (!key) {
+            out.stop_reason = StopReason::exhausted;
+            break;
+        }
+        const Id id = table.id_of_key(*key);
+        const std::optional<double> closed_g = table.close_id(id);
+        if (!closed_g) continue;  // stale duplicate
+        const double g = *closed_g;
+        // IMPORTANT: with the hashed table this refers into the table and
+        // is invalidated by the first child interned below.
+        const Node& node = table.node_of_key(*key);
+        if (record) out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
+        const uint64_t e = expanded + 1;
+        if (node == goal) {
+            expanded = e;
+            out.cost = g;
+            out.path = table.rebuild_path_id(id);
+            out.stop_reason = StopReason::goal;
+            break;
+        }
+        if (limited && e >= max_nodes) {
+            expanded = e;
+            out.stop_reason = StopReason::node_limit;
+            break;
+        }
+        expanded = e;
+
+        buffer.clear();
+        domain.successors_into(node, buffer);
+        const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
+        for (Successor<Node>& successor : buffer) {
+            const double new_g = g + successor.cost;
+            auto [child_id, child_key] = table.intern_key(std::move(successor.node));
+            const ReachedLookup seen = table.lookup_id(child_id);
+            if (seen.state != Reached::absent) {
+                if (seen.state == Reached::closed && !reopen) continue;
+                if (!(seen.g > new_g)) continue;
+            }
+            if (reopen) {
+                // The recorded path would hold child_depth + 1 nodes; more
+                // than the distinct nodes reached means it repeats one,
+                // which only a negative-cost cycle allows.
+                const uint64_t distinct = table.size() + (seen.state == Reached::absent ? 1 : 0);
+                if (static_cast<uint64_t>(child_depth) + 1 > distinct) continue;
+            }
+            if (seen.state == Reached::absent) {
+                if (record) first_reached.push_back(child_id);
+            } else if (seen.state == Reached::closed) {
+                ++reopened;
+            }
+            table.record_id(child_id, new_g, id, child_depth);
+            const double h = heuristic(table.node_of_key(child_key), goal);
+            frontier.push(std::move(child_key), g_weight * new_g + h_weight * h);
+            ++generated;
+            max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
+        }
+    }
+
+    if (record) out.tree = collect_tree_edges(first_reached, table);
+    out.nodes_expanded = expanded;
+    out.nodes_generated = generated;
+    out.max_frontier_size = max_frontier;
+    out.nodes_reopened = reopened;
+}
+
+template <class D, class H, class Table>
+void run_with_frontier(const D& domain, typename D::Node start, const typename D::Node& goal,
+                       const BestFirstConfig& config, const H& heuristic,
+                       const BestFirstLimits& limits, Table& table,
+                       SearchOutcome<typename D::Node>& out) {
+    using Key = typename Table::Key;
+    switch (config.kind) {
+        case FrontierKind::fifo:
+            run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config, heuristic,
+                                              limits, table, out);
+            break;
+        case FrontierKind::lifo:
+            run_best_first<LifoFrontier<Key>>(domain, std::move(start), goal, config, heuristic,
+                                              limits, table, out);
+            break;
+        default:
+            run_best_first<PriorityFrontier<Key>>(domain, std::move(start), goal, config,
+                                                  heuristic, limits, table, out);
+            break;
+    }
+}
+
+}  // namespace detail
+
+template <Domain D, HeuristicFor<typename D::Node> H>
+SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::Node start,
+                                                  typename D::Node goal,
+                                                  const BestFirstConfig& config, const H& heuristic,
+                                                  const BestFirstLimits& limits) {
+    const auto started = std::chrono::steady_clock::now();
+    SearchOutcome<typename D::Node> out;
+    {
+        // Everything the search builds lives in this scope and is freed
+        // before the clock is read again.
+        bool done = false;
+        if constexpr (DenseIndexing<D>::enabled) {
+            using Indexing = DenseIndexing<D>;
+            if (Indexing::worthwhile(domain) &&
+                static_cast<uint64_t>(Indexing::slot(domain, start)) < Indexing::slots(domain)) {
+                if (auto table = DenseReachedTable<D>::try_create(domain)) {
+                    detail::run_with_frontier(domain, std::move(start), goal, config, heuristic,
+                                              limits, *table, out);
+                    done = true;
+                }
+            }
+        }
+        if (!done) {
+            HashedReachedTable<typename D::Node> table;
+            detail::run_with_frontier(domain, std::move(start), goal, config, heuristic, limits,
+                                      table, out);
+        }
+    }
+    out.elapsed = Elapsed::since(started);
+    return out;
+}
+
+}  // namespace quorvane
