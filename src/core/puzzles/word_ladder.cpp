@@ -53,7 +53,7 @@ void WordLadder::successors_into(const Node& word, SuccessorList<Node>& out) con
             if (c == original) continue;
             candidate[i] = c;
             if (!valid && !is_valid_utf8(candidate)) continue;
-            if (words_.count(candidate) != 0) out.emplace_back(candidate, 1.0);
+            if (words_.contains(candidate)) out.emplace_back(candidate, 1.0);
         }
         candidate[i] = original;
     }

@@ -13,8 +13,9 @@
 // lower-case letter is replaced like any other. The word itself is never
 // among its successors.
 //
-// The dictionary is only asked whether it holds a candidate (exact bytes);
-// its hashing and order never show in a result. The caller fills it before
+// The dictionary is a randomly keyed hash set (domains/keyed_hash.hpp), only
+// ever asked whether it holds a candidate (exact bytes); its key and order
+// never show in a result. The caller fills it before
 // the search (the Python layer adds the start and the goal, which makes the
 // move relation symmetric) and it is read-only during the search.
 //
@@ -25,9 +26,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 #include "domain.hpp"
+#include "domains/keyed_hash.hpp"
 
 namespace quorvane {
 
@@ -41,8 +42,8 @@ public:
 
     void reserve(std::size_t words) { words_.reserve(words); }
     // Adds a word; a word already present is left as it is.
-    void insert(std::string word) { words_.insert(std::move(word)); }
-    bool contains(const std::string& word) const { return words_.count(word) != 0; }
+    void insert(const std::string& word) { words_.insert(word); }
+    bool contains(const std::string& word) const { return words_.contains(word); }
     std::size_t size() const noexcept { return words_.size(); }
 
     void successors_into(const Node& word, SuccessorList<Node>& out) const;
@@ -54,7 +55,7 @@ public:
     }
 
 private:
-    std::unordered_set<std::string> words_;
+    KeyedHashSet<std::string> words_;
 };
 
 }  // namespace quorvane
