@@ -1,0 +1,319 @@
+// The best-first driver: the worked example on a small graph, node limits,
+// reopening, duplicates, NaN, negative cycles, and identical results from
+// the dense and hashed reached tables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "graph/csr.hpp"
+#include "graph/grid.hpp"
+#include "panic.hpp"
+#include "state/reached_table.hpp"
+#include "strategies/best_first.hpp"
+
+namespace quorvane {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+using Trace = std::vector<std::tuple<uint64_t, double, uint64_t>>;
+using Edges = std::vector<std::pair<uint64_t, uint64_t>>;
+
+// Forwards successors only, so searches on it take the hashed table.
+template <class D>
+struct HashedOnly {
+    using Node = typename D::Node;
+    const D* inner;
+    void successors_into(const Node& n, SuccessorList<Node>& out) const {
+        inner->successors_into(n, out);
+    }
+    SuccessorList<Node> successors(const Node& n) const { return inner->successors(n); }
+};
+
+struct TableHeuristic {
+    std::vector<double> h;
+    double operator()(uint64_t node, uint64_t) const { return h[node]; }
+};
+
+Csr graph(uint64_t n, std::vector<Edge> edges, bool undirected) {
+    return Csr::from_edges(n, edges, undirected);
+}
+
+template <class Node>
+Trace trace_of(const SearchOutcome<Node>& o) {
+    Trace t;
+    for (const auto& e : o.trace) t.emplace_back(e.node, *e.g, e.frontier_size);
+    return t;
+}
+
+template <class Node>
+Edges tree_of(const SearchOutcome<Node>& o) {
+    Edges t;
+    for (const auto& e : o.tree) t.emplace_back(e.parent, e.child);
+    return t;
+}
+
+const BestFirstConfig kUcs{FrontierKind::priority, 1.0, 0.0};
+const BestFirstConfig kBfs{FrontierKind::fifo, 1.0, 0.0};
+const BestFirstConfig kDfs{FrontierKind::lifo, 1.0, 0.0};
+const BestFirstConfig kAstar{FrontierKind::priority, 1.0, 1.0};
+
+Csr worked_example() {
+    return graph(4, {{0, 1, 1.0}, {0, 2, 4.0}, {1, 2, 1.0}, {2, 3, 1.0}}, true);
+}
+
+template <class D>
+void check_worked_example(const D& g) {
+    const BestFirstLimits limits{};
+    const auto ucs = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, limits);
+    EXPECT_EQ(ucs.path, (std::vector<uint64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(ucs.cost, 3.0);
+    EXPECT_EQ(ucs.nodes_expanded, 4u);
+    EXPECT_EQ(ucs.nodes_generated, 5u);
+    EXPECT_EQ(ucs.max_frontier_size, 2u);
+    EXPECT_EQ(ucs.nodes_reopened, 0u);
+    EXPECT_EQ(ucs.stop_reason, StopReason::goal);
+    EXPECT_EQ(trace_of(ucs), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 1}}));
+    EXPECT_EQ(tree_of(ucs), (Edges{{0, 1}, {1, 2}, {2, 3}}));
+
+    const auto bfs = best_first_search(g, 0, 3, kBfs, ZeroHeuristic{}, limits);
+    EXPECT_EQ(bfs.path, (std::vector<uint64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(bfs.cost, 3.0);
+    EXPECT_EQ(bfs.nodes_expanded, 4u);
+    EXPECT_EQ(bfs.nodes_generated, 5u);
+    EXPECT_EQ(bfs.max_frontier_size, 2u);
+    EXPECT_EQ(trace_of(bfs), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 0}}));
+    EXPECT_EQ(tree_of(bfs), (Edges{{0, 1}, {1, 2}, {2, 3}}));
+
+    const auto dfs = best_first_search(g, 0, 3, kDfs, ZeroHeuristic{}, limits);
+    EXPECT_EQ(dfs.path, (std::vector<uint64_t>{0, 2, 3}));
+    EXPECT_EQ(dfs.cost, 5.0);
+    EXPECT_EQ(dfs.nodes_expanded, 3u);
+    EXPECT_EQ(dfs.nodes_generated, 4u);
+    EXPECT_EQ(dfs.max_frontier_size, 2u);
+    EXPECT_EQ(trace_of(dfs), (Trace{{0, 0.0, 0}, {2, 4.0, 1}, {3, 5.0, 1}}));
+    EXPECT_EQ(tree_of(dfs), (Edges{{0, 1}, {0, 2}, {2, 3}}));
+
+    const auto limited = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{},
+                                           BestFirstLimits{3, true, false});
+    EXPECT_EQ(limited.stop_reason, StopReason::node_limit);
+    EXPECT_FALSE(limited.path.has_value());
+    EXPECT_EQ(limited.cost, kInf);
+    EXPECT_EQ(limited.nodes_expanded, 3u);
+    EXPECT_EQ(limited.nodes_generated, 4u);
+    EXPECT_EQ(limited.max_frontier_size, 2u);
+    EXPECT_EQ(trace_of(limited), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}}));
+    EXPECT_EQ(tree_of(limited), (Edges{{0, 1}, {1, 2}}));
+
+    const auto four = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{},
+                                        BestFirstLimits{4, true, false});
+    EXPECT_EQ(four.stop_reason, StopReason::goal);
+    EXPECT_EQ(four.nodes_expanded, 4u);
+}
+
+TEST(BestFirst, WorkedExampleWithDenseTable) { check_worked_example(worked_example()); }
+
+TEST(BestFirst, WorkedExampleWithHashedTable) {
+    const Csr g = worked_example();
+    check_worked_example(HashedOnly<Csr>{&g});
+}
+
+TEST(BestFirst, StartEqualToGoalIsFoundEvenWithNodeLimitZero) {
+    const Csr g = worked_example();
+    for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{0}}) {
+        const auto o = best_first_search(g, 2, 2, kAstar, ZeroHeuristic{},
+                                         BestFirstLimits{limit, true, false});
+        EXPECT_EQ(o.path, (std::vector<uint64_t>{2}));
+        EXPECT_EQ(o.cost, 0.0);
+        EXPECT_EQ(o.nodes_expanded, 1u);
+        EXPECT_EQ(o.nodes_generated, 1u);
+        EXPECT_EQ(o.max_frontier_size, 1u);
+        EXPECT_EQ(trace_of(o), (Trace{{2, 0.0, 0}}));
+        EXPECT_TRUE(o.tree.empty());
+    }
+}
+
+TEST(BestFirst, NodeLimitZeroOrOneStopsAtTheFirstPop) {
+    const Csr g = worked_example();
+    for (const uint64_t limit : {0u, 1u}) {
+        const auto o = best_first_search(g, 0, 3, kBfs, ZeroHeuristic{},
+                                         BestFirstLimits{limit, true, false});
+        EXPECT_EQ(o.stop_reason, StopReason::node_limit);
+        EXPECT_EQ(o.nodes_expanded, 1u);
+        EXPECT_EQ(o.nodes_generated, 1u);
+        EXPECT_EQ(trace_of(o), (Trace{{0, 0.0, 0}}));
+        EXPECT_TRUE(o.tree.empty());
+    }
+}
+
+// 0 -> 1 (1), 0 -> 2 (3), 1 -> 2 (1), 2 -> 3 (5); h(1) = 4 is inconsistent,
+// so node 2 is closed at g 3 before the cheaper path through 1 appears.
+TEST(BestFirst, ReopeningWithAnInconsistentHeuristic) {
+    const Csr g = graph(4, {{0, 1, 1.0}, {0, 2, 3.0}, {1, 2, 1.0}, {2, 3, 5.0}}, false);
+    const TableHeuristic h{{0.0, 4.0, 0.0, 0.0}};
+
+    const auto off = best_first_search(g, 0, 3, kAstar, h, BestFirstLimits{});
+    EXPECT_EQ(off.path, (std::vector<uint64_t>{0, 2, 3}));
+    EXPECT_EQ(off.cost, 8.0);
+    EXPECT_EQ(off.nodes_expanded, 4u);
+    EXPECT_EQ(off.nodes_generated, 4u);
+    EXPECT_EQ(off.nodes_reopened, 0u);
+    EXPECT_EQ(trace_of(off), (Trace{{0, 0.0, 0}, {2, 3.0, 1}, {1, 1.0, 1}, {3, 8.0, 0}}));
+
+    const auto on = best_first_search(g, 0, 3, kAstar, h, BestFirstLimits{{}, true, true});
+    EXPECT_EQ(on.path, (std::vector<uint64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(on.cost, 7.0);
+    EXPECT_EQ(on.nodes_expanded, 5u);
+    EXPECT_EQ(on.nodes_generated, 6u);
+    EXPECT_EQ(on.nodes_reopened, 1u);
+    EXPECT_EQ(trace_of(on),
+              (Trace{{0, 0.0, 0}, {2, 3.0, 1}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 7.0, 1}}));
+    EXPECT_EQ(tree_of(on), (Edges{{0, 1}, {1, 2}, {2, 3}}));
+}
+
+TEST(BestFirst, RepeatedChildPushedAgainOnlyWhenStrictlyCheaper) {
+    // Parallel arcs 0 -> 1 of 5, 2, 2; a zero-cost self-loop on 1.
+    const Csr g = graph(3, {{0, 1, 5.0}, {0, 1, 2.0}, {0, 1, 2.0}, {1, 1, 0.0}, {1, 2, 1.0}}, false);
+    const auto o = best_first_search(g, 0, 2, kUcs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
+    EXPECT_EQ(o.cost, 3.0);
+    EXPECT_EQ(o.nodes_generated, 4u);  // start, the 5.0 arc, the first 2.0 arc, node 2
+    EXPECT_EQ(o.max_frontier_size, 2u);
+    EXPECT_EQ(tree_of(o), (Edges{{0, 1}, {1, 2}}));
+    EXPECT_EQ(o.nodes_reopened, 0u);
+}
+
+TEST(BestFirst, NaNStepCostIsNeverImprovedAndItsEntryLeavesByPushOrder) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Csr g = graph(3, {{0, 1, nan}, {0, 2, 1.0}, {2, 1, 1.0}}, false);
+    const auto o = best_first_search(g, 0, 1, kUcs, ZeroHeuristic{}, BestFirstLimits{});
+    ASSERT_TRUE(o.path.has_value());
+    EXPECT_EQ(*o.path, (std::vector<uint64_t>{0, 1}));
+    EXPECT_TRUE(std::isnan(o.cost));
+    EXPECT_EQ(o.nodes_expanded, 2u);
+}
+
+TEST(BestFirst, NegativeCycleWithReopeningStillEnds) {
+    // An undirected negative edge is a negative cycle; node 3 is unreachable.
+    const Csr g = graph(4, {{0, 1, -1.0}, {1, 2, 1.0}}, true);
+    const auto o = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    const auto found = best_first_search(g, 0, 2, kBfs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
+    EXPECT_EQ(found.stop_reason, StopReason::goal);
+    EXPECT_EQ(found.path->back(), 2u);
+}
+
+TEST(BestFirst, UnreachableGoalExhaustsAfterExpandingEveryReachableNodeOnce) {
+    const Csr g = graph(5, {{0, 1, 1.0}, {1, 2, 1.0}, {2, 0, 1.0}, {3, 4, 1.0}}, true);
+    const auto o = best_first_search(g, 0, 4, kUcs, ZeroHeuristic{}, BestFirstLimits{});
+    EXPECT_EQ(o.stop_reason, StopReason::exhausted);
+    EXPECT_EQ(o.nodes_expanded, 3u);
+    EXPECT_EQ(o.cost, kInf);
+    EXPECT_FALSE(o.path.has_value());
+}
+
+template <class Node>
+void expect_same(const SearchOutcome<Node>& a, const SearchOutcome<Node>& b) {
+    EXPECT_EQ(a.path, b.path);
+    EXPECT_EQ(a.cost, b.cost);
+    EXPECT_EQ(a.nodes_expanded, b.nodes_expanded);
+    EXPECT_EQ(a.nodes_generated, b.nodes_generated);
+    EXPECT_EQ(a.max_frontier_size, b.max_frontier_size);
+    EXPECT_EQ(a.nodes_reopened, b.nodes_reopened);
+    EXPECT_EQ(a.stop_reason, b.stop_reason);
+    ASSERT_EQ(a.trace.size(), b.trace.size());
+    for (std::size_t i = 0; i < a.trace.size(); ++i) {
+        EXPECT_EQ(a.trace[i].node, b.trace[i].node);
+        EXPECT_EQ(a.trace[i].g, b.trace[i].g);
+        EXPECT_EQ(a.trace[i].frontier_size, b.trace[i].frontier_size);
+    }
+    ASSERT_EQ(a.tree.size(), b.tree.size());
+    for (std::size_t i = 0; i < a.tree.size(); ++i) {
+        EXPECT_EQ(a.tree[i].parent, b.tree[i].parent);
+        EXPECT_EQ(a.tree[i].child, b.tree[i].child);
+    }
+}
+
+TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
+    std::mt19937 rng(7);
+    const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar,
+                                       {FrontierKind::priority, 0.0, 1.0},
+                                       {FrontierKind::priority, 1.0, 3.0}};
+    for (int round = 0; round < 6; ++round) {
+        Grid grid(23, 17);
+        grid.set_diagonal(round % 2 == 1);
+        for (int r = 0; r < 17; ++r)
+            for (int c = 0; c < 23; ++c) {
+                if (rng() % 4 == 0) grid.set_wall({r, c}, true);
+                grid.set_cost({r, c}, 1.0 + rng() % 5);
+            }
+        const Cell start{0, 0};
+        const Cell goal{16, 22};
+        grid.set_wall(start, false);
+        grid.set_wall(goal, false);
+        const HashedOnly<Grid> hashed{&grid};
+        for (const auto& config : configs) {
+            for (const bool reopen : {false, true}) {
+                const BestFirstLimits limits{{}, true, reopen};
+                expect_same(best_first_search(grid, start, goal, config, GridEuclidean{}, limits),
+                            best_first_search(hashed, start, goal, config, GridEuclidean{}, limits));
+            }
+        }
+    }
+}
+
+TEST(BestFirst, RecordOffLeavesTraceAndTreeEmptyAndChangesNothingElse) {
+    const AsciiGrid a = Grid::from_ascii("S..#....\n.#.#.##.\n.#...#..\n...#...G");
+    const auto on = best_first_search(a.grid, a.start, a.goal, kAstar, GridManhattan{},
+                                      BestFirstLimits{{}, true, false});
+    auto off = best_first_search(a.grid, a.start, a.goal, kAstar, GridManhattan{},
+                                 BestFirstLimits{{}, false, false});
+    EXPECT_TRUE(off.trace.empty());
+    EXPECT_TRUE(off.tree.empty());
+    EXPECT_EQ(off.trace.capacity(), 0u);
+    off.trace = on.trace;
+    off.tree = on.tree;
+    expect_same(on, off);
+}
+
+TEST(ReachedTable, CloseRecordLookupAndParents) {
+    HashedReachedTable<uint64_t> table;
+    EXPECT_EQ(table.lookup(7).state, Reached::absent);
+    EXPECT_FALSE(table.parent_of(7).has_value());
+    EXPECT_EQ(table.rebuild_path(7), (std::vector<uint64_t>{7}));
+    table.record(1, 0.0, std::nullopt);
+    table.record(2, 5.0, 1);
+    EXPECT_EQ(table.close(2), 5.0);
+    EXPECT_FALSE(table.close(2).has_value());
+    EXPECT_EQ(table.lookup(2).state, Reached::closed);
+    // A new record reopens whatever the old g was; the table compares nothing.
+    table.record(2, 9.0, 1);
+    EXPECT_EQ(table.lookup(2).state, Reached::open);
+    EXPECT_EQ(table.close(2), 9.0);
+    EXPECT_EQ(table.parent_of(2), 1u);
+    EXPECT_FALSE(table.parent_of(1).has_value());
+    EXPECT_EQ(table.rebuild_path(2), (std::vector<uint64_t>{1, 2}));
+    EXPECT_EQ(table.rebuild_path(1), (std::vector<uint64_t>{1}));
+    EXPECT_THROW(table.close(42), Panic);
+}
+
+TEST(ReachedTable, ParentCycleStopsAtTheFirstRepeatedNode) {
+    HashedReachedTable<uint64_t> table;
+    table.record(1, 0.0, std::nullopt);
+    table.record(2, 1.0, 1);
+    table.record(3, 2.0, 2);
+    table.record(2, -5.0, 3);  // 2 <- 3 <- 2: a loop
+    EXPECT_EQ(table.rebuild_path(3), (std::vector<uint64_t>{2, 3}));
+}
+
+TEST(ReachedTable, GrowsPastItsInitialRoomWithoutLosingEntries) {
+    HashedReachedTable<uint64_t> table;
+    for (uint64_t i = 0; i < 5000; ++i) table.record(i * 7919, static_cast<double>(i), std::nullopt);
+    EXPECT_EQ(table.size(), 5000u);
+    for (uint64_t i = 0; i < 5000; ++i) EXPECT_EQ(table.lookup(i * 7919).g, static_cast<double>(i));
+}
+
+}  // namespace
+}  // namespace quorvane
