@@ -126,7 +126,8 @@ public:
                 const auto& list = buffers_.fill(domain_, frames_.size(), *node);
                 on_path_.push(*node, hash);
                 out.max_frontier_size = std::max<uint64_t>(out.max_frontier_size, on_path_.size());
-                frames_.push_back({node, list.data(), list.data() + list.size(), g, remaining});
+                const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
+                frames_.push_back({node, parent, list.data(), list.data() + list.size(), g, remaining});
             }
             if (!next_child(node, g, remaining, hash)) break;
             ++out.nodes_generated;
@@ -140,6 +141,7 @@ public:
 private:
     struct Frame {
         const Node* node;
+        const Node* parent;  // null for the start
         const Successor<Node>* next;
         const Successor<Node>* end;
         double g;
@@ -157,6 +159,9 @@ private:
                 continue;
             }
             const Successor<Node>& entry = *top.next++;
+            // The step back to the parent is the commonest on-path hit; one
+            // comparison settles it before any hashing.
+            if (top.parent != nullptr && entry.node == *top.parent) continue;
             const uint64_t h = OnPathSet<Node>::hash(entry.node);
             if (on_path_.contains(entry.node, h)) continue;
             node = &entry.node;

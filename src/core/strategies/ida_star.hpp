@@ -86,6 +86,7 @@ public:
 private:
     struct Frame {
         const Node* node;
+        const Node* parent;  // null for the start
         const Successor<Node>* next;
         const Successor<Node>* end;
         double g;
@@ -96,29 +97,39 @@ private:
     // goal it stores the path and returns +inf.
     double iterate(const Node& start, uint64_t start_hash, const Node& goal, double bound) {
         constexpr double kInf = std::numeric_limits<double>::infinity();
+        // Counters live in registers for the iteration, not in the outcome.
+        uint64_t expanded = outcome_.nodes_expanded;
+        uint64_t generated = outcome_.nodes_generated;
+        uint64_t max_frontier = outcome_.max_frontier_size;
+        const auto finish = [&](double next_bound) {
+            outcome_.nodes_expanded = expanded;
+            outcome_.nodes_generated = generated;
+            outcome_.max_frontier_size = max_frontier;
+            return next_bound;
+        };
         const Node* node = &start;
         uint64_t hash = start_hash;
         double g = 0.0;
         for (;;) {
             const double f = g + static_cast<double>(heuristic_(*node, goal));
             if (f > bound) {
-                if (frames_.empty()) return f;
+                if (frames_.empty()) return finish(f);
                 Frame& parent = frames_.back();
                 if (f < parent.least_f) parent.least_f = f;
             } else {
-                ++outcome_.nodes_expanded;
+                ++expanded;
                 if (record_) outcome_.trace.push_back({*node, g, on_path_.size()});
                 if (*node == goal) {
                     outcome_.path = path_through(frames_, *node);
                     frames_.clear();
                     on_path_.clear();
-                    return kInf;
+                    return finish(kInf);
                 }
                 const auto& list = buffers_.fill(domain_, frames_.size(), *node);
                 on_path_.push(*node, hash);
-                if (on_path_.size() > outcome_.max_frontier_size)
-                    outcome_.max_frontier_size = on_path_.size();
-                frames_.push_back({node, list.data(), list.data() + list.size(), g, kInf});
+                if (on_path_.size() > max_frontier) max_frontier = on_path_.size();
+                const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
+                frames_.push_back({node, parent, list.data(), list.data() + list.size(), g, kInf});
             }
             // Next child not on the path, popping exhausted frames.
             for (;;) {
@@ -127,14 +138,17 @@ private:
                     const double least = top.least_f;
                     frames_.pop_back();
                     on_path_.pop();
-                    if (frames_.empty()) return least;
+                    if (frames_.empty()) return finish(least);
                     if (least < frames_.back().least_f) frames_.back().least_f = least;
                     continue;
                 }
                 const Successor<Node>& entry = *top.next++;
+                // The step back to the parent is the commonest on-path hit;
+                // one comparison settles it before any hashing.
+                if (top.parent != nullptr && entry.node == *top.parent) continue;
                 const uint64_t h = OnPathSet<Node>::hash(entry.node);
                 if (on_path_.contains(entry.node, h)) continue;
-                ++outcome_.nodes_generated;
+                ++generated;
                 node = &entry.node;
                 hash = h;
                 g = top.g + entry.cost;
