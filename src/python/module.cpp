@@ -219,7 +219,7 @@ void add(PyObject* module, const char* name, PyObject* value) {
     }
     PyRef text = checked(PyUnicode_FromString(name));
     if (PyList_Append(all.get(), text.get()) != 0) {
-        PyErr_Print();
+        print_pending_error();
         throw Panic("could not append __name__ to __all__");
     }
     checked(PyObject_SetAttrString(module, name, value));
@@ -272,7 +272,7 @@ PyTypeObject* try_class_type(ClassId id) noexcept {
 PyTypeObject* class_type(ClassId id) {
     PyTypeObject* type = try_class_type(id);
     if (type == nullptr) {
-        PyErr_Print();
+        print_pending_error();
         throw Panic(std::string("failed to create type object for ") +
                     g_classes[static_cast<int>(id)].name);
     }

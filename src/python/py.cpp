@@ -39,6 +39,18 @@ void write_stderr(std::string_view text) noexcept {
 
 }  // namespace
 
+void print_pending_error() noexcept {
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (type == nullptr) return;
+    PyErr_NormalizeException(&type, &value, &traceback);
+    // Unlike PyErr_Print, never exits the process on a pending SystemExit.
+    PyErr_Display(type, value, traceback);
+    Py_XDECREF(type);
+    Py_XDECREF(value);
+    Py_XDECREF(traceback);
+}
+
 void PyError::restore() const noexcept {
     PyObject* text =
         PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
@@ -49,7 +61,7 @@ void PyError::restore() const noexcept {
 
 PyRef made(PyObject* result) {
     if (result == nullptr) {
-        if (PyErr_Occurred() != nullptr) PyErr_Print();
+        print_pending_error();
         throw Panic("Python API call failed");
     }
     return PyRef::steal(result);
@@ -93,7 +105,7 @@ PyRef fetch_error() {
         write_stderr("quorvane_native: a PanicException was raised from Python code; "
                      "resuming the panic:\n");
         PyErr_Restore(type, value, traceback);
-        PyErr_PrintEx(0);
+        print_pending_error();
         throw Panic(message);
     }
     Py_XDECREF(type);

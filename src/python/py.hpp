@@ -22,6 +22,9 @@
 // lock. A `PyRef` must not be destroyed inside a `ReleasedGil` scope.
 #pragma once
 
+#ifndef Py_LIMITED_API
+#error "the module is built against the stable ABI only (define Py_LIMITED_API)"
+#endif
 #include <Python.h>
 
 #include <cstdint>
@@ -119,6 +122,10 @@ inline int checked(int status) {
 // but a broken expectation: the interpreter's error is printed and the call
 // fails with the panic "Python API call failed".
 PyRef made(PyObject* result);
+
+// Writes the interpreter's current exception, if any, with its traceback to
+// standard error and clears it.
+void print_pending_error() noexcept;
 
 // The `PanicException` type (created on first use, kept for the process).
 // Derives from BaseException; its qualified name is

@@ -1,0 +1,273 @@
+"""Argument binding and conversion, through search_grid and search_grid_costs."""
+
+import pytest
+
+import quorvane_native as qn
+
+COSTS = ([[1.0, 1.0]], (0, 0), (0, 1))
+
+
+def grid(*args, **kwargs):
+    """search_grid on a valid two-cell map."""
+    return qn.search_grid(*args, **kwargs) if args else qn.search_grid("SG", **kwargs)
+
+
+def accepted(fn, *args, **kwargs):
+    """Binding and conversion pass: the call either searches or reaches a missing body."""
+    try:
+        fn(*args, **kwargs)
+    except NotImplementedError:
+        pass
+
+
+def raised(exc_type, fn, *args, **kwargs):
+    """The exception the call raises, checked against exc_type."""
+    with pytest.raises(exc_type) as excinfo:
+        fn(*args, **kwargs)
+    return excinfo.value
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: qn.search_grid(),
+     "search_grid() missing 1 required positional argument: 'map'"),
+    (lambda: qn.search_grid_costs([[1.0]]),
+     "search_grid_costs() missing 2 required positional arguments: 'start' and 'goal'"),
+    (lambda: qn.search_grid_costs(),
+     "search_grid_costs() missing 3 required positional arguments: 'costs', 'start', and 'goal'"),
+    (lambda: qn.search_grid_costs(start=(0, 0)),
+     "search_grid_costs() missing 2 required positional arguments: 'costs' and 'goal'"),
+    (lambda: qn.search_grid(*range(11)),
+     "search_grid() takes from 1 to 10 positional arguments but 11 were given"),
+    (lambda: qn.search_grid_costs(*range(13)),
+     "search_grid_costs() takes from 3 to 12 positional arguments but 13 were given"),
+    (lambda: qn.search_grid("S.G", "astar", map="x"),
+     "search_grid() got multiple values for argument 'map'"),
+    (lambda: qn.search_grid("S.G", "bfs", algorithm="x"),
+     "search_grid() got multiple values for argument 'algorithm'"),
+    (lambda: qn.search_grid("S.G", foo=1),
+     "search_grid() got an unexpected keyword argument 'foo'"),
+    (lambda: qn.search_grid("S.G", **{"a b": 1}),
+     "search_grid() got an unexpected keyword argument 'a b'"),
+    (lambda: qn.search_grid(None, foo=1),
+     "search_grid() got an unexpected keyword argument 'foo'"),
+])
+def test_binding_errors(call, message):
+    """Binding errors carry their fixed messages and come before any conversion."""
+    assert str(raised(TypeError, call)) == message
+
+
+@pytest.mark.parametrize("fn, args, message", [
+    ("gen_erdos_renyi", (4, 0.5, 1, 2),
+     "gen_erdos_renyi() takes 3 positional arguments but 4 were given"),
+    ("sample_maze", (), "sample_maze() missing 1 required positional argument: 'name'"),
+    ("bellman_ford", (3, [], 0, False, 1),
+     "bellman_ford() takes from 3 to 4 positional arguments but 5 were given"),
+])
+def test_binding_errors_of_functions_without_defaults(call_or_skip, fn, args, message):
+    """Functions whose parameters are all required drop the "from ... to" form."""
+    with pytest.raises(TypeError) as excinfo:
+        call_or_skip(getattr(qn, fn), *args)
+    assert str(excinfo.value) == message
+
+
+class FakeNumpyBool:
+    """Looks like numpy's bool scalar type but has no __bool__."""
+
+
+FakeNumpyBool.__module__ = "numpy"
+FakeNumpyBool.__name__ = FakeNumpyBool.__qualname__ = "bool_"
+
+
+class FakeNumpyBoolInt:
+    """Looks like numpy's bool scalar type; its __bool__ returns an int."""
+
+    def __bool__(self):
+        return 1
+
+
+FakeNumpyBoolInt.__module__ = "numpy"
+FakeNumpyBoolInt.__name__ = FakeNumpyBoolInt.__qualname__ = "bool"
+
+
+@pytest.mark.parametrize("kwargs, message", [
+    ({"map": None}, "argument 'map': 'NoneType' object cannot be converted to 'PyString'"),
+    ({"map": b"SG"}, "argument 'map': 'bytes' object cannot be converted to 'PyString'"),
+    ({"algorithm": None},
+     "argument 'algorithm': 'NoneType' object cannot be converted to 'PyString'"),
+    ({"record": 1}, "argument 'record': 'int' object cannot be converted to 'PyBool'"),
+    ({"diagonal": 0}, "argument 'diagonal': 'int' object cannot be converted to 'PyBool'"),
+    ({"reopen": None}, "argument 'reopen': 'NoneType' object cannot be converted to 'PyBool'"),
+    ({"record": FakeNumpyBool()},
+     "argument 'record': object of type '<class 'numpy.bool_'>' does not define a '__bool__' "
+     "conversion"),
+    ({"record": FakeNumpyBoolInt()},
+     "argument 'record': 'int' object cannot be converted to 'PyBool'"),
+])
+def test_own_conversion_messages(kwargs, message):
+    """Text and flag conversions fail with their own message under the parameter's name."""
+    assert str(raised(TypeError, qn.search_grid, **{"map": "SG", **kwargs})) == message
+
+
+@pytest.mark.parametrize("kwargs", [
+    {"weight": None}, {"weight": "2"}, {"max_nodes": 2.5}, {"beam_width": "3"},
+    {"depth_limit": 1j},
+])
+def test_interpreter_type_errors_are_wrapped(kwargs):
+    """A TypeError from the interpreter's own conversion is reported under the parameter's name."""
+    (name,) = kwargs
+    assert str(raised(TypeError, grid, **kwargs)).startswith(f"argument '{name}': ")
+
+
+@pytest.mark.parametrize("kwargs", [
+    {"max_nodes": -1}, {"beam_width": 2**64}, {"depth_limit": -(2**70)},
+])
+def test_out_of_range_counts_raise_overflow_without_name(kwargs):
+    """A count outside 0..2**64-1 raises OverflowError that names no parameter."""
+    (name,) = kwargs
+    assert name not in str(raised(OverflowError, grid, **kwargs))
+
+
+class IndexOnly:
+    def __index__(self):
+        return 3
+
+
+class TypeErrorSubclass(TypeError):
+    pass
+
+
+class RaisingIndex:
+    def __init__(self, exc):
+        self.exc = exc
+
+    def __index__(self):
+        raise self.exc
+
+
+class FloatFromCause:
+    def __float__(self):
+        raise TypeError("no float here") from KeyError("k")
+
+
+def test_wrapping_keeps_the_cause():
+    """The wrapped TypeError carries the __cause__ of the conversion's TypeError."""
+    exc = raised(TypeError, grid, weight=FloatFromCause())
+    assert str(exc) == "argument 'weight': no float here"
+    assert isinstance(exc.__cause__, KeyError)
+
+
+@pytest.mark.parametrize("error", [TypeErrorSubclass("custom"), ValueError("custom"),
+                                   OverflowError("custom")])
+def test_only_exact_type_errors_are_wrapped(error):
+    """Exceptions other than exactly TypeError pass unchanged, without the parameter's name."""
+    exc = raised(type(error), grid, max_nodes=RaisingIndex(error))
+    assert exc is error
+
+
+def test_lone_surrogate_raises_unicode_encode_error():
+    """A str that cannot be encoded as UTF-8 raises UnicodeEncodeError, unwrapped."""
+    assert "argument" not in str(raised(UnicodeEncodeError, qn.search_grid, "S\ud800G"))
+
+
+@pytest.mark.parametrize("kwargs", [
+    {"map": type("Text", (str,), {})("SG")},
+    {"weight": 3}, {"weight": IndexOnly()}, {"max_nodes": IndexOnly()},
+    {"beam_width": True}, {"depth_limit": 2**64 - 1}, {"max_nodes": None},
+    {"heuristic": object()}, {"heuristic": 5},
+])
+def test_accepted_arguments(kwargs):
+    """str subclasses, ints as floats, __index__ objects, bools as counts and any heuristic pass."""
+    accepted(qn.search_grid, **{"map": "SG", **kwargs})
+
+
+def test_numpy_bool_is_a_flag():
+    """A numpy bool scalar is accepted where a bool is expected."""
+    np = pytest.importorskip("numpy")
+    accepted(grid, record=np.bool_(False), diagonal=np.bool_(True), reopen=np.True_)
+
+
+def test_conversion_comes_before_value_checks():
+    """A map without 'S' and a wrongly typed option report the option's TypeError."""
+    exc = raised(TypeError, qn.search_grid, "..", reopen=1)
+    assert str(exc) == "argument 'reopen': 'int' object cannot be converted to 'PyBool'"
+
+
+def test_first_failing_parameter_in_order_is_reported():
+    """Conversion runs in parameter order: costs before start, map before algorithm."""
+    exc = raised(TypeError, qn.search_grid_costs, "x", [0, 0], goal=None)
+    assert str(exc) == "argument 'costs': Can't extract `str` to `Vec`"
+    exc = raised(TypeError, qn.search_grid, None, algorithm=None)
+    assert str(exc).startswith("argument 'map': ")
+
+
+@pytest.mark.parametrize("costs, message", [
+    ("11", "argument 'costs': Can't extract `str` to `Vec`"),
+    (["11"], "argument 'costs': Can't extract `str` to `Vec`"),
+    (5, "argument 'costs': 'int' object cannot be converted to 'Sequence'"),
+    ({0: [1.0]}, "argument 'costs': 'dict' object cannot be converted to 'Sequence'"),
+    ([[1.0], 7], "argument 'costs': 'int' object cannot be converted to 'Sequence'"),
+])
+def test_cost_matrix_shape_errors(costs, message):
+    """costs must be a non-str sequence of non-str sequences; errors name `costs`."""
+    assert str(raised(TypeError, qn.search_grid_costs, costs, (0, 0), (0, 1))) == message
+
+
+def test_bad_cost_item_is_reported_under_costs():
+    """An item of costs that is no number is reported under `costs`."""
+    exc = raised(TypeError, qn.search_grid_costs, [[1.0, "x"]], (0, 0), (0, 1))
+    assert str(exc).startswith("argument 'costs': ")
+
+
+class Rows:
+    """A sequence whose length cannot be read; items come through __getitem__."""
+
+    def __len__(self):
+        raise ValueError("no length")
+
+    def __getitem__(self, i):
+        if i >= 2:
+            raise IndexError(i)
+        return range(1, 3)
+
+
+class LyingLength:
+    """A sequence that claims more items than memory could hold."""
+
+    def __len__(self):
+        return 2**62
+
+    def __getitem__(self, i):
+        raise IndexError(i)
+
+
+def test_sequence_forms_are_accepted():
+    """Tuples, ranges and sequences with an unreadable length convert item by item."""
+    accepted(qn.search_grid_costs, ((1.0, 2), range(1, 3)), (0, 0), (1, 1))
+    accepted(qn.search_grid_costs, Rows(), (0, 0), (1, 1))
+
+
+def test_impossible_length_is_memory_error():
+    """A length no buffer can hold raises MemoryError rather than ending the process."""
+    raised(MemoryError, qn.search_grid_costs, LyingLength(), (0, 0), (0, 1))
+
+
+@pytest.mark.parametrize("start, exc_type, message", [
+    ([0, 0], TypeError, "argument 'start': 'list' object cannot be converted to 'PyTuple'"),
+    ((0, 0, 0), ValueError, "expected tuple of length 2, but got tuple of length 3"),
+    ((0,), ValueError, "expected tuple of length 2, but got tuple of length 1"),
+    ((2**31, 0), OverflowError, None),
+    ((0, -(2**31) - 1), OverflowError, None),
+    ((0, 1.5), TypeError, None),
+])
+def test_int_pair_errors(start, exc_type, message):
+    """start must be a 2-tuple of 32-bit ints; only TypeErrors carry the parameter's name."""
+    exc = raised(exc_type, qn.search_grid_costs, [[1.0, 1.0]], start, (0, 1))
+    if message is not None:
+        assert str(exc) == message
+    assert str(exc).startswith("argument 'start': ") == (exc_type is TypeError)
+
+
+def test_int_pair_accepts_tuple_subclass_and_extremes():
+    """A tuple subclass holding the 32-bit extremes is a valid pair."""
+    pair = type("Pair", (tuple,), {})((2**31 - 1, -(2**31)))
+    accepted(qn.search_grid_costs, [[1.0]], pair, (0, 0))
