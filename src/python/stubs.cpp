@@ -3,7 +3,6 @@
 // refuse construction. When a function or class is implemented in its own
 // source file, delete its stub here.
 #include "functions.hpp"
-#include "grid_args.hpp"
 #include "native_class.hpp"
 #include "py.hpp"
 
@@ -32,21 +31,6 @@ PyType_Spec kAllPairsSpec = {"builtins.AllPairs", static_cast<int>(sizeof(Instan
                              0, Py_TPFLAGS_DEFAULT, kPlaceholderSlots};
 
 }  // namespace
-
-// The grid functions bind and convert every argument before giving up.
-PyObject* search_grid(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&]() -> PyObject* {
-        const SearchGridArgs a = bind_search_grid(args, kwargs);
-        throw PyError(PyExc_NotImplementedError, "search_grid() is not implemented yet");
-    });
-}
-
-PyObject* search_grid_costs(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&]() -> PyObject* {
-        const SearchGridCostsArgs a = bind_search_grid_costs(args, kwargs);
-        throw PyError(PyExc_NotImplementedError, "search_grid_costs() is not implemented yet");
-    });
-}
 
 PyObject* search_graph(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("search_graph");
