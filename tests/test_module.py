@@ -177,6 +177,23 @@ def test_search_result_lists_are_shared_and_text_is_fresh(result):
     assert result.path[-1] == "extra"
 
 
+@pytest.mark.parametrize("costs, goal, cost_text", [
+    ([[1.0, 0.1, 0.2]], (0, 2), "0.30000000000000004"),
+    ([[1.0, 1e-7]], (0, 1), "0.0000001"),
+    ([[1.0, 1e21]], (0, 1), "1000000000000000000000"),
+    ([[1.0, 12.0]], (0, 1), "12"),
+    ([[1.0, 2.5]], (0, 0), "0"),
+    ([[1.0, 0.0, 1.0]], (0, 2), "inf"),
+])
+def test_repr_writes_cost_in_shortest_positional_form(call_or_skip, costs, goal, cost_text):
+    """__repr__ shows the cost positionally in its shortest round-trip form, elapsed to 6 places."""
+    r = call_or_skip(qn.search_grid_costs, costs, (0, 0), goal, "ucs")
+    assert repr(r) == (
+        f"SearchResult(found={r.found}, cost={cost_text}, expanded={r.nodes_expanded}, "
+        f"frontier={r.max_frontier_size}, elapsed={r.elapsed:.6f}, stop={r.stop_reason})"
+    )
+
+
 @pytest.fixture
 def panic(call_or_skip):
     """The PanicException raised by a core-only argument check."""
