@@ -190,9 +190,22 @@ public:
     }
 
     // True when `value` was not present and has been added.
-    bool insert(const T& value) {
+    bool insert(const T& value) { return insert_hashed(value, hash(value)); }
+
+    // The split form of `insert` for bulk loads: hash a value, `prefetch` its
+    // slot, and insert it a few values later, when the slot is in cache.
+    // `hashed` must be hash(value); the result is that of insert(value).
+    std::size_t hash(const T& value) const noexcept { return hash_(value); }
+    void prefetch(std::size_t hashed) const noexcept {
+#if defined(__GNUC__)
+        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hashed & mask_));
+#else
+        (void)hashed;
+#endif
+    }
+    bool insert_hashed(const T& value, std::size_t hashed) {
         if ((size_ + 1) > slots_.size() / 4 * 3) rehash(slots_.empty() ? 8 : slots_.size() * 2);
-        std::size_t i = home(value);
+        std::size_t i = hashed & mask_;
         while (used_[i]) {
             if (slots_[i] == value) return false;
             i = (i + 1) & mask_;

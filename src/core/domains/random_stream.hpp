@@ -25,6 +25,7 @@
 // offers vector types.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -194,6 +195,27 @@ public:
             index_ = 2;
         }
         return (hi << 32) | lo;
+    }
+
+    // Calls f(next_u64()) `count` times, reading whole runs of the buffer at
+    // once. The values and the words consumed are exactly those of `count`
+    // calls of next_u64.
+    template <class F>
+    void for_each_u64(uint64_t count, F&& f) {
+        while (count > 0) {
+            if (index_ + 1 >= kBufferWords) {
+                f(next_u64());  // the refill boundary, word 63 + word 0
+                --count;
+                continue;
+            }
+            const uint64_t run = std::min<uint64_t>(count, (kBufferWords - index_) / 2);
+            const uint32_t* words = buffer_.data() + index_;
+            for (uint64_t i = 0; i < run; ++i) {
+                f((static_cast<uint64_t>(words[2 * i + 1]) << 32) | words[2 * i]);
+            }
+            index_ += 2 * run;
+            count -= run;
+        }
     }
 
     // Uniform in [0, 1): the top 53 bits of one next_u64, times 2^-53.
