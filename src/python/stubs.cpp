@@ -38,21 +38,6 @@ PyObject* search_graph(PyObject*, PyObject*, PyObject*) noexcept {
 PyObject* search_implicit(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("search_implicit");
 }
-PyObject* gen_erdos_renyi(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("gen_erdos_renyi");
-}
-PyObject* gen_barabasi_albert(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("gen_barabasi_albert");
-}
-PyObject* gen_watts_strogatz(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("gen_watts_strogatz");
-}
-PyObject* sample_maze(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("sample_maze");
-}
-PyObject* random_maze_ascii(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("random_maze_ascii");
-}
 PyObject* bellman_ford(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("bellman_ford");
 }

@@ -1,0 +1,109 @@
+"""Random graph generators: quorvane_native against networkx, python-igraph and rustworkx.
+
+Each workload builds a graph of the same size with every library in one process.
+Times are the best of a few runs (wall clock, seconds); the ratio is the peer's
+time over ours (above 1: we are faster). Ours returns a Python edge list; the
+peers return their own graph objects. Peers that are not installed, or that have
+no such generator, are reported as such.
+
+    PYTHONPATH=<build dir> python3 bench/bench_generators.py [--quick]
+"""
+
+import argparse
+import importlib
+import time
+
+import quorvane_native as qn
+
+
+def optional(name):
+    try:
+        return importlib.import_module(name)
+    except ImportError:
+        return None
+
+
+nx = optional("networkx")
+ig = optional("igraph")
+rx = optional("rustworkx")
+
+SEED = 12345
+
+
+def best_time(fn, repeats):
+    """Best wall time of `repeats` calls; freeing each result is not timed."""
+    best = float("inf")
+    for _ in range(repeats):
+        start = time.perf_counter()
+        result = fn()
+        best = min(best, time.perf_counter() - start)
+        del result
+    return best
+
+
+def workloads(quick):
+    er_n, ba_n, ws_n = (1000, 10_000, 10_000) if quick else (5000, 100_000, 100_000)
+    p, m, k, beta = 0.01, 3, 10, 0.1
+    return [
+        (
+            f"erdos_renyi n={er_n} p={p}",
+            lambda: qn.gen_erdos_renyi(er_n, p, SEED),
+            [
+                ("networkx gnp_random_graph", nx and (lambda: nx.gnp_random_graph(er_n, p, seed=SEED))),
+                ("networkx fast_gnp_random_graph",
+                 nx and (lambda: nx.fast_gnp_random_graph(er_n, p, seed=SEED))),
+                ("igraph Erdos_Renyi", ig and (lambda: ig.Graph.Erdos_Renyi(n=er_n, p=p))),
+                ("rustworkx undirected_gnp_random_graph",
+                 rx and (lambda: rx.undirected_gnp_random_graph(er_n, p, seed=SEED))),
+            ],
+        ),
+        (
+            f"barabasi_albert n={ba_n} m={m}",
+            lambda: qn.gen_barabasi_albert(ba_n, m, SEED),
+            [
+                ("networkx barabasi_albert_graph",
+                 nx and (lambda: nx.barabasi_albert_graph(ba_n, m, seed=SEED))),
+                ("igraph Barabasi", ig and (lambda: ig.Graph.Barabasi(ba_n, m))),
+                ("rustworkx barabasi_albert_graph",
+                 rx and (lambda: rx.barabasi_albert_graph(ba_n, m, seed=SEED))),
+            ],
+        ),
+        (
+            f"watts_strogatz n={ws_n} k={k} beta={beta}",
+            lambda: qn.gen_watts_strogatz(ws_n, k, beta, SEED),
+            [
+                ("networkx watts_strogatz_graph",
+                 nx and (lambda: nx.watts_strogatz_graph(ws_n, k, beta, seed=SEED))),
+                ("igraph Watts_Strogatz",
+                 ig and (lambda: ig.Graph.Watts_Strogatz(dim=1, size=ws_n, nei=k // 2, p=beta))),
+                ("rustworkx (no Watts-Strogatz generator)", None),
+            ],
+        ),
+    ]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--quick", action="store_true", help="smaller sizes, for a smoke run")
+    parser.add_argument("--repeats", type=int, default=5)
+    args = parser.parse_args()
+
+    if ig is not None:
+        ig.set_random_number_generator(__import__("random").Random(SEED))
+    print(f"{'workload / implementation':<52} {'seconds':>10} {'ratio':>8}")
+    for title, ours, peers in workloads(args.quick):
+        print(title)
+        our_time = best_time(ours, args.repeats)
+        print(f"  {'quorvane_native':<50} {our_time:>10.4f} {1.0:>8.2f}")
+        for name, fn in peers:
+            if fn is None:
+                print(f"  {name:<50} {'n/a':>10}")
+                continue
+            # networkx is pure Python: fewer repeats keep the run short.
+            repeats = 1 if name.startswith("networkx") else args.repeats
+            t = best_time(fn, repeats)
+            print(f"  {name:<50} {t:>10.4f} {t / our_time:>8.2f}")
+
+
+if __name__ == "__main__":
+    main()
