@@ -24,7 +24,8 @@ namespace quorvane {
 namespace detail {
 
 inline uint64_t fx_mix(uint64_t x, uint64_t y) noexcept {
-    const unsigned __int128 p = static_cast<unsigned __int128>(x) * y;
+    __extension__ using u128 = unsigned __int128;
+    const u128 p = static_cast<u128>(x) * y;
     return static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64);
 }
 
