@@ -1,33 +1,17 @@
-// Keyed hashing, the keyed set, and the size guards of the generators.
-// (Generator outputs and invariants are tested through Python.)
+// Keyed hashing and the keyed set. (The generators themselves are tested
+// through Python: tests/test_generators.py.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
-#include <new>
 #include <set>
-#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "domains/graphs.hpp"
 #include "domains/keyed_hash.hpp"
-#include "domains/maze.hpp"
 #include "domains/random_stream.hpp"
 
 namespace {
-
-using quorvane::Panic;
-
-std::string panic_message(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Panic& p) {
-        return p.what();
-    }
-    return "<no panic>";
-}
 
 TEST(SipHasher, MatchesThePublishedSipHash24Vectors) {
     // Key 00..0f; messages 00..(len-1). The 1-3 variant differs only in the
@@ -104,42 +88,6 @@ TEST(KeyedHashSet, RekeyAndClearLeavesAnEmptyUsableSet) {
     EXPECT_FALSE(set.contains({3, 4}));
     EXPECT_TRUE(set.insert({3, 4}));
     EXPECT_EQ(set.to_vector().size(), 1u);
-}
-
-TEST(ErdosRenyi, RefusesMoreNodesThanItCanDrawPairsForBeforeDrawing) {
-    EXPECT_EQ(panic_message([] { quorvane::erdos_renyi(524289, 0.5, 1); }),
-              "n must be <= 524288 (erdos_renyi draws once per pair of nodes)");
-    EXPECT_EQ(panic_message([] { quorvane::erdos_renyi(UINT64_MAX, 0.0, 1); }),
-              "n must be <= 524288 (erdos_renyi draws once per pair of nodes)");
-}
-
-TEST(Generators, CountsPastSixtyFourBitsPanicWithCapacityOverflow) {
-    EXPECT_EQ(panic_message([] { quorvane::watts_strogatz(UINT64_MAX, 1ULL << 62, 0.5, 1); }),
-              "capacity overflow");
-    EXPECT_EQ(panic_message([] { quorvane::barabasi_albert(UINT64_MAX, 1ULL << 40, 1); }),
-              "capacity overflow");
-}
-
-TEST(Generators, GraphsLargerThanMemoryFailBeforeAnyWork) {
-    // Representable, but no machine holds them: refused at once rather than
-    // after filling memory.
-    EXPECT_THROW(quorvane::watts_strogatz(1ULL << 44, 2, 0.5, 1), std::bad_alloc);
-    EXPECT_THROW(quorvane::barabasi_albert(1ULL << 44, 1, 1), std::bad_alloc);
-    EXPECT_THROW(quorvane::watts_strogatz(1ULL << 44, 0, 0.5, 1), std::bad_alloc);
-}
-
-TEST(ErdosRenyi, ACompleteGraphBeyondMemoryFailsBeforeDrawing) {
-    // p >= 1 on 2^19 nodes asks for 1.4e11 edges (trillions of bytes).
-    EXPECT_THROW(quorvane::erdos_renyi(524288, 1.0, 1), std::bad_alloc);
-}
-
-TEST(RandomMaze, StartAndGoalStayOpenWhenEveryOtherCellIsAWall) {
-    const auto maze = quorvane::random_maze(4, 3, 1.0, 11);
-    EXPECT_EQ(maze.start, (quorvane::Cell{0, 0}));
-    EXPECT_EQ(maze.goal, (quorvane::Cell{2, 3}));
-    for (int32_t r = 0; r < 3; ++r)
-        for (int32_t c = 0; c < 4; ++c)
-            EXPECT_EQ(maze.grid.is_wall({r, c}), !((r == 0 && c == 0) || (r == 2 && c == 3)));
 }
 
 }  // namespace
