@@ -49,7 +49,8 @@ def workloads(quick):
             f"erdos_renyi n={er_n} p={p}",
             lambda: qn.gen_erdos_renyi(er_n, p, SEED),
             [
-                ("networkx gnp_random_graph", nx and (lambda: nx.gnp_random_graph(er_n, p, seed=SEED))),
+                ("networkx gnp_random_graph",
+                 nx and (lambda: nx.gnp_random_graph(er_n, p, seed=SEED))),
                 ("networkx fast_gnp_random_graph",
                  nx and (lambda: nx.fast_gnp_random_graph(er_n, p, seed=SEED))),
                 ("igraph Erdos_Renyi", ig and (lambda: ig.Graph.Erdos_Renyi(n=er_n, p=p))),

@@ -42,7 +42,9 @@ def ring_lattice(n, k):
 # --- reference outputs -------------------------------------------------------
 
 
-@pytest.mark.parametrize("case", golden("erdos_renyi.json"), ids=lambda c: f"n{c['n']}-s{c['seed']}")
+@pytest.mark.parametrize(
+    "case", golden("erdos_renyi.json"), ids=lambda c: f"n{c['n']}-s{c['seed']}"
+)
 def test_erdos_renyi_matches_reference(case):
     """gen_erdos_renyi returns exactly the reference edge list, in order."""
     got = qn.gen_erdos_renyi(case["n"], case["p"], case["seed"])
@@ -152,7 +154,9 @@ def test_watts_strogatz_panics_on_odd_or_too_large_k(n, k):
 # --- Barabási–Albert ---------------------------------------------------------
 
 
-@pytest.mark.parametrize("n, m, seed", [(2, 1, 0), (10, 2, 3), (100, 3, 1), (300, 5, 8), (40, 39, 2)])
+@pytest.mark.parametrize(
+    "n, m, seed", [(2, 1, 0), (10, 2, 3), (100, 3, 1), (300, 5, 8), (40, 39, 2)]
+)
 def test_barabasi_albert_edge_count_and_attachment(n, m, seed):
     """m(m-1)/2 + (n-m)m distinct edges; each new node links to m earlier nodes."""
     edges = qn.gen_barabasi_albert(n, m, seed)
@@ -179,7 +183,10 @@ def test_barabasi_albert_panics_unless_n_exceeds_m_of_at_least_one(n, m):
 
 @pytest.mark.parametrize(
     "fn, args",
-    [(qn.gen_barabasi_albert, (2**64 - 1, 2**40, 1)), (qn.gen_watts_strogatz, (2**64 - 1, 2**62, 0.5, 1))],
+    [
+        (qn.gen_barabasi_albert, (2**64 - 1, 2**40, 1)),
+        (qn.gen_watts_strogatz, (2**64 - 1, 2**62, 0.5, 1)),
+    ],
 )
 def test_generators_refuse_counts_past_64_bits(fn, args):
     """Edge counts that overflow 64 bits panic instead of wrapping."""
@@ -251,7 +258,8 @@ def test_random_maze_panics_past_the_cell_limit():
     "fn, args, exc, message",
     [
         (qn.gen_erdos_renyi, (-1, 0.5, 1), OverflowError, None),
-        (qn.gen_erdos_renyi, (5, "0.5", 1), TypeError, "argument 'p': must be real number, not str"),
+        (qn.gen_erdos_renyi, (5, "0.5", 1), TypeError,
+         "argument 'p': must be real number, not str"),
         (qn.gen_barabasi_albert, (5, 2, -3), OverflowError, None),
         (qn.gen_watts_strogatz, (10, 2, 0.1, 1.5), TypeError, None),
         (qn.random_maze_ascii, (2**31, 2, 0.1, 1), OverflowError, None),
