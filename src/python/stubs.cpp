@@ -1,7 +1,6 @@
 // Entry points whose bodies have not landed yet. Each raises
-// NotImplementedError; the two class specs are placeholders that only
-// refuse construction. When a function or class is implemented in its own
-// source file, delete its stub here.
+// NotImplementedError. When a function is implemented in its own source
+// file, delete its stub here.
 #include "functions.hpp"
 #include "native_class.hpp"
 #include "py.hpp"
@@ -16,33 +15,10 @@ PyObject* not_implemented(const char* name) noexcept {
     });
 }
 
-struct Placeholder {};
-
-PyType_Slot kPlaceholderSlots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<Placeholder>)},
-    {0, nullptr},
-};
-
-PyType_Spec kShortestPathsSpec = {"builtins.ShortestPaths",
-                                  static_cast<int>(sizeof(Instance<Placeholder>)), 0,
-                                  Py_TPFLAGS_DEFAULT, kPlaceholderSlots};
-PyType_Spec kAllPairsSpec = {"builtins.AllPairs", static_cast<int>(sizeof(Instance<Placeholder>)),
-                             0, Py_TPFLAGS_DEFAULT, kPlaceholderSlots};
-
 }  // namespace
 
-PyObject* search_graph(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("search_graph");
-}
 PyObject* search_implicit(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("search_implicit");
-}
-PyObject* bellman_ford(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("bellman_ford");
-}
-PyObject* floyd_warshall(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("floyd_warshall");
 }
 PyObject* search_npuzzle(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("search_npuzzle");
@@ -53,8 +29,5 @@ PyObject* search_hanoi(PyObject*, PyObject*, PyObject*) noexcept {
 PyObject* search_wordladder(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("search_wordladder");
 }
-
-PyType_Spec* shortest_paths_spec() noexcept { return &kShortestPathsSpec; }
-PyType_Spec* all_pairs_spec() noexcept { return &kAllPairsSpec; }
 
 }  // namespace quorvane::py

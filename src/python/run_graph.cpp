@@ -1,0 +1,175 @@
+// search_graph, and the edge-list argument it shares with bellman_ford and
+// floyd_warshall.
+//
+// Check order of a search_graph call: binding and conversion; start and
+// goal below num_nodes; every edge in range; then the CSR graph is built
+// (with the lock held); the heuristic's type; the heuristic name ("zero"
+// only); the algorithm name and the depth limit of "dls". The search with
+// "zero" runs with the interpreter lock released.
+#include <string>
+#include <utility>
+
+#include "args.hpp"
+#include "functions.hpp"
+#include "graph/csr.hpp"
+#include "graph_args.hpp"
+#include "py.hpp"
+#include "search_result.hpp"
+#include "selection.hpp"
+
+namespace quorvane::py {
+
+// ---------------------------------------------------------------------------
+// The edge list
+
+namespace {
+
+bool cleared() {
+    PyErr_Clear();
+    return false;
+}
+
+// The common shape (an exact tuple of two exact ints and an exact float or
+// int, all in range) converted without running any Python code. Anything
+// else, and any value that fails, gives false and takes the general route,
+// which also raises the exact error.
+bool convert_plain_edge(PyObject* item, Edge& out) {
+    if (!PyTuple_CheckExact(item) || PyTuple_Size(item) != 3) return false;
+    PyObject* u = PyTuple_GetItem(item, 0);
+    PyObject* v = PyTuple_GetItem(item, 1);
+    PyObject* w = PyTuple_GetItem(item, 2);
+    if (!PyLong_CheckExact(u) || !PyLong_CheckExact(v)) return false;
+    constexpr unsigned long long kFailed = static_cast<unsigned long long>(-1);
+    out.u = PyLong_AsUnsignedLongLong(u);
+    if (out.u == kFailed && PyErr_Occurred() != nullptr) return cleared();
+    out.v = PyLong_AsUnsignedLongLong(v);
+    if (out.v == kFailed && PyErr_Occurred() != nullptr) return cleared();
+    if (PyFloat_CheckExact(w)) {
+        out.w = PyFloat_AsDouble(w);
+    } else if (PyLong_CheckExact(w)) {
+        out.w = PyLong_AsDouble(w);  // what float(w) gives
+        if (out.w == -1.0 && PyErr_Occurred() != nullptr) return cleared();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Edge convert_edge(PyObject* item) {
+    Edge e;
+    if (convert_plain_edge(item, e)) return e;
+    const EdgeTriple t = to_edge_triple(item);
+    return {t.u, t.v, t.w};
+}
+
+}  // namespace
+
+EdgeList to_edge_list(PyObject* o) {
+    EdgeList out;
+    if (PyList_CheckExact(o)) {
+        // Index by index, re-reading the length, exactly as iterating the
+        // list would: a conversion that runs Python code may change it.
+        out.reserve(static_cast<std::size_t>(PyList_Size(o)));
+        for (Py_ssize_t i = 0; i < PyList_Size(o); ++i) {
+            PyRef item = PyRef::borrow(PyList_GetItem(o, i));
+            out.push_back(convert_edge(item.get()));
+        }
+        return out;
+    }
+    if (PyTuple_CheckExact(o)) {
+        const Py_ssize_t n = PyTuple_Size(o);
+        out.reserve(static_cast<std::size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) out.push_back(convert_edge(PyTuple_GetItem(o, i)));
+        return out;
+    }
+    return to_sequence(o, convert_edge);
+}
+
+void check_edges(uint64_t num_nodes, const EdgeList& edges) {
+    for (const Edge& e : edges) {
+        if (e.u >= num_nodes || e.v >= num_nodes) {
+            throw value_error("edge (" + std::to_string(e.u) + ", " + std::to_string(e.v) +
+                              ") is out of range for a " + std::to_string(num_nodes) +
+                              "-node graph");
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// search_graph
+
+namespace {
+
+constexpr const char* kParams[] = {
+    "num_nodes", "edges",  "start",  "goal",       "algorithm",   "heuristic", "undirected",
+    "record",    "weight", "beam_width", "depth_limit", "max_nodes", "reopen",
+};
+constexpr Signature kSignature{"search_graph", kParams, 4};
+
+// Bidirectional search walks the goal side against the arcs: an undirected
+// graph is its own reverse; a directed one gets its arcs reversed, so the
+// backward side follows real in-arcs and every joined path is a real path.
+struct GraphBidirectional {
+    bool undirected;
+
+    SearchOutcome<uint64_t> operator()(const Csr& graph, uint64_t start, uint64_t goal,
+                                       bool record) const {
+        if (undirected) return bidirectional_search(graph, start, goal, record);
+        EdgeList reversed = graph.to_edges();
+        for (Edge& e : reversed) std::swap(e.u, e.v);
+        const Csr predecessors = Csr::from_edges(graph.num_nodes(), reversed, false);
+        reversed = {};
+        return bidirectional_search(graph, start, goal, record, predecessors);
+    }
+};
+
+PyRef run_graph(uint64_t num_nodes, EdgeList edges, uint64_t start, uint64_t goal,
+                bool undirected, SearchTail& tail) {
+    if (start >= num_nodes || goal >= num_nodes)
+        throw value_error("start and goal must be < num_nodes");
+    check_edges(num_nodes, edges);
+    const Csr graph = Csr::from_edges(num_nodes, edges, undirected);
+    edges = {};  // the graph holds what the search needs
+
+    const SearchOptions options = search_options(tail);
+    HeuristicSpec spec = parse_heuristic(std::move(tail.heuristic), "zero");
+    if (spec.is_name()) {
+        if (spec.name != "zero") {
+            throw value_error("unknown graph heuristic: '" + spec.name +
+                              "'. Use 'zero' or a callable h(node, goal) -> float");
+        }
+        SearchOutcome<uint64_t> outcome = without_gil([&] {
+            return dispatch_algorithm(graph, start, goal, tail.algorithm, ZeroHeuristic{},
+                                      tail.record, options, GraphBidirectional{undirected});
+        });
+        return make_search_result(std::move(outcome));
+    }
+
+    // A Python callable as heuristic: the algorithm name is checked first,
+    // as for a name. TODO(#7): run_algorithm with the graph's callable
+    // heuristic (nodes as ints), GraphBidirectional as above, the lock held;
+    // then raise an error parked in the callback slot.
+    const AlgorithmChoice choice = parse_algorithm(tail.algorithm, tail.record, options);
+    (void)choice;
+    throw PyError(PyExc_NotImplementedError,
+                  "a callable heuristic is not supported yet by search_graph");
+}
+
+}  // namespace
+
+PyObject* search_graph(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+    return guarded([&] {
+        const BoundArgs a = bind(kSignature, args, kwargs);
+        const uint64_t num_nodes = a.convert(0, to_count);
+        EdgeList edges = a.convert(1, to_edge_list);
+        const uint64_t start = a.convert(2, to_count);
+        const uint64_t goal = a.convert(3, to_count);
+        bool undirected = true;
+        SearchTail tail = convert_search_tail(a, {4, "bfs", true, false}, [&](std::size_t i) {
+            undirected = a.convert_or(i, to_flag, true);
+        });
+        return run_graph(num_nodes, std::move(edges), start, goal, undirected, tail);
+    });
+}
+
+}  // namespace quorvane::py
