@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "args.hpp"
+#include "callbacks.hpp"
 #include "functions.hpp"
 #include "graph/csr.hpp"
 #include "graph_args.hpp"
@@ -145,14 +146,10 @@ PyRef run_graph(uint64_t num_nodes, EdgeList edges, uint64_t start, uint64_t goa
         return make_search_result(std::move(outcome));
     }
 
-    // A Python callable as heuristic: the algorithm name is checked first,
-    // as for a name. TODO(#7): run_algorithm with the graph's callable
-    // heuristic (nodes as ints), GraphBidirectional as above, the lock held;
-    // then raise an error parked in the callback slot.
-    const AlgorithmChoice choice = parse_algorithm(tail.algorithm, tail.record, options);
-    (void)choice;
-    throw PyError(PyExc_NotImplementedError,
-                  "a callable heuristic is not supported yet by search_graph");
+    // A Python callable as heuristic, h(node, goal) with ints: the lock
+    // stays held.
+    return search_with_callable(graph, start, goal, std::move(spec.callable), tail.algorithm,
+                                tail.record, options, GraphBidirectional{undirected});
 }
 
 }  // namespace

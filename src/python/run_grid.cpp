@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "callbacks.hpp"
 #include "functions.hpp"
 #include "graph/grid.hpp"
 #include "grid_args.hpp"
@@ -36,14 +37,10 @@ PyRef run_grid(Grid grid, Cell start, Cell goal, SearchTail& tail) {
         return make_search_result(std::move(outcome));
     }
 
-    // A Python callable as heuristic: the algorithm name is checked first,
-    // as for a name; the search with the callable comes with the callback
-    // adaptors (TODO(#7): run_algorithm with the grid's callable heuristic,
-    // the lock held, then raise an error parked in the callback slot).
-    const AlgorithmChoice choice = parse_algorithm(tail.algorithm, tail.record, options);
-    (void)choice;
-    throw PyError(PyExc_NotImplementedError,
-                  "a callable heuristic is not supported yet by search_grid");
+    // A Python callable as heuristic, h((row, col), (row, col)): the lock
+    // stays held.
+    return search_with_callable(grid, start, goal, std::move(spec.callable), tail.algorithm,
+                                tail.record, options);
 }
 
 // Only the bytes 'S' and 'G' are looked for; the parser finds their cells.

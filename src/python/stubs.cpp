@@ -17,9 +17,6 @@ PyObject* not_implemented(const char* name) noexcept {
 
 }  // namespace
 
-PyObject* search_implicit(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("search_implicit");
-}
 PyObject* search_npuzzle(PyObject*, PyObject*, PyObject*) noexcept {
     return not_implemented("search_npuzzle");
 }

@@ -18,7 +18,10 @@
 //     order, records and pushes each child that is new, or improves
 //     strictly on its stored g (NaN never improves) while open, or while
 //     closed with `reopen` on (counted as reopened);
-//   - h(child, goal) is evaluated once per push, the start's included.
+//   - h(child, goal) is evaluated once per push, the start's included;
+//   - a weight of exactly 0 drops its term from f, so the quantity it
+//     ignores cannot poison the order (0 * inf would be NaN): ucs keeps
+//     ordering by g under an infinite h, greedy by h under an infinite g.
 // g lives only in the reached table, never in the frontier, so an
 // improvement is one overwrite and one push; older entries go stale.
 //
@@ -58,6 +61,13 @@ namespace quorvane {
 
 namespace detail {
 
+// g_weight * g + h_weight * h, each term dropped when its weight is 0.
+inline double weighted_priority(double g_weight, double g, double h_weight, double h) noexcept {
+    if (h_weight == 0.0) return g_weight == 0.0 ? 0.0 : g_weight * g;
+    if (g_weight == 0.0) return h_weight * h;
+    return g_weight * g + h_weight * h;
+}
+
 template <class Frontier, class D, class H, class Table>
 void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
                     const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
@@ -76,7 +86,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
     const double h_start = heuristic(start, goal);
     auto [start_id, start_key] = table.intern_key(std::move(start));
     table.record_id(start_id, 0.0, Table::kNoParent, 0);
-    frontier.push(std::move(start_key), g_weight * 0.0 + h_weight * h_start);
+    frontier.push(std::move(start_key), weighted_priority(g_weight, 0.0, h_weight, h_start));
 
     uint64_t expanded = 0;
     uint64_t generated = 1;
@@ -139,7 +149,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
             }
             table.record_id(child_id, new_g, id, child_depth);
             const double h = heuristic(table.node_of_key(child_key), goal);
-            frontier.push(std::move(child_key), g_weight * new_g + h_weight * h);
+            frontier.push(std::move(child_key), weighted_priority(g_weight, new_g, h_weight, h));
             ++generated;
             max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
         }

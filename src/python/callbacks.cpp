@@ -1,0 +1,237 @@
+// The callback adaptors: heuristic evaluation, successor calls and the
+// conversion of Python states into implicit-graph nodes.
+//
+// Hot path (one call per heuristic evaluation and per successor request,
+// no caching): no interpreter exception is made on the way of a well-formed
+// answer, and the successor pairs go straight into the driver's buffer.
+#include "callbacks.hpp"
+
+#include <cstddef>
+
+namespace quorvane::py {
+
+namespace {
+
+constexpr const char kHeuristicMessage[] = "the heuristic callable must return a float";
+constexpr const char kShapeMessage[] = "successors must return a list of (state, cost) pairs";
+constexpr const char kStateMessage[] = "implicit-graph states must be an int or a sequence of ints";
+
+// Drops the interpreter's current exception. A PanicException is not
+// dropped: fetching it resumes the panic.
+void discard_error() { (void)fetch_error(); }
+
+// `v` from an int (a bool too) or an object with `__index__`, in the int64
+// range. False, with the interpreter's error dropped, otherwise.
+bool try_extract_int(PyObject* o, int64_t& v) {
+    PyRef index;
+    if (!PyLong_Check(o)) {
+        // Checked first so that a tuple or list state makes no exception.
+        if (!PyIndex_Check(o)) return false;
+        index = PyRef::steal(PyNumber_Index(o));
+        if (!index) {
+            discard_error();
+            return false;
+        }
+        o = index.get();
+    }
+    v = PyLong_AsLongLong(o);
+    if (v == -1 && PyErr_Occurred() != nullptr) {
+        discard_error();
+        return false;
+    }
+    return true;
+}
+
+// The elements of a non-str sequence state, each by `try_extract_int`.
+bool try_extract_elements(PyObject* o, ImplicitNode& out) {
+    int64_t v = 0;
+    if (PyTuple_CheckExact(o)) {
+        // A tuple cannot change while its items are converted.
+        const Py_ssize_t n = PyTuple_Size(o);
+        out.reserve(static_cast<std::size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            if (!try_extract_int(PyTuple_GetItem(o, i), v)) return false;
+            out.push_back(v);
+        }
+        return true;
+    }
+    const PyRef iterator = PyRef::steal(PyObject_GetIter(o));
+    if (!iterator) {
+        discard_error();
+        return false;
+    }
+    while (const PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+        if (!try_extract_int(item.get(), v)) return false;
+        out.push_back(v);
+    }
+    if (PyErr_Occurred() != nullptr) {
+        discard_error();
+        return false;
+    }
+    return true;
+}
+
+bool try_extract_implicit_state(PyObject* o, ImplicitNode& out) {
+    out.clear();
+    int64_t v = 0;
+    if (try_extract_int(o, v)) {
+        out.push_back(v);
+        return true;
+    }
+    if (PyUnicode_Check(o) || !PySequence_Check(o)) return false;
+    return try_extract_elements(o, out);
+}
+
+// A (state, cost) pair that passed the shape check; the state is read
+// from `item` afterwards.
+struct CheckedPair {
+    PyRef item;
+    double cost;
+};
+
+// The cost of one item, or nothing when the item is not a 2-tuple whose
+// second element converts to a float.
+bool check_pair(PyObject* item, double& cost) {
+    if (!PyTuple_Check(item) || PyTuple_Size(item) != 2) return false;
+    cost = PyFloat_AsDouble(PyTuple_GetItem(item, 1));
+    if (cost == -1.0 && PyErr_Occurred() != nullptr) {
+        discard_error();
+        return false;
+    }
+    return true;
+}
+
+// Every item of the callable's answer, shape-checked, before any state is
+// converted. False on the first violation.
+bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
+    if (PyUnicode_Check(result) || !PySequence_Check(result)) return false;
+    double cost = 0.0;
+    if (PyList_CheckExact(result) || PyTuple_CheckExact(result)) {
+        // Index loops read the length afresh, as iteration does; each item
+        // is held, as a cost's `__float__` may change the list.
+        const bool list = PyList_CheckExact(result);
+        auto size = [&] { return list ? PyList_Size(result) : PyTuple_Size(result); };
+        pairs.reserve(static_cast<std::size_t>(size()));
+        for (Py_ssize_t i = 0; i < size(); ++i) {
+            PyRef item =
+                PyRef::borrow(list ? PyList_GetItem(result, i) : PyTuple_GetItem(result, i));
+            if (!check_pair(item.get(), cost)) return false;
+            pairs.push_back({std::move(item), cost});
+        }
+        return true;
+    }
+    const PyRef iterator = PyRef::steal(PyObject_GetIter(result));
+    if (!iterator) {
+        discard_error();
+        return false;
+    }
+    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+        if (!check_pair(item.get(), cost)) return false;
+        pairs.push_back({std::move(item), cost});
+    }
+    if (PyErr_Occurred() != nullptr) {
+        discard_error();
+        return false;
+    }
+    return true;
+}
+
+// Converts the answer of the successor callable onto the end of `out`.
+// On failure parks the error, leaves `out` as it was and returns false.
+bool collect_successor_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
+                             CallbackErrorSlot& slot) {
+    std::vector<CheckedPair> pairs;
+    if (!check_shape(result, pairs)) {
+        slot.store(value_error(kShapeMessage));
+        return false;
+    }
+    const std::size_t base = out.size();
+    out.reserve(base + pairs.size());
+    for (CheckedPair& pair : pairs) {
+        ImplicitNode node;
+        if (!try_extract_implicit_state(PyTuple_GetItem(pair.item.get(), 0), node)) {
+            out.erase(out.begin() + static_cast<std::ptrdiff_t>(base), out.end());
+            slot.store(value_error(kStateMessage));
+            return false;
+        }
+        out.push_back({std::move(node), pair.cost});
+        pair.item = PyRef();  // released as consumed
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CallbackErrorSlot
+
+void CallbackErrorSlot::store(PyRef exception) noexcept {
+    if (!holds_error()) raised_ = std::move(exception);
+}
+
+void CallbackErrorSlot::store(PyError error) {
+    if (!holds_error()) made_.emplace(std::move(error));
+}
+
+void CallbackErrorSlot::raise_taken() {
+    if (raised_) {
+        restore_error(std::move(raised_));
+        throw PyErrAlreadySet{};
+    }
+    if (made_) {
+        PyError error = std::move(*made_);
+        made_.reset();
+        throw error;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Heuristic
+
+double CallbackContext::evaluate(PyObject* node, PyObject* goal) const {
+    const PyRef result =
+        PyRef::steal(PyObject_CallFunctionObjArgs(callable_.get(), node, goal, nullptr));
+    if (result) {
+        const double value = PyFloat_AsDouble(result.get());
+        if (!(value == -1.0 && PyErr_Occurred() != nullptr)) return value;
+    }
+    // The raised exception is dropped, neither raised later nor chained.
+    discard_error();
+    slot_->store(value_error(kHeuristicMessage));
+    return 0.0;
+}
+
+// ---------------------------------------------------------------------------
+// Implicit graphs
+
+ImplicitNode extract_implicit_state(PyObject* state) {
+    ImplicitNode node;
+    if (!try_extract_implicit_state(state, node)) throw value_error(kStateMessage);
+    return node;
+}
+
+void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
+                       SuccessorList<ImplicitNode>& out) {
+    CallbackErrorSlot& slot = graph.slot();
+    if (slot.holds_error()) return;
+    const CallbackGil gil;
+    PyRef result;
+    {
+        const PyRef argument = node_to_py(node);
+        result =
+            PyRef::steal(PyObject_CallFunctionObjArgs(graph.callable(), argument.get(), nullptr));
+    }
+    if (!result) {
+        slot.store(fetch_error());  // type, value and traceback as raised
+        return;
+    }
+    collect_successor_pairs(result.get(), out, slot);
+}
+
+SuccessorList<ImplicitNode> call_successors(const ImplicitGraph& graph, const ImplicitNode& node) {
+    SuccessorList<ImplicitNode> out;
+    extend_successors(graph, node, out);
+    return out;
+}
+
+}  // namespace quorvane::py

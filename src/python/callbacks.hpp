@@ -1,0 +1,251 @@
+// Python callables inside a search: the callable heuristic of every domain,
+// the successor callable of an implicit graph, and the slot through which
+// their first failure reaches the caller.
+//
+// A driver has no error path, so an adaptor never fails toward it. The
+// first failure of a search is parked in the search's `CallbackErrorSlot`;
+// from then on no adaptor of that search calls Python again (a heuristic
+// counts 0.0, an implicit node has no successors), the frontier drains, the
+// driver ends in its ordinary way, and the run routine raises the parked
+// error instead of converting the outcome. What gets parked:
+//
+//   heuristic raises, or returns what       ValueError "the heuristic
+//   does not convert to a float             callable must return a float"
+//                                           (the original is dropped)
+//   successors raises                       that exception, unchanged
+//   successors returns a str, a non-        ValueError "successors must
+//   sequence, or an item that is not a      return a list of (state, cost)
+//   2-tuple (state, float)                  pairs"
+//   a returned state is neither an int      ValueError "implicit-graph states
+//   nor a non-str sequence of ints, all     must be an int or a sequence of
+//   within the signed 64-bit range          ints"
+//
+// A `PanicException` raised by any Python code we call is never parked:
+// fetching it resumes the panic (py.hpp `fetch_error`), which unwinds
+// through the driver and reaches the caller as `PanicException`.
+//
+// Node forms given to Python are those of results (search_result.hpp
+// `node_to_py`), fresh objects on every call: a cell (row, col), a graph
+// index an int, a puzzle state a tuple of ints, a word a str, an implicit
+// node an int when it has one element, else a tuple.
+//
+// IMPORTANT: everything here needs the interpreter lock. A search that uses
+// a callable keeps the lock for its whole length and never enters a
+// `ReleasedGil` scope; the copies of a `CallableHeuristic` that the beam
+// and IDA* drivers take, and their destruction, happen under it.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "domain.hpp"
+#include "py.hpp"
+#include "search_result.hpp"
+#include "selection.hpp"
+#include "state/outcome.hpp"
+
+namespace quorvane::py {
+
+// ---------------------------------------------------------------------------
+// The error slot
+
+// The first callback error of one search. The run routine owns it; the
+// heuristic contexts and the implicit graph refer to it for the length of
+// the search (so the run routine must outlive the driver call, which it
+// does by construction). Single-threaded, like everything under the lock.
+class CallbackErrorSlot {
+public:
+    CallbackErrorSlot() = default;
+    CallbackErrorSlot(const CallbackErrorSlot&) = delete;
+    CallbackErrorSlot& operator=(const CallbackErrorSlot&) = delete;
+
+    bool holds_error() const noexcept { return raised_ || made_.has_value(); }
+
+    // Park an exception raised by Python code, or an error of our own
+    // making. Either is dropped when the slot already holds an error: the
+    // first one wins.
+    void store(PyRef exception) noexcept;
+    void store(PyError error);
+
+    // Takes the parked error out, leaving the slot empty, and raises it;
+    // returns normally when there was none. Called once by the run routine
+    // after its driver has returned, before the outcome is converted.
+    void raise_taken();
+
+private:
+    PyRef raised_;
+    std::optional<PyError> made_;
+};
+
+// ---------------------------------------------------------------------------
+// The re-entrant interpreter-lock guard
+
+// Taken around every callback. A search with callbacks always holds the
+// lock already, so this only counts a nesting level; a thread without the
+// lock would acquire it here.
+class CallbackGil {
+public:
+    CallbackGil() noexcept : state_(PyGILState_Ensure()) {}
+    ~CallbackGil() { PyGILState_Release(state_); }
+    CallbackGil(const CallbackGil&) = delete;
+    CallbackGil& operator=(const CallbackGil&) = delete;
+
+private:
+    PyGILState_STATE state_;
+};
+
+// ---------------------------------------------------------------------------
+// Heuristic callables
+
+// What a heuristic adaptor needs: the search's slot and the callable (an
+// owned reference; empty only for `search_implicit` without a heuristic,
+// which then counts h = 0). Copying takes one more reference to the
+// callable, under the lock; the beam and IDA* drivers own such a copy.
+class CallbackContext {
+public:
+    CallbackContext(CallbackErrorSlot& slot, PyRef callable) noexcept
+        : slot_(&slot), callable_(std::move(callable)) {}
+    CallbackContext(const CallbackContext& other) noexcept
+        : slot_(other.slot_), callable_(PyRef::borrow(other.callable_.get())) {}
+    CallbackContext& operator=(const CallbackContext& other) noexcept {
+        slot_ = other.slot_;
+        callable_ = PyRef::borrow(other.callable_.get());
+        return *this;
+    }
+    CallbackContext(CallbackContext&&) noexcept = default;
+    CallbackContext& operator=(CallbackContext&&) noexcept = default;
+
+    // False when there is nothing to call: no callable, or an error parked.
+    bool active() const noexcept { return callable_ && !slot_->holds_error(); }
+
+    // h(node, goal) for nodes already in their Python form. Parks the
+    // heuristic error and returns 0.0 when the call raises or its result
+    // does not convert to a float; any float (NaN, infinities, negatives)
+    // is returned as is.
+    double evaluate(PyObject* node, PyObject* goal) const;
+
+private:
+    CallbackErrorSlot* slot_;
+    PyRef callable_;
+};
+
+// The heuristic adaptor, one instance per node form.
+template <class Node>
+double callable_heuristic(const CallbackContext& context, const Node& node, const Node& goal) {
+    if (!context.active()) return 0.0;
+    const CallbackGil gil;
+    const PyRef py_node = node_to_py(node);
+    const PyRef py_goal = node_to_py(goal);
+    return context.evaluate(py_node.get(), py_goal.get());
+}
+
+// A Python callable as a heuristic value type, for every driver.
+struct CallableHeuristic {
+    CallbackContext context;
+
+    template <class Node>
+    double operator()(const Node& node, const Node& goal) const {
+        return callable_heuristic(context, node, goal);
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Implicit graphs
+
+using ImplicitNode = std::vector<int64_t>;
+
+// The domain of `search_implicit`: successors come from the caller's
+// callable, `successors(state) -> [(state, cost), ...]`. Nodes are vectors
+// of int64 compared by value; the Python int x and the sequence (x,) are
+// one node. Costs are not checked. Only read during a search.
+// IMPORTANT: the slot must outlive the graph's use.
+class ImplicitGraph {
+public:
+    using Node = ImplicitNode;
+
+    ImplicitGraph(PyRef successors, CallbackErrorSlot& slot) noexcept
+        : successors_(std::move(successors)), slot_(&slot) {}
+
+    void successors_into(const Node& node, SuccessorList<Node>& out) const;
+    SuccessorList<Node> successors(const Node& node) const;
+
+    PyObject* callable() const noexcept { return successors_.get(); }
+    CallbackErrorSlot& slot() const noexcept { return *slot_; }
+
+private:
+    PyRef successors_;
+    CallbackErrorSlot* slot_;
+};
+
+// The Python state as a node: an int (or an object with `__index__`) in the
+// int64 range is the one-element node; any other object except a str is
+// read as a sequence of such ints. Fails with ValueError "implicit-graph
+// states must be an int or a sequence of ints".
+ImplicitNode extract_implicit_state(PyObject* state);
+
+// Calls the successor callable on `node` and appends the pairs it returned,
+// in order, to `out`. Appends nothing when the slot already holds an error
+// or when this call parks one (pairs converted before the failure are
+// dropped again).
+void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
+                       SuccessorList<ImplicitNode>& out);
+
+// As `extend_successors`, into a fresh list.
+SuccessorList<ImplicitNode> call_successors(const ImplicitGraph& graph, const ImplicitNode& node);
+
+inline void ImplicitGraph::successors_into(const Node& node, SuccessorList<Node>& out) const {
+    extend_successors(*this, node, out);
+}
+
+inline SuccessorList<ImplicitNode> ImplicitGraph::successors(const Node& node) const {
+    return call_successors(*this, node);
+}
+
+// Bidirectional search on a graph whose in-moves are unknown: every
+// backward step is checked against the forward successors.
+struct CheckedBidirectional {
+    template <Domain D>
+    SearchOutcome<typename D::Node> operator()(const D& domain, typename D::Node start,
+                                               typename D::Node goal, bool record) const {
+        return bidirectional_search_checked(domain, std::move(start), std::move(goal), record);
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Running a search with callbacks
+
+// The run routine's last steps: raise a parked callback error in place of
+// the outcome, else convert the outcome.
+template <class Node>
+PyRef finish_callback_search(CallbackErrorSlot& slot, SearchOutcome<Node>&& outcome) {
+    slot.raise_taken();
+    return make_search_result(std::move(outcome));
+}
+
+// The callable branch of a run routine: selects the driver by `algorithm`
+// (the same table, parameters and messages as a named heuristic; an
+// unknown name or "dls" without a depth limit fails before any call) and
+// runs it with `callable` as heuristic, the interpreter lock held
+// throughout. Takes over start, goal and the callable reference.
+template <Domain D, class Bidirectional = ReversibleBidirectional>
+PyRef search_with_callable(const D& domain, typename D::Node start, typename D::Node goal,
+                           PyRef callable, std::string_view algorithm, bool record,
+                           const SearchOptions& options, Bidirectional&& bidirectional = {}) {
+    CallbackErrorSlot slot;
+    SearchOutcome<typename D::Node> outcome;
+    {
+        // Released when the driver returns, before the outcome is converted.
+        const CallableHeuristic heuristic{CallbackContext(slot, std::move(callable))};
+        outcome =
+            dispatch_algorithm(domain, std::move(start), std::move(goal), algorithm, heuristic,
+                               record, options, std::forward<Bidirectional>(bidirectional));
+    }
+    return finish_callback_search(slot, std::move(outcome));
+}
+
+}  // namespace quorvane::py
