@@ -17,14 +17,5 @@ PyObject* not_implemented(const char* name) noexcept {
 
 }  // namespace
 
-PyObject* search_npuzzle(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("search_npuzzle");
-}
-PyObject* search_hanoi(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("search_hanoi");
-}
-PyObject* search_wordladder(PyObject*, PyObject*, PyObject*) noexcept {
-    return not_implemented("search_wordladder");
-}
 
 }  // namespace quorvane::py

@@ -195,7 +195,8 @@ TEST(Hanoi, PegLimits) {
             Hanoi(3, pegs);
             ADD_FAILURE() << pegs;
         } catch (const Panic& e) {
-            EXPECT_EQ(std::string(e.what()), "pegs must be between 1 and 16, got " + std::to_string(pegs));
+            EXPECT_EQ(std::string(e.what()),
+                      "pegs must be between 1 and 16, got " + std::to_string(pegs));
         }
     }
 }
@@ -253,8 +254,8 @@ TEST(WordLadder, MultiByteCharactersAreSkippedInValidWordsOnly) {
 
 TEST(Utf8, RejectsMalformedSequences) {
     EXPECT_TRUE(is_valid_utf8("h\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"));
-    for (const char* bad : {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
-                            "\xc3", "\xa9", "\xf8\x88\x80\x80\x80"}) {
+    for (const char* bad : {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc3",
+                            "\xa9", "\xf8\x88\x80\x80\x80"}) {
         EXPECT_FALSE(is_valid_utf8(bad)) << bad;
     }
 }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -107,14 +108,47 @@ public:
 
     friend bool operator==(const ByteState& a, const ByteState& b) noexcept {
         if (a.size_ != b.size_) return false;
+        if (!a.is_inline()) return std::memcmp(a.heap(), b.heap(), a.size()) == 0;
         // Unused inline bytes are always zero, so inline states compare as
-        // one fixed-size block.
-        if (a.is_inline()) return std::memcmp(a.buf_, b.buf_, kInlineCapacity) == 0;
-        return std::memcmp(a.heap(), b.heap(), a.size()) == 0;
+        // one fixed-size block, word by word and without branches.
+        uint64_t diff = 0;
+        for (std::size_t k = 0; k < kInlineCapacity; k += 8) diff |= a.word(k) ^ b.word(k);
+        return diff == 0;
+    }
+
+    // Index of the first 0 byte, or size() when there is none.
+    std::size_t find_zero() const noexcept {
+        if (!is_inline()) {
+            const void* hit = std::memchr(heap(), 0, size());
+            return hit ? static_cast<std::size_t>(static_cast<const uint8_t*>(hit) - heap())
+                       : size();
+        }
+        // Word-at-a-time zero-byte search over the inline bytes. The padding
+        // past size() is zero, so a hit at or beyond size() means "none".
+        constexpr uint64_t kLow = 0x0101010101010101ULL;
+        constexpr uint64_t kHigh = 0x8080808080808080ULL;
+        for (std::size_t k = 0; k < kInlineCapacity; k += 8) {
+            const uint64_t w = word(k);
+            // The lowest flagged byte is exactly the first zero byte of w.
+            const uint64_t zeros = (w - kLow) & ~w & kHigh;
+            if (zeros != 0) {
+                const std::size_t at = k + static_cast<std::size_t>(std::countr_zero(zeros)) / 8;
+                return at < size() ? at : size();
+            }
+        }
+        return size();
     }
 
 private:
     bool is_inline() const noexcept { return size_ <= kInlineCapacity; }
+
+    // Inline bytes k .. k+7 as a little-endian word (byte k lowest).
+    uint64_t word(std::size_t k) const noexcept {
+        uint64_t w;
+        std::memcpy(&w, buf_ + k, 8);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        return w;
+    }
 
     uint8_t* heap() const noexcept {
         uint8_t* p;

@@ -8,8 +8,8 @@ namespace quorvane {
 namespace {
 
 std::size_t blank_position(const ByteState& state) noexcept {
-    const void* hit = std::memchr(state.data(), 0, state.size());
-    return hit ? static_cast<std::size_t>(static_cast<const uint8_t*>(hit) - state.data()) : 0;
+    const std::size_t zero = state.find_zero();
+    return zero < state.size() ? zero : 0;
 }
 
 uint64_t cell_distance(std::size_t a, std::size_t b, uint64_t side) noexcept {
@@ -23,6 +23,43 @@ void require_side(uint64_t side) {
 }
 
 }  // namespace
+
+NPuzzle::NPuzzle(uint64_t side) : side_(side) {
+    if (side == 0 || side > 16) return;
+    auto table = std::make_shared<MoveTable>();
+    table->cells = static_cast<std::size_t>(side * side);
+    const auto s = static_cast<int64_t>(side);
+    for (int64_t b = 0; b < s * s; ++b) {
+        const int64_t row = b / s, col = b % s;
+        const int64_t targets[4][2] = {
+            {row - 1, col}, {row + 1, col}, {row, col - 1}, {row, col + 1}};
+        uint8_t count = 0;
+        for (const auto& rc : targets) {
+            if (rc[0] < 0 || rc[0] >= s || rc[1] < 0 || rc[1] >= s) continue;
+            table->to[b][count++] = static_cast<uint8_t>(rc[0] * s + rc[1]);
+        }
+        table->count[b] = count;
+    }
+    moves_ = std::move(table);
+}
+
+void NPuzzle::successors_slow(const Node& state, SuccessorList<Node>& out) const {
+    require_side(side_);
+    const std::size_t n = state.size();
+    const std::size_t b = blank_position(state);
+    const auto side = static_cast<int64_t>(side_);
+    const auto row = static_cast<int64_t>(b / side_);
+    const auto col = static_cast<int64_t>(b % side_);
+    const int64_t targets[4][2] = {{row - 1, col}, {row + 1, col}, {row, col - 1}, {row, col + 1}};
+    for (const auto& rc : targets) {
+        if (rc[0] < 0 || rc[0] >= side || rc[1] < 0 || rc[1] >= side) continue;
+        const auto t = static_cast<std::size_t>(rc[0] * side + rc[1]);
+        if (t >= n || b >= n) throw_out_of_range(n, t >= n ? t : b);
+        out.emplace_back(state, 1.0);
+        uint8_t* s = out.back().node.data();
+        std::swap(s[b], s[t]);
+    }
+}
 
 void NPuzzle::throw_out_of_range(std::size_t len, std::size_t index) {
     throw Panic("index out of bounds: the len is " + std::to_string(len) + " but the index is " +
@@ -87,15 +124,6 @@ double NPuzzle::manhattan(const ByteState& state, const ByteState& goal) const {
     return static_cast<double>(sum);
 }
 
-double NPuzzle::misplaced(const ByteState& state, const ByteState& goal) noexcept {
-    const std::size_t n = std::min(state.size(), goal.size());
-    const uint8_t* s = state.data();
-    const uint8_t* g = goal.data();
-    uint64_t count = 0;
-    for (std::size_t i = 0; i < n; ++i) count += s[i] != 0 && s[i] != g[i];
-    return static_cast<double>(count);
-}
-
 NPuzzleManhattan::NPuzzleManhattan(const NPuzzle& puzzle, const ByteState& goal)
     : puzzle_(puzzle), goal_(goal) {
     const uint64_t side = puzzle.side();
@@ -113,7 +141,8 @@ NPuzzleManhattan::NPuzzleManhattan(const NPuzzle& puzzle, const ByteState& goal)
     for (std::size_t cell = 0; cell < n; ++cell) {
         for (std::size_t tile = 1; tile < 256; ++tile) {
             if (goal_pos[tile] == kAbsent) continue;
-            table[cell * 256 + tile] = static_cast<uint8_t>(cell_distance(cell, goal_pos[tile], side));
+            table[cell * 256 + tile] =
+                static_cast<uint8_t>(cell_distance(cell, goal_pos[tile], side));
         }
     }
     table_ = std::move(table);

@@ -9,7 +9,9 @@
 // Successors: the blank moved up, down, left, right, in that order, where the
 // board allows; each a copy of the state with the blank and that neighbour
 // exchanged, at cost 1.0. A corner blank gives 2, an edge blank 3, an inner
-// blank 4. No operation changes the state it is given.
+// blank 4. No operation changes the state it is given. A puzzle of side 1
+// to 16 keeps a table of the blank's targets per cell (shared by its
+// copies), so listing successors of a full board costs no division.
 //
 // Solvability does not count inversions: a start can be slid into a goal
 // exactly when (n - number of cycles of the tile permutation that carries
@@ -21,6 +23,7 @@
 // an index a state cannot hold, throws `Panic`.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -37,7 +40,7 @@ class NPuzzle {
 public:
     using Node = ByteState;
 
-    explicit NPuzzle(uint64_t side) noexcept : side_(side) {}
+    explicit NPuzzle(uint64_t side);
 
     uint64_t side() const noexcept { return side_; }
 
@@ -53,26 +56,31 @@ public:
     double manhattan(const ByteState& state, const ByteState& goal) const;
 
     // Non-blank tiles that differ from the goal, over the shorter length.
-    static double misplaced(const ByteState& state, const ByteState& goal) noexcept;
+    static double misplaced(const ByteState& state, const ByteState& goal) noexcept {
+        const std::size_t n = std::min(state.size(), goal.size());
+        const uint8_t* s = state.data();
+        const uint8_t* g = goal.data();
+        uint64_t count = 0;
+        for (std::size_t i = 0; i < n; ++i) count += s[i] != 0 && s[i] != g[i];
+        return static_cast<double>(count);
+    }
 
     void successors_into(const Node& state, SuccessorList<Node>& out) const {
-        if (side_ == 0) throw Panic("the board side of an N-puzzle must be at least 1");
         const std::size_t n = state.size();
-        const void* hit = std::memchr(state.data(), 0, n);
-        const std::size_t b = hit ? static_cast<const uint8_t*>(hit) - state.data() : 0;
-        const auto side = static_cast<int64_t>(side_);
-        const auto row = static_cast<int32_t>(b / side_);
-        const auto col = static_cast<int32_t>(b % side_);
-        const int32_t targets[4][2] = {
-            {row - 1, col}, {row + 1, col}, {row, col - 1}, {row, col + 1}};
-        for (const auto& rc : targets) {
-            if (rc[0] < 0 || rc[0] >= side || rc[1] < 0 || rc[1] >= side) continue;
-            const auto t = static_cast<std::size_t>(rc[0] * side + rc[1]);
-            if (t >= n || b >= n) throw_out_of_range(n, t >= n ? t : b);
-            out.emplace_back(state, 1.0);
-            uint8_t* s = out.back().node.data();
-            std::swap(s[b], s[t]);
+        if (moves_ && n == moves_->cells) {
+            // A full board of up to 256 cells: the blank's targets come from
+            // the table, in move order, all inside the state.
+            const std::size_t zero = state.find_zero();
+            const std::size_t b = zero < n ? zero : 0;
+            const uint8_t* targets = moves_->to[b];
+            for (std::size_t k = 0, count = moves_->count[b]; k < count; ++k) {
+                out.emplace_back(state, 1.0);
+                uint8_t* s = out.back().node.data();
+                std::swap(s[b], s[targets[k]]);
+            }
+            return;
         }
+        successors_slow(state, out);
     }
 
     SuccessorList<Node> successors(const Node& state) const {
@@ -83,9 +91,22 @@ public:
     }
 
 private:
+    // The blank's target cells for each blank cell, in move order (up, down,
+    // left, right), for boards of side 1 to 16.
+    struct MoveTable {
+        std::size_t cells;
+        uint8_t count[256];
+        uint8_t to[256][4];
+    };
+
+    // Any state length and any side (a state shorter than the board can
+    // send the blank off its end: a panic).
+    void successors_slow(const Node& state, SuccessorList<Node>& out) const;
+
     [[noreturn]] static void throw_out_of_range(std::size_t len, std::size_t index);
 
     uint64_t side_;
+    std::shared_ptr<const MoveTable> moves_;  // null beyond side 16 and for side 0
 };
 
 // "manhattan", prepared for one goal: a per-cell table of every tile's
@@ -100,14 +121,34 @@ public:
         if (!table_ || state.size() != goal_.size() || !(goal == goal_)) {
             return puzzle_.manhattan(state, goal);
         }
-        const uint8_t* tiles = state.data();
-        const uint8_t* table = table_.get();
-        uint64_t sum = 0;
-        for (std::size_t i = 0, n = state.size(); i < n; ++i) sum += table[i * 256 + tiles[i]];
-        return static_cast<double>(sum);
+        switch (state.size()) {
+            case 9:
+                return sum<9>(state.data(), table_.get());
+            case 16:
+                return sum<16>(state.data(), table_.get());
+            case 25:
+                return sum<25>(state.data(), table_.get());
+            default:
+                return sum(state.data(), table_.get(), state.size());
+        }
     }
 
 private:
+    // Fixed counts for the common boards, so the loop unrolls.
+    template <std::size_t N>
+    static double sum(const uint8_t* tiles, const uint8_t* table) noexcept {
+        uint32_t total = 0;
+#pragma GCC unroll 32
+        for (std::size_t i = 0; i < N; ++i) total += table[i * 256 + tiles[i]];
+        return static_cast<double>(total);
+    }
+
+    static double sum(const uint8_t* tiles, const uint8_t* table, std::size_t n) noexcept {
+        uint64_t total = 0;
+        for (std::size_t i = 0; i < n; ++i) total += table[i * 256 + tiles[i]];
+        return static_cast<double>(total);
+    }
+
     NPuzzle puzzle_;
     ByteState goal_;
     // table_[cell * 256 + tile]: what `tile` standing at `cell` adds. Only

@@ -1,0 +1,159 @@
+// search_wordladder: lower-case the end words and the dictionary, build the
+// word ladder, choose heuristic and algorithm, search, convert.
+//
+// Check order: binding and conversion; the lower-cased start and goal of
+// equal UTF-8 byte length; the heuristic's type; the heuristic name; the
+// algorithm name and the depth limit of "dls". The word list is never
+// refused: repeats, case variants and words of other lengths are all kept
+// (the last can never be on a path, since a move keeps the byte length).
+//
+// Lower-casing is Python's own `str.lower` on a plain `str` built from the
+// text: the full Unicode lower-case mapping without locale, so a character
+// may become several (U+0130 becomes "i" + U+0307) and a capital sigma ending
+// a word becomes the final sigma. Building a plain `str` first means a `str`
+// subclass with its own `lower` changes nothing. Pure-ASCII text, by far the
+// common case, is lower-cased here directly, with the same result.
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "args.hpp"
+#include "functions.hpp"
+#include "puzzles/byte_state.hpp"
+#include "puzzles/word_ladder.hpp"
+#include "py.hpp"
+#include "search_result.hpp"
+#include "selection.hpp"
+
+namespace quorvane::py {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Heuristic names
+
+enum class WordLadderHeuristic : uint8_t { hamming, zero };
+
+WordLadderHeuristic parse_wordladder_heuristic(std::string_view name) {
+    static constexpr std::array<std::pair<std::string_view, WordLadderHeuristic>, 2> kNames{{
+        {"hamming", WordLadderHeuristic::hamming},
+        {"zero", WordLadderHeuristic::zero},
+    }};
+    return match_name(name, kNames, "unknown wordladder heuristic: '",
+                      "'. Use hamming, zero, or a callable");
+}
+
+template <class F>
+decltype(auto) with_wordladder_heuristic(WordLadderHeuristic kind, F&& f) {
+    switch (kind) {
+        case WordLadderHeuristic::hamming:
+            return f(MismatchHeuristic{});
+        default:
+            return f(ZeroHeuristic{});
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Arguments
+
+constexpr const char* kSearchWordladderParams[] = {
+    "start",  "goal",       "words",       "algorithm", "heuristic", "record",
+    "weight", "beam_width", "depth_limit", "max_nodes", "reopen",
+};
+constexpr Signature kSearchWordladder{"search_wordladder", kSearchWordladderParams, 3};
+
+struct SearchWordladderArgs {
+    std::string start;
+    std::string goal;
+    std::vector<std::string> words;
+    SearchTail tail;
+};
+
+SearchWordladderArgs bind_search_wordladder(PyObject* args, PyObject* kwargs) {
+    const BoundArgs a = bind(kSearchWordladder, args, kwargs);
+    SearchWordladderArgs out;
+    out.start = a.convert(0, to_text);
+    out.goal = a.convert(1, to_text);
+    out.words = a.convert(2, sequence_of(to_text));
+    out.tail = convert_search_tail(a, {3, "astar", false, false});
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Lower-casing
+
+// Needs the interpreter lock. `text` is UTF-8 as copied out of a `str`.
+std::string lower_case(std::string text) {
+    bool ascii = true;
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (ascii) return text;
+    PyRef plain =
+        checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    PyRef lowered = checked(PyObject_CallMethod(plain.get(), "lower", nullptr));
+    return to_text(lowered.get());
+}
+
+// ---------------------------------------------------------------------------
+// Run routine
+
+// Every word of the list, lower-cased, then the two end words (already
+// lower-cased, so they go in as they are). The list is consumed.
+WordLadder build_dictionary(std::vector<std::string> words, const std::string& start,
+                            const std::string& goal) {
+    WordLadder ladder;
+    ladder.reserve(words.size() + 2);
+    for (std::string& word : words) {
+        ladder.insert(lower_case(std::move(word)));
+        word = std::string();
+    }
+    ladder.insert(start);
+    ladder.insert(goal);
+    return ladder;
+}
+
+PyRef run_wordladder(SearchWordladderArgs& a) {
+    std::string start = lower_case(std::move(a.start));
+    std::string goal = lower_case(std::move(a.goal));
+    if (start.size() != goal.size()) throw value_error("start and goal must have the same length");
+    const WordLadder ladder = build_dictionary(std::move(a.words), start, goal);
+
+    const SearchOptions options = search_options(a.tail);
+    HeuristicSpec spec = parse_heuristic(std::move(a.tail.heuristic), "hamming");
+    if (spec.is_name()) {
+        SearchOutcome<std::string> outcome = without_gil([&] {
+            const WordLadderHeuristic kind = parse_wordladder_heuristic(spec.name);
+            return with_wordladder_heuristic(kind, [&](const auto& heuristic) {
+                return dispatch_algorithm(ladder, std::move(start), std::move(goal),
+                                          a.tail.algorithm, heuristic, a.tail.record, options);
+            });
+        });
+        return make_search_result(std::move(outcome));
+    }
+
+    // A Python callable as heuristic (TODO(#7)): run_algorithm with the word
+    // ladder's callable heuristic, the lock held, then raise an error parked
+    // in the callback slot. The algorithm name is checked as for a name.
+    const AlgorithmChoice choice = parse_algorithm(a.tail.algorithm, a.tail.record, options);
+    (void)choice;
+    throw PyError(PyExc_NotImplementedError,
+                  "a callable heuristic is not supported yet by search_wordladder");
+}
+
+}  // namespace
+
+PyObject* search_wordladder(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+    return guarded([&] {
+        SearchWordladderArgs a = bind_search_wordladder(args, kwargs);
+        return run_wordladder(a);
+    });
+}
+
+}  // namespace quorvane::py
