@@ -188,3 +188,27 @@ def test_argument_errors(kwargs, exc, message):
     with pytest.raises(exc) as excinfo:
         qn.search_wordladder(**args)
     assert str(excinfo.value) == message
+
+
+def test_callable_heuristic_sees_lower_cased_words():
+    """A callable heuristic is called as h(word, goal) with lower-case str."""
+    seen = []
+
+    def h(word, goal):
+        seen.append((word, goal))
+        return sum(a != b for a, b in zip(word, goal))
+
+    result = qn.search_wordladder("COLD", "WARM", WORDS, heuristic=h)
+    assert result.path[0] == "cold" and result.path[-1] == "warm"
+    assert seen[0] == ("cold", "warm")
+    assert all(type(w) is str and w == w.lower() for w, _ in seen)
+
+
+@pytest.mark.parametrize("algorithm", ["bidirectional", "iddfs"])
+def test_callable_heuristic_unused_without_heuristic_driver(algorithm):
+    """bidirectional and iddfs never call the heuristic."""
+
+    def h(word, goal):
+        raise AssertionError("called")
+
+    assert qn.search_wordladder("cold", "warm", WORDS, algorithm=algorithm, heuristic=h).found

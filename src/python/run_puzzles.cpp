@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "args.hpp"
+#include "callbacks.hpp"
 #include "functions.hpp"
 #include "puzzles/byte_state.hpp"
 #include "puzzles/hanoi.hpp"
@@ -195,13 +196,10 @@ PyRef run_npuzzle(SearchNpuzzleArgs& a) {
         return make_search_result(std::move(outcome));
     }
 
-    // A Python callable as heuristic: the N-puzzle's callable instance of
-    // dispatch_algorithm, the lock held, then an error parked in the callback
-    // slot raised (TODO(#7)). The algorithm name is checked as for a name.
-    const AlgorithmChoice choice = parse_algorithm(a.tail.algorithm, a.tail.record, options);
-    (void)choice;
-    throw PyError(PyExc_NotImplementedError,
-                  "a callable heuristic is not supported yet by search_npuzzle");
+    // A Python callable as heuristic, h(state, goal) with tuples of ints:
+    // the lock stays held.
+    return search_with_callable(puzzle, std::move(start), std::move(goal), std::move(spec.callable),
+                                a.tail.algorithm, a.tail.record, options);
 }
 
 PyRef run_hanoi(SearchHanoiArgs& a) {
@@ -224,13 +222,10 @@ PyRef run_hanoi(SearchHanoiArgs& a) {
         return make_search_result(std::move(outcome));
     }
 
-    // A Python callable as heuristic (TODO(#7)): run_algorithm with Hanoi's
-    // callable heuristic, the lock held, then raise an error parked in the
-    // callback slot. The algorithm name is checked as for a name.
-    const AlgorithmChoice choice = parse_algorithm(a.tail.algorithm, a.tail.record, options);
-    (void)choice;
-    throw PyError(PyExc_NotImplementedError,
-                  "a callable heuristic is not supported yet by search_hanoi");
+    // A Python callable as heuristic, h(state, goal) with tuples of ints:
+    // the lock stays held.
+    return search_with_callable(hanoi, std::move(start), std::move(goal), std::move(spec.callable),
+                                a.tail.algorithm, a.tail.record, options);
 }
 
 }  // namespace

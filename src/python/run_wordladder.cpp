@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "args.hpp"
+#include "callbacks.hpp"
 #include "functions.hpp"
 #include "puzzles/byte_state.hpp"
 #include "puzzles/word_ladder.hpp"
@@ -138,13 +139,10 @@ PyRef run_wordladder(SearchWordladderArgs& a) {
         return make_search_result(std::move(outcome));
     }
 
-    // A Python callable as heuristic (TODO(#7)): run_algorithm with the word
-    // ladder's callable heuristic, the lock held, then raise an error parked
-    // in the callback slot. The algorithm name is checked as for a name.
-    const AlgorithmChoice choice = parse_algorithm(a.tail.algorithm, a.tail.record, options);
-    (void)choice;
-    throw PyError(PyExc_NotImplementedError,
-                  "a callable heuristic is not supported yet by search_wordladder");
+    // A Python callable as heuristic, h(word, goal) with two str: the lock
+    // stays held.
+    return search_with_callable(ladder, std::move(start), std::move(goal), std::move(spec.callable),
+                                a.tail.algorithm, a.tail.record, options);
 }
 
 }  // namespace
