@@ -56,6 +56,21 @@ bool convert_plain_edge(PyObject* item, Edge& out) {
     return true;
 }
 
+// The edge objects of a long list are scattered over the heap, and the
+// conversion waits on memory more than it computes: a few items ahead, ask
+// for the tuple, and a little later for the numbers it holds.
+void prefetch_edges_ahead(PyObject* list, Py_ssize_t i) {
+    constexpr Py_ssize_t kTupleAhead = 8;
+    constexpr Py_ssize_t kItemsAhead = 4;
+    const Py_ssize_t size = PyList_Size(list);
+    if (i + kTupleAhead < size) __builtin_prefetch(PyList_GetItem(list, i + kTupleAhead));
+    if (i + kItemsAhead < size) {
+        PyObject* t = PyList_GetItem(list, i + kItemsAhead);
+        if (PyTuple_CheckExact(t) && PyTuple_Size(t) == 3)
+            for (Py_ssize_t k = 0; k < 3; ++k) __builtin_prefetch(PyTuple_GetItem(t, k));
+    }
+}
+
 Edge convert_edge(PyObject* item) {
     Edge e;
     if (convert_plain_edge(item, e)) return e;
@@ -72,6 +87,7 @@ EdgeList to_edge_list(PyObject* o) {
         // list would: a conversion that runs Python code may change it.
         out.reserve(static_cast<std::size_t>(PyList_Size(o)));
         for (Py_ssize_t i = 0; i < PyList_Size(o); ++i) {
+            prefetch_edges_ahead(o, i);
             PyRef item = PyRef::borrow(PyList_GetItem(o, i));
             out.push_back(convert_edge(item.get()));
         }
