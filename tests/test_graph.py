@@ -185,10 +185,28 @@ def test_negative_or_huge_endpoints_overflow(edges):
     assert "edges" not in str(excinfo.value)
 
 
-def test_huge_node_count_raises_memory_error():
-    """A node count whose graph cannot be held is a MemoryError, not a dead process."""
+def test_huge_node_counts_fail_cleanly():
+    """A node count whose graph cannot be held is a MemoryError, one past any allocation
+    the panic "capacity overflow"; neither ends the process."""
     with pytest.raises(MemoryError):
         qn.search_graph(2**50, [(0, 1, 1.0)], 0, 1)
+    with pytest.raises(BaseException) as excinfo:
+        qn.search_graph(2**60, [], 0, 1)
+    assert type(excinfo.value).__name__ == "PanicException"
+    assert excinfo.value.args == ("capacity overflow",)
+
+
+def test_callable_heuristic_sees_int_nodes():
+    """A heuristic callable is called as h(node, goal) with ints."""
+    calls = []
+
+    def h(node, goal):
+        calls.append((node, goal))
+        return 0.0
+
+    r = qn.search_graph(4, EXAMPLE, 0, 3, "astar", heuristic=h)
+    assert r.path == [0, 1, 2, 3]
+    assert calls[0] == (0, 3) and all(type(a) is int and b == 3 for a, b in calls)
 
 
 # --- every algorithm on the small cases ---------------------------------------------
