@@ -127,7 +127,8 @@ public:
                 on_path_.push(*node, hash);
                 out.max_frontier_size = std::max<uint64_t>(out.max_frontier_size, on_path_.size());
                 const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
-                frames_.push_back({node, parent, list.data(), list.data() + list.size(), g, remaining});
+                frames_.push_back(
+                    {node, parent, list.data(), list.data() + list.size(), g, remaining});
             }
             if (!next_child(node, g, remaining, hash)) break;
             ++out.nodes_generated;
