@@ -118,11 +118,15 @@ def test_negative_cycle_behind_minus_inf_is_reported():
 
 
 def test_cycle_of_minus_inf_arcs_is_reported_by_both():
-    """Two -inf arcs forming a cycle are a negative cycle for both algorithms."""
+    """Two -inf arcs forming a cycle are a negative cycle for both algorithms, though
+    every diagonal entry stays 0."""
     edges = [(0, 1, -INF), (1, 0, -INF)]
     assert qn.bellman_ford(2, edges, 0).negative_cycle
     a = qn.floyd_warshall(2, edges)
     assert a.negative_cycle and a.distance(0, 0) == 0.0
+    # An undirected -inf edge is such a cycle.
+    assert qn.bellman_ford(2, [(0, 1, -INF)], 0, True).negative_cycle
+    assert qn.floyd_warshall(2, [(0, 1, -INF)], True).negative_cycle
 
 
 def test_negative_self_loop_bellman_ford():
