@@ -130,7 +130,8 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
             if (candidates.size() > width) candidates.resize(static_cast<std::size_t>(width));
             layer.clear();
             layer.reserve(candidates.size());
-            for (detail::BeamCandidate<Node>& c : candidates) layer.push_back({std::move(c.node), c.g});
+            for (detail::BeamCandidate<Node>& c : candidates)
+                layer.push_back({std::move(c.node), c.g});
         }
 
         if (found) {
