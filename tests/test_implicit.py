@@ -187,7 +187,8 @@ def test_negative_and_zero_costs_are_kept():
 def grid_successors(n):
     def successors(s):
         r, c = s
-        return [((r + dr, c + dc), 1.0 + (r + c) % 3) for dr, dc in ((1, 0), (-1, 0), (0, 1), (0, -1))
+        moves = ((1, 0), (-1, 0), (0, 1), (0, -1))
+        return [((r + dr, c + dc), 1.0 + (r + c) % 3) for dr, dc in moves
                 if 0 <= r + dr < n and 0 <= c + dc < n]
     return successors
 
