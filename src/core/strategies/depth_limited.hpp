@@ -33,7 +33,8 @@
 // not by the machine stack. Memory is one frame and one successor buffer per
 // level of the path; the buffers are reused, so an expansion allocates
 // nothing once the deepest level has been reached. Each successor tried
-// costs one hash and one set lookup.
+// costs one hash and one set lookup, except the step back to the parent,
+// which one comparison settles.
 //
 // IMPORTANT: the domain must outlive the call; it is only read.
 #pragma once

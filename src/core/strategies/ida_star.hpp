@@ -38,7 +38,8 @@
 // Hot path: successor lists live in per-level buffers reused across
 // iterations and nodes are never copied into frames, so an expansion
 // allocates nothing once the deepest level has been reached; each successor
-// tried costs one hash and one set lookup.
+// tried costs one hash and one set lookup, except the step back to the
+// parent, which one comparison settles.
 //
 // IMPORTANT: the domain must outlive the call; it is only read.
 #pragma once
