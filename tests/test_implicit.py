@@ -12,8 +12,6 @@ import reference as ref
 SHAPE_ERROR = "successors must return a list of (state, cost) pairs"
 STATE_ERROR = "implicit-graph states must be an int or a sequence of ints"
 HEURISTIC_ERROR = "the heuristic callable must return a float"
-UNKNOWN_ALGORITHM = ("unknown algorithm: '{}'. Available: bfs, dfs, ucs, dijkstra, greedy, "
-                     "astar, weighted_astar, iddfs, dls, ida_star, beam, bidirectional")
 ALGORITHMS = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar",
               "wastar", "iddfs", "dls", "ida_star", "idastar", "beam", "bidirectional", "bidir"]
 OPTIMAL = ["ucs", "dijkstra", "astar", "a*"]
@@ -218,18 +216,6 @@ def test_a_str_heuristic_is_called_not_named(algorithm, called):
         assert call().path == [0, 1, 2, 3]
 
 
-@pytest.mark.parametrize("alias, name", [("a*", "astar"), ("wastar", "weighted_astar"),
-                                         ("idastar", "ida_star"), ("bidir", "bidirectional"),
-                                         ("dijkstra", "ucs")])
-def test_aliases_run_the_same_search(alias, name):
-    """Each alias gives the same result as its name."""
-    succ = grid_successors(5)
-    h = lambda s, g: abs(s[0] - g[0]) + abs(s[1] - g[1])  # noqa: E731
-    a = q.search_implicit(succ, (0, 0), (4, 3), alias, heuristic=h)
-    b = q.search_implicit(succ, (0, 0), (4, 3), name, heuristic=h)
-    assert summary(a)[:8] == summary(b)[:8]
-
-
 def test_bidirectional_follows_real_moves_on_one_way_graphs():
     """On a directed implicit graph every step of the joined path is a real move."""
     arcs = {0: [(1, 1.0)], 1: [(2, 1.0)], 2: [(3, 1.0)], 3: [(0, 1.0)], 4: [(0, 1.0)]}
@@ -237,17 +223,6 @@ def test_bidirectional_follows_real_moves_on_one_way_graphs():
     assert r.path == [0, 1, 2, 3] and r.cost == 3.0
     r = q.search_implicit(lambda s: arcs[s], 3, 4, "bidirectional")
     assert r.path is None
-
-
-def test_dls_requires_depth_limit_before_any_call():
-    """dls without depth_limit and unknown names fail before successors is called."""
-    calls = []
-    for algorithm, message in [("dls", "'dls' requires depth_limit"),
-                               ("BFS", UNKNOWN_ALGORITHM.format("BFS"))]:
-        with pytest.raises(ValueError) as excinfo:
-            q.search_implicit(calls.append, 0, 1, algorithm)
-        assert str(excinfo.value) == message
-    assert calls == []
 
 
 def random_graph(seed):
