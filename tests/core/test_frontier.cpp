@@ -80,6 +80,34 @@ TEST(PriorityFrontier, ManyFinitePrioritiesLeaveSortedAndStable) {
     EXPECT_EQ(got, want);
 }
 
+TEST(PriorityFrontier, PackedEntriesAndRenumberingKeepTheOrder) {
+    // 4-byte items take the packed layout; a tiny push-number range forces
+    // renumbering many times. Both must pop exactly as the plain layout,
+    // NaN priorities included.
+    PriorityFrontier<uint32_t, 8> packed;
+    PriorityFrontier<uint64_t> plain;
+    uint32_t x = 99;
+    std::vector<uint64_t> got;
+    std::vector<uint64_t> want;
+    for (uint32_t i = 0; i < 3000; ++i) {
+        x = x * 1103515245u + 12345u;
+        const uint32_t r = (x >> 16) % 23;
+        const double f = r == 0 ? kNaN : r == 1 ? -0.0 : static_cast<double>(r % 7);
+        packed.push(i, f);
+        plain.push(i, f);
+        if (r % 3 == 0) {
+            got.push_back(*packed.pop());
+            want.push_back(*plain.pop());
+        }
+    }
+    while (auto v = plain.pop()) {
+        want.push_back(*v);
+        got.push_back(*packed.pop());
+    }
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(packed.empty());
+}
+
 TEST(FifoFrontier, KeepsOrderAcrossWrapAroundAndGrowth) {
     FifoFrontier<int> queue;
     std::vector<int> got;

@@ -2,6 +2,7 @@
 // and the grid heuristics.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -169,6 +170,32 @@ TEST(GridSuccessors, WalledInCellHasNoMovesAndAppendKeepsEarlierEntries) {
     Grid g(2, 1);
     g.successors_into({0, 0}, out);
     EXPECT_EQ(cells_of(out), (std::vector<Cell>{{9, 9}, {0, 1}}));
+}
+
+TEST(GridDenseSlots, RowDividerIsExactBelowTwoToThe31) {
+    // Checked against plain division around every multiple boundary that
+    // matters, up to the last possible slot.
+    for (const uint32_t d : {1u, 2u, 3u, 7u, 64u, 1000u, 65535u, 65536u, 1u << 20, 46341u,
+                             2147483647u}) {
+        const detail::RowDivider div(d);
+        const uint32_t top = 2147483646u;
+        for (const uint32_t base : {0u, d, top / d * d, top / 2, top, d - 1, 2 * d}) {
+            for (int64_t n = static_cast<int64_t>(base) - 2; n <= static_cast<int64_t>(base) + 2; ++n) {
+                if (n < 0 || n > top) continue;
+                const auto v = static_cast<uint32_t>(n);
+                ASSERT_EQ(div.divide(v), v / d) << d << " " << v;
+            }
+        }
+    }
+}
+
+TEST(GridDenseSlots, SlotAndNodeAreInverse) {
+    const Grid g(37, 11);
+    for (uint32_t slot = 0; slot < 37 * 11; ++slot) {
+        const Cell c = g.dense_node(slot);
+        ASSERT_EQ(c, (Cell{static_cast<int32_t>(slot / 37), static_cast<int32_t>(slot % 37)}));
+        ASSERT_EQ(g.dense_slot(c), slot);
+    }
 }
 
 TEST(GridHeuristics, ValuesFromTheCellsAlone) {

@@ -64,7 +64,8 @@ Grid::Grid(uint64_t width, uint64_t height, bool /*checked*/)
     : walls_(width * height, 0),
       costs_(width * height, 1.0),
       width_(static_cast<int32_t>(width)),
-      height_(static_cast<int32_t>(height)) {}
+      height_(static_cast<int32_t>(height)),
+      rows_(width == 0 ? 1 : static_cast<uint32_t>(width)) {}
 
 Grid::Grid(int32_t width, int32_t height)
     : Grid(checked_width(width, height), static_cast<uint64_t>(height), true) {}

@@ -53,6 +53,29 @@ inline constexpr double kDiagonalCostFactor = 1.4142135623730951;
 
 struct AsciiGrid;
 
+namespace detail {
+
+// n / d for every n < 2^31 by a multiply and a shift (Granlund and
+// Montgomery): m = ceil(2^(31 + l) / d) with 2^(l - 1) < d <= 2^l.
+class RowDivider {
+public:
+    explicit RowDivider(uint32_t d = 1) noexcept {
+        uint32_t l = 0;
+        while ((uint64_t{1} << l) < d) ++l;
+        shift_ = 31 + l;
+        magic_ = ((uint64_t{1} << shift_) + d - 1) / d;
+    }
+    uint32_t divide(uint32_t n) const noexcept {
+        return static_cast<uint32_t>((n * magic_) >> shift_);
+    }
+
+private:
+    uint64_t magic_;
+    uint32_t shift_;
+};
+
+}  // namespace detail
+
 class Grid {
 public:
     using Node = Cell;
@@ -103,7 +126,11 @@ public:
     bool is_wall(Cell c) const noexcept { return walls_[index(c)] != 0; }
     double cost(Cell c) const noexcept { return costs_[index(c)]; }
     void set_wall(Cell c, bool wall) noexcept { walls_[index(c)] = wall ? 1 : 0; }
-    void set_cost(Cell c, double cost) noexcept { costs_[index(c)] = cost; }
+    // Terrain costs must be finite and > 0.
+    void set_cost(Cell c, double cost) noexcept {
+        costs_[index(c)] = cost;
+        uniform_ = uniform_ && cost == 1.0;
+    }
 
     // Appends the successors of `cell` (which must be inside the grid) to
     // `out`; allocates nothing when `out` has room for 8 more entries.
@@ -116,21 +143,24 @@ public:
         const bool down = r + 1 < height_ && walls_[i + w] == 0;
         const bool left = c > 0 && walls_[i - 1] == 0;
         const bool right = c + 1 < width_ && walls_[i + 1] == 0;
-        if (up) out.push_back({Cell{r - 1, c}, costs_[i - w]});
-        if (down) out.push_back({Cell{r + 1, c}, costs_[i + w]});
-        if (left) out.push_back({Cell{r, c - 1}, costs_[i - 1]});
-        if (right) out.push_back({Cell{r, c + 1}, costs_[i + 1]});
+        const double* costs = costs_.data();
+        const bool uniform = uniform_;
+        auto cost = [&](std::size_t j) { return uniform ? 1.0 : costs[j]; };
+        if (up) out.push_back({Cell{r - 1, c}, cost(i - w)});
+        if (down) out.push_back({Cell{r + 1, c}, cost(i + w)});
+        if (left) out.push_back({Cell{r, c - 1}, cost(i - 1)});
+        if (right) out.push_back({Cell{r, c + 1}, cost(i + 1)});
         if (!diagonal_) return;
         // A diagonal neighbour is inside the grid exactly when both cells it
         // passes are, so the two orthogonal flags cover the bounds too.
         if (up && left && walls_[i - w - 1] == 0)
-            out.push_back({Cell{r - 1, c - 1}, costs_[i - w - 1] * kDiagonalCostFactor});
+            out.push_back({Cell{r - 1, c - 1}, cost(i - w - 1) * kDiagonalCostFactor});
         if (up && right && walls_[i - w + 1] == 0)
-            out.push_back({Cell{r - 1, c + 1}, costs_[i - w + 1] * kDiagonalCostFactor});
+            out.push_back({Cell{r - 1, c + 1}, cost(i - w + 1) * kDiagonalCostFactor});
         if (down && left && walls_[i + w - 1] == 0)
-            out.push_back({Cell{r + 1, c - 1}, costs_[i + w - 1] * kDiagonalCostFactor});
+            out.push_back({Cell{r + 1, c - 1}, cost(i + w - 1) * kDiagonalCostFactor});
         if (down && right && walls_[i + w + 1] == 0)
-            out.push_back({Cell{r + 1, c + 1}, costs_[i + w + 1] * kDiagonalCostFactor});
+            out.push_back({Cell{r + 1, c + 1}, cost(i + w + 1) * kDiagonalCostFactor});
     }
 
     // A fresh list with room for every possible move (4, or 8 with diagonal).
@@ -146,8 +176,9 @@ public:
     uint64_t dense_slots() const noexcept { return walls_.size(); }
     uint32_t dense_slot(const Cell& c) const noexcept { return static_cast<uint32_t>(index(c)); }
     Cell dense_node(uint32_t slot) const noexcept {
-        const auto w = static_cast<uint32_t>(width_);
-        return Cell{static_cast<int32_t>(slot / w), static_cast<int32_t>(slot % w)};
+        const uint32_t row = rows_.divide(slot);
+        return Cell{static_cast<int32_t>(row),
+                    static_cast<int32_t>(slot - row * static_cast<uint32_t>(width_))};
     }
 
 private:
@@ -158,6 +189,8 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     bool diagonal_ = false;
+    bool uniform_ = true;     // every cost is 1.0: successors need not read costs_
+    detail::RowDivider rows_;  // by width
 };
 
 struct AsciiGrid {

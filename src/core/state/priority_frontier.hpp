@@ -24,31 +24,103 @@
 // Without NaN any correct binary heap gives the same sequence.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace quorvane {
 
+namespace detail {
+
+__extension__ using FrontierWide = unsigned __int128;
+
+// One heap entry: the item, its priority as an order-preserving key (see
+// PriorityFrontier) and its push number. Items of 4 bytes are packed with a
+// 32-bit push number into 16 bytes, laid out so that the whole entry read
+// as one 128-bit number orders by (key, seq).
+template <class Item, bool kPacked = sizeof(Item) == 4 && std::is_trivially_copyable_v<Item>>
+struct FrontierEntry {
+    Item item_;
+    uint64_t key_;
+    uint64_t seq_;
+
+    static constexpr uint64_t kSeqEnd = UINT64_MAX;
+
+    FrontierEntry() = default;
+    FrontierEntry(Item item, uint64_t key, uint64_t seq) : item_(std::move(item)), key_(key), seq_(seq) {}
+    Item& item() noexcept { return item_; }
+    uint64_t key() const noexcept { return key_; }
+    uint64_t seq() const noexcept { return seq_; }
+    void set_seq(uint64_t seq) noexcept { seq_ = seq; }
+    FrontierWide order() const noexcept { return (static_cast<FrontierWide>(key_) << 64) | seq_; }
+};
+
 template <class Item>
+struct FrontierEntry<Item, true> {
+    uint32_t item_bits_;  // lowest: never decides, push numbers are distinct
+    uint32_t seq_;
+    uint64_t key_;        // highest
+
+    static constexpr uint64_t kSeqEnd = uint64_t{1} << 32;
+
+    FrontierEntry() = default;
+    FrontierEntry(Item item, uint64_t key, uint64_t seq)
+        : item_bits_(std::bit_cast<uint32_t>(item)), seq_(static_cast<uint32_t>(seq)), key_(key) {}
+    Item item() const noexcept { return std::bit_cast<Item>(item_bits_); }
+    uint64_t key() const noexcept { return key_; }
+    uint64_t seq() const noexcept { return seq_; }
+    void set_seq(uint64_t seq) noexcept { seq_ = static_cast<uint32_t>(seq); }
+    FrontierWide order() const noexcept {
+        if constexpr (std::endian::native == std::endian::little) {
+            FrontierWide w;
+            std::memcpy(&w, this, sizeof w);
+            return w;
+        } else {
+            return (static_cast<FrontierWide>(key_) << 64) |
+                   (static_cast<uint64_t>(seq_) << 32) | item_bits_;
+        }
+    }
+};
+
+}  // namespace detail
+
+// `kSeqEnd` bounds the push numbers held in an entry; when it is reached,
+// the entries are renumbered 0..n-1 in their order, which changes no
+// comparison (tests lower it to exercise that).
+template <class Item, uint64_t kSeqEnd = detail::FrontierEntry<Item>::kSeqEnd>
 class PriorityFrontier {
 public:
     void push(Item item, double f) {
-        entries_.push_back(Entry{std::move(item), f, next_seq_++});
-        sift_up(entries_.size() - 1);
+        if (next_seq_ == kSeqEnd) renumber();
+        nans_ += f != f ? 1 : 0;
+        entries_.emplace_back(std::move(item), order_key(f), next_seq_++);
+        if (nans_ == 0) {
+            sift_up<true>(entries_.size() - 1);
+        } else {
+            sift_up<false>(entries_.size() - 1);
+        }
     }
 
     std::optional<Item> pop() {
         if (entries_.empty()) return std::nullopt;
+        const bool exact = nans_ == 0;
         Entry last = std::move(entries_.back());
         entries_.pop_back();
-        if (entries_.empty()) return std::optional<Item>(std::move(last.item));
-        std::optional<Item> result(std::move(entries_[0].item));
+        if (entries_.empty()) return std::optional<Item>(take(last));
+        std::optional<Item> result(take(entries_[0]));
         entries_[0] = std::move(last);
-        sift_up(sink_hole_from_root());
+        if (exact) {
+            sift_up<true>(sink_hole_from_root<true>());
+        } else {
+            sift_up<false>(sink_hole_from_root<false>());
+        }
         return result;
     }
 
@@ -56,25 +128,50 @@ public:
     bool empty() const noexcept { return entries_.empty(); }
 
 private:
-    struct Entry {
-        Item item;
-        double f;
-        uint64_t seq;
-    };
+    // f is kept as an order-preserving key: comparing (key, seq) as one
+    // 128-bit number is the entry order whenever no NaN is on the heap, and
+    // it compiles to branch-free code, which matters with the many equal
+    // priorities of unit-cost searches. While a NaN is held, entries are
+    // compared through their decoded f instead.
+    using Entry = detail::FrontierEntry<Item>;
 
+    static constexpr uint64_t kSign = uint64_t{1} << 63;
+
+    // Monotone for every non-NaN f; -0 is folded onto +0 (they are equal).
+    static uint64_t order_key(double f) noexcept {
+        const uint64_t bits = std::bit_cast<uint64_t>(f + 0.0);
+        return (bits & kSign) != 0 ? ~bits : bits ^ kSign;
+    }
+    static double priority(uint64_t key) noexcept {
+        return std::bit_cast<double>((key & kSign) != 0 ? key ^ kSign : ~key);
+    }
+
+    Item take(Entry& e) {
+        if (priority(e.key()) != priority(e.key())) --nans_;
+        return std::move(e.item());
+    }
+
+    template <bool kNoNaN>
     static bool before(const Entry& a, const Entry& b) noexcept {
-        if (a.f < b.f) return true;
-        if (a.f > b.f) return false;
-        return a.seq < b.seq;
+        if constexpr (kNoNaN) {
+            return a.order() < b.order();
+        } else {
+            const double fa = priority(a.key());
+            const double fb = priority(b.key());
+            if (fa < fb) return true;
+            if (fa > fb) return false;
+            return a.seq() < b.seq();
+        }
     }
 
     // Moves the entry at `pos` up while it orders before its parent.
+    template <bool kNoNaN>
     void sift_up(std::size_t pos) {
         if (pos == 0) return;
         Entry moving = std::move(entries_[pos]);
         while (pos > 0) {
             const std::size_t parent = (pos - 1) / 2;
-            if (!before(moving, entries_[parent])) break;
+            if (!before<kNoNaN>(moving, entries_[parent])) break;
             entries_[pos] = std::move(entries_[parent]);
             pos = parent;
         }
@@ -84,13 +181,14 @@ private:
     // Sinks a hole from the root to the bottom along the smaller children
     // (children compared with each other only) and leaves the root's entry
     // at the hole's final position. Returns that position.
+    template <bool kNoNaN>
     std::size_t sink_hole_from_root() {
         const std::size_t end = entries_.size();
         Entry placed = std::move(entries_[0]);
         std::size_t hole = 0;
         std::size_t child = 1;
         while (child + 1 < end) {  // both children exist
-            if (before(entries_[child + 1], entries_[child])) ++child;
+            child += before<kNoNaN>(entries_[child + 1], entries_[child]) ? 1 : 0;
             entries_[hole] = std::move(entries_[child]);
             hole = child;
             child = 2 * hole + 1;
@@ -103,8 +201,21 @@ private:
         return hole;
     }
 
+    // Gives the entries the push numbers 0..n-1 in their push order; the
+    // heap arrangement and every comparison stay as they were.
+    void renumber() {
+        std::vector<std::pair<uint64_t, std::size_t>> by_seq;
+        by_seq.reserve(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i) by_seq.emplace_back(entries_[i].seq(), i);
+        std::sort(by_seq.begin(), by_seq.end());
+        for (std::size_t rank = 0; rank < by_seq.size(); ++rank)
+            entries_[by_seq[rank].second].set_seq(rank);
+        next_seq_ = by_seq.size();
+    }
+
     std::vector<Entry> entries_;
     uint64_t next_seq_ = 0;
+    std::size_t nans_ = 0;  // entries with a NaN priority now on the heap
 };
 
 // First in, first out, on a growable ring buffer.

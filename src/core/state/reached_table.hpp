@@ -25,8 +25,9 @@
 //                       every reached node; node ids in reaching order;
 //   DenseReachedTable   one slot per possible node, for domains that number
 //                       their nodes densely (grid cells, graph indices); the
-//                       slot array is zero-filled lazily by the allocator,
-//                       so a small search on a huge domain touches little.
+//                       slot array is zero-filled lazily (huge pages where
+//                       Linux gives them), so a small search on a huge
+//                       domain touches little.
 // `DenseIndexing<D>` says whether and how a domain numbers its nodes:
 //   - a domain offering
 //       uint64_t dense_slots() const;              // number of slots
@@ -49,6 +50,9 @@
 #include <concepts>
 #include <cstdint>
 #include <cstdlib>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 #include <limits>
 #include <memory>
 #include <new>
@@ -113,6 +117,63 @@ struct DenseIndexing<D> {
 };
 
 namespace detail {
+
+// A zero-filled block whose pages are only materialised when first touched.
+// On Linux a large block is mapped directly and asked for transparent huge
+// pages: a search sweeping a big grid touches a few entries on each of
+// thousands of rows, and 4 KiB pages would then miss the TLB on nearly
+// every access. Elsewhere, calloc.
+class ZeroedBlock {
+public:
+    ZeroedBlock() noexcept = default;
+    ZeroedBlock(ZeroedBlock&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          mapping_(std::exchange(other.mapping_, nullptr)),
+          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)) {}
+    ZeroedBlock& operator=(ZeroedBlock&&) = delete;
+    ZeroedBlock(const ZeroedBlock&) = delete;
+    ~ZeroedBlock() { release(); }
+
+    // Nothing (a null data()) when the memory cannot be had.
+    static ZeroedBlock allocate(std::size_t bytes) noexcept {
+        ZeroedBlock b;
+        if (bytes == 0) bytes = 1;
+#if defined(__linux__)
+        constexpr std::size_t kHuge = std::size_t{2} << 20;
+        if (bytes >= 2 * kHuge && bytes <= SIZE_MAX - kHuge) {
+            void* m = mmap(nullptr, bytes + kHuge, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (m == MAP_FAILED) return b;
+            const auto aligned =
+                (reinterpret_cast<uintptr_t>(m) + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
+            madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);  // a hint only
+            b.mapping_ = m;
+            b.mapped_bytes_ = bytes + kHuge;
+            b.data_ = reinterpret_cast<void*>(aligned);
+            return b;
+        }
+#endif
+        b.data_ = std::calloc(bytes, 1);
+        return b;
+    }
+
+    void* data() const noexcept { return data_; }
+
+private:
+    void release() noexcept {
+#if defined(__linux__)
+        if (mapping_ != nullptr) {
+            munmap(mapping_, mapped_bytes_);
+            return;
+        }
+#endif
+        std::free(data_);
+    }
+
+    void* data_ = nullptr;
+    void* mapping_ = nullptr;
+    std::size_t mapped_bytes_ = 0;
+};
 
 // An all-zero entry is an absent node, which lets the dense backend start
 // from zero-filled memory. meta = depth << 2 | state.
@@ -282,11 +343,14 @@ public:
 
     Id id_of_key(Key key) const noexcept { return key; }
     const Node& node_of_key(Key key) const noexcept { return nodes_[key]; }
-    // Interns a child and gives the frontier key for it.
-    std::pair<Id, Key> intern_key(Node&& node) {
+    // Interns a node (moving it into the table when it is new) and gives
+    // the frontier key for it.
+    std::pair<Id, Key> intern_key(Node& node) {
         const Id id = intern(std::move(node));
         return {id, id};
     }
+    // The node of a key just made by intern_key (`node` may be moved from).
+    const Node& interned_node(Key key, const Node&) const noexcept { return nodes_[key]; }
 
     // Distinct nodes recorded.
     uint64_t size() const noexcept { return recorded_; }
@@ -337,48 +401,49 @@ class DenseReachedTable : public detail::ReachedTableBase<DenseReachedTable<D>, 
 public:
     using typename Base::Id;
     using Node = typename D::Node;
-    // Frontier entries hold nodes: the slot is cheap to recompute.
-    using Key = Node;
+    // Frontier entries hold slots: small entries make a faster heap.
+    using Key = Id;
 
     // Nothing when the slot array cannot be allocated.
     static std::optional<DenseReachedTable> try_create(const D& domain) {
         const uint64_t n = Indexing::slots(domain);
         if (n > std::numeric_limits<std::size_t>::max() / sizeof(detail::ReachedEntry<Id>))
             return std::nullopt;
-        // calloc rather than a vector: large blocks come zeroed from the
-        // system, so only the pages a search touches are ever written.
-        void* p = std::calloc(n == 0 ? 1 : n, sizeof(detail::ReachedEntry<Id>));
-        if (p == nullptr) return std::nullopt;
-        return DenseReachedTable(domain, static_cast<detail::ReachedEntry<Id>*>(p));
+        detail::ZeroedBlock block =
+            detail::ZeroedBlock::allocate(n * sizeof(detail::ReachedEntry<Id>));
+        if (block.data() == nullptr) return std::nullopt;
+        return DenseReachedTable(domain, std::move(block));
     }
 
     Id intern(Node&& node) const noexcept { return Indexing::slot(*domain_, node); }
     std::optional<Id> find(const Node& node) const { return Indexing::slot(*domain_, node); }
     Node node_at(Id id) const { return Indexing::node(*domain_, id); }
 
-    Id id_of_key(const Key& key) const noexcept { return Indexing::slot(*domain_, key); }
-    const Node& node_of_key(const Key& key) const noexcept { return key; }
-    std::pair<Id, Key> intern_key(Node&& node) const noexcept {
+    Id id_of_key(Key key) const noexcept { return key; }
+    Node node_of_key(Key key) const { return Indexing::node(*domain_, key); }
+    // Leaves `node` as it was.
+    std::pair<Id, Key> intern_key(Node& node) const noexcept {
         const Id id = Indexing::slot(*domain_, node);
-        return {id, std::move(node)};
+        return {id, id};
     }
+    // The node of a key just made by intern_key from `node`.
+    const Node& interned_node(Key, const Node& node) const noexcept { return node; }
 
     uint64_t size() const noexcept { return recorded_; }
 
 private:
-    struct Free {
-        void operator()(void* p) const noexcept { std::free(p); }
-    };
+    DenseReachedTable(const D& domain, detail::ZeroedBlock block)
+        : domain_(&domain),
+          block_(std::move(block)),
+          entries_(static_cast<detail::ReachedEntry<Id>*>(block_.data())) {}
 
-    DenseReachedTable(const D& domain, detail::ReachedEntry<Id>* entries)
-        : domain_(&domain), entries_(entries) {}
-
-    detail::ReachedEntry<Id>& entry(Id id) noexcept { return entries_.get()[id]; }
-    const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_.get()[id]; }
+    detail::ReachedEntry<Id>& entry(Id id) noexcept { return entries_[id]; }
+    const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_[id]; }
     void count_new() noexcept { ++recorded_; }
 
     const D* domain_;
-    std::unique_ptr<detail::ReachedEntry<Id>, Free> entries_;
+    detail::ZeroedBlock block_;
+    detail::ReachedEntry<Id>* entries_;
     uint64_t recorded_ = 0;
 };
 

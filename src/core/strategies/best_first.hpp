@@ -84,7 +84,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
 
     Frontier frontier;
     const double h_start = heuristic(start, goal);
-    auto [start_id, start_key] = table.intern_key(std::move(start));
+    auto [start_id, start_key] = table.intern_key(start);
     table.record_id(start_id, 0.0, Table::kNoParent, 0);
     frontier.push(std::move(start_key), weighted_priority(g_weight, 0.0, h_weight, h_start));
 
@@ -107,7 +107,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         const double g = *closed_g;
         // IMPORTANT: with the hashed table this refers into the table and
         // is invalidated by the first child interned below.
-        const Node& node = table.node_of_key(*key);
+        const auto& node = table.node_of_key(*key);
         if (record) out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
         const uint64_t e = expanded + 1;
         if (node == goal) {
@@ -129,7 +129,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
         for (Successor<Node>& successor : buffer) {
             const double new_g = g + successor.cost;
-            auto [child_id, child_key] = table.intern_key(std::move(successor.node));
+            auto [child_id, child_key] = table.intern_key(successor.node);
             const ReachedLookup seen = table.lookup_id(child_id);
             if (seen.state != Reached::absent) {
                 if (seen.state == Reached::closed && !reopen) continue;
@@ -148,7 +148,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
                 ++reopened;
             }
             table.record_id(child_id, new_g, id, child_depth);
-            const double h = heuristic(table.node_of_key(child_key), goal);
+            const double h = heuristic(table.interned_node(child_key, successor.node), goal);
             frontier.push(std::move(child_key), weighted_priority(g_weight, new_g, h_weight, h));
             ++generated;
             max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
