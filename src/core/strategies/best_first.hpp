@@ -35,11 +35,15 @@
 // The driver never fails; its state is freed before the clock is read for
 // `elapsed`.
 //
-// Reopening with a negative-cost cycle would lower g without end. A record
-// whose path would be longer than the number of distinct nodes reached can
-// only come from such a cycle, so the driver drops it: the search stays
-// finite, and on every input without a reachable negative cycle nothing
-// changes.
+// Reopening with a negative-cost cycle would lower g without end and could
+// close a loop in the parent links. Two guards, both inert on every input
+// without a reachable negative cycle:
+//   - an improvement of a node that is an ancestor of the node being
+//     expanded is dropped, so the parents always form a tree rooted at the
+//     start and every returned path is a real path from the start (the walk
+//     up the parents runs only once a negative step has been seen);
+//   - a record whose path would be longer than the number of distinct nodes
+//     reached is dropped, so the search stays finite.
 //
 // IMPORTANT: the domain must outlive the call; it is only read.
 #pragma once
@@ -68,6 +72,16 @@ inline double weighted_priority(double g_weight, double g, double h_weight, doub
     return g_weight * g + h_weight * h;
 }
 
+// Whether `candidate` lies on the parent chain of `id` (`id` included).
+// The chain is a tree path, so the walk ends at the start.
+template <class Table>
+bool is_ancestor(const Table& table, typename Table::Id candidate, typename Table::Id id) noexcept {
+    for (auto at = id; at != Table::kNoParent; at = table.parent_id(at)) {
+        if (at == candidate) return true;
+    }
+    return false;
+}
+
 template <class Frontier, class D, class H, class Table>
 void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
                     const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
@@ -94,6 +108,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
     uint64_t reopened = 0;
     std::vector<Id> first_reached;
     SuccessorList<Node> buffer;
+    bool negative_step_seen = false;
 
     for (;;) {
         std::optional<typename Table::Key> key = frontier.pop();
@@ -129,6 +144,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
         for (Successor<Node>& successor : buffer) {
             const double new_g = g + successor.cost;
+            if (successor.cost < 0.0) negative_step_seen = true;
             auto [child_id, child_key] = table.intern_key(successor.node);
             const ReachedLookup seen = table.lookup_id(child_id);
             if (seen.state != Reached::absent) {
@@ -141,6 +157,10 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
                 // which only a negative-cost cycle allows.
                 const uint64_t distinct = table.size() + (seen.state == Reached::absent ? 1 : 0);
                 if (static_cast<uint64_t>(child_depth) + 1 > distinct) continue;
+                if (negative_step_seen && seen.state != Reached::absent &&
+                    detail::is_ancestor(table, child_id, id)) {
+                    continue;
+                }
             }
             if (seen.state == Reached::absent) {
                 if (record) first_reached.push_back(child_id);
