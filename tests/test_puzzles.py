@@ -268,7 +268,7 @@ def test_hanoi_three_pegs_needs_two_to_the_n_minus_one(algorithm, disks):
     assert result.path[0] == (0,) * disks and result.path[-1] == (2,) * disks
 
 
-@pytest.mark.parametrize("disks, moves", enumerate([1, 3, 5, 9, 13, 17, 25, 33], start=1))
+@pytest.mark.parametrize("disks, moves", list(enumerate([1, 3, 5, 9, 13, 17, 25, 33], start=1)))
 def test_hanoi_four_pegs_frame_stewart_numbers(disks, moves):
     """The 4-peg optima for 1..8 disks are 1, 3, 5, 9, 13, 17, 25, 33."""
     assert qn.search_hanoi(disks, pegs=4, algorithm="bfs", record=False).cost == moves
