@@ -9,6 +9,7 @@ A problem is given by a ``successors(node)`` function returning a list of
 
 import heapq
 import math
+from collections import deque
 
 DIAGONAL = 1.4142135623730951
 
@@ -134,3 +135,34 @@ def grid_from_costs(rows, diagonal=False):
              for row in rows]
     costs = [[row[c] if c < len(row) else 0.0 for c in range(width)] for row in rows]
     return Grid(walls, costs, diagonal)
+
+
+def bfs_path(start, goal, moves):
+    """First-reached-parent BFS over ``moves(node)`` (children only, in order):
+    the path a FIFO best-first search returns, or None."""
+    parent = {start: None}
+    queue = deque([start])
+    while queue:
+        node = queue.popleft()
+        if node == goal:
+            path = []
+            while node is not None:
+                path.append(node)
+                node = parent[node]
+            return path[::-1]
+        for child in moves(node):
+            if child not in parent:
+                parent[child] = node
+                queue.append(child)
+    return None
+
+
+def panic_type():
+    """The module's PanicException type, caught from a panicking call."""
+    import quorvane_native
+
+    try:
+        quorvane_native.search_grid_costs([[]], (0, 0), (0, 0))
+    except BaseException as exc:  # noqa: B902 - PanicException derives from BaseException
+        return type(exc)
+    raise AssertionError("expected a panic")

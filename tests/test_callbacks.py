@@ -10,6 +10,7 @@ import time
 import pytest
 
 import quorvane_native as q
+from reference import panic_type
 
 HEURISTIC_ERROR = "the heuristic callable must return a float"
 SHAPE_ERROR = "successors must return a list of (state, cost) pairs"
@@ -19,15 +20,6 @@ UNKNOWN_ALGORITHM = ("unknown algorithm: '{}'. Available: bfs, dfs, ucs, dijkstr
 
 BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
 NO_HEURISTIC = ["dls", "iddfs", "bidirectional", "bidir"]
-
-
-def panic_type():
-    """The module's PanicException type, caught from a panicking call."""
-    try:
-        q.search_grid_costs([[]], (0, 0), (0, 0))
-    except BaseException as exc:  # noqa: B902 - PanicException derives from BaseException
-        return type(exc)
-    raise AssertionError("expected a panic")
 
 
 def line_successors(state):

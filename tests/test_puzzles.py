@@ -1,11 +1,11 @@
 """search_npuzzle and search_hanoi: checks, their order, and optimal answers."""
 
 import random
-from collections import deque
 
 import pytest
 
 import quorvane_native as qn
+from reference import bfs_path
 
 BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
 OPTIMAL = {"bfs", "ucs", "dijkstra", "astar", "a*"}
@@ -49,25 +49,6 @@ def hanoi_moves(state, pegs):
             if t != s and top.get(t, len(state)) > d:
                 out.append(state[:d] + (t,) + state[d + 1 :])
     return out
-
-
-def bfs_path(start, goal, moves):
-    """First-reached-parent BFS, the path a FIFO best-first search returns."""
-    parent = {start: None}
-    queue = deque([start])
-    while queue:
-        node = queue.popleft()
-        if node == goal:
-            path = []
-            while node is not None:
-                path.append(node)
-                node = parent[node]
-            return path[::-1]
-        for child in moves(node):
-            if child not in parent:
-                parent[child] = node
-                queue.append(child)
-    return None
 
 
 def random_board(side, steps, seed, goal=None):

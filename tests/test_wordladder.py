@@ -1,10 +1,10 @@
 """search_wordladder: lower-casing, the dictionary, and searches."""
 
-from collections import deque
 
 import pytest
 
 import quorvane_native as qn
+from reference import bfs_path
 
 BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
 OPTIMAL = {"bfs", "ucs", "dijkstra", "astar", "a*"}
@@ -30,25 +30,6 @@ def ladder_moves(word, dictionary):
             if candidate in dictionary:
                 out.append(candidate)
     return out
-
-
-def bfs_path(start, goal, dictionary):
-    """First-reached-parent BFS over the ladder, as a FIFO best-first search returns it."""
-    parent = {start: None}
-    queue = deque([start])
-    while queue:
-        node = queue.popleft()
-        if node == goal:
-            path = []
-            while node is not None:
-                path.append(node)
-                node = parent[node]
-            return path[::-1]
-        for child in ladder_moves(node, dictionary):
-            if child not in parent:
-                parent[child] = node
-                queue.append(child)
-    return None
 
 
 def test_start_and_goal_and_words_are_lower_cased():
@@ -136,7 +117,7 @@ def test_multi_byte_words_move_only_their_ascii_bytes():
 def test_every_best_first_algorithm(algorithm, heuristic):
     """Each best-first algorithm finds a ladder of words; the optimal ones the shortest."""
     dictionary = set(WORDS)
-    shortest = bfs_path("cold", "warm", dictionary)
+    shortest = bfs_path("cold", "warm", lambda w: ladder_moves(w, dictionary))
     result = qn.search_wordladder("cold", "warm", WORDS, algorithm=algorithm, heuristic=heuristic)
     path = result.path
     assert path[0] == "cold" and path[-1] == "warm"
@@ -152,7 +133,7 @@ def test_every_best_first_algorithm(algorithm, heuristic):
 def test_bfs_matches_reference_path(start, goal):
     """bfs returns the first-reached-parent BFS path: successors by position, then letter."""
     result = qn.search_wordladder(start, goal, WORDS, algorithm="bfs")
-    assert result.path == bfs_path(start, goal, set(WORDS))
+    assert result.path == bfs_path(start, goal, lambda w: ladder_moves(w, set(WORDS)))
 
 
 @pytest.mark.parametrize(
