@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs the whole benchmark suite: makes a virtual environment of its own under
+# build/ (so the interpreter's shared site-packages stay untouched), installs
+# the module in release mode with the [bench] extra (networkx, scipy,
+# python-igraph, rustworkx, numpy), and runs bench/suite.py in it.
+# Arguments go to suite.py (e.g. --quick, --runs 7, --only grid).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+venv=build/bench-venv
+if [ ! -x "$venv/bin/python" ]; then
+    python3 -m venv "$venv"
+fi
+# The wheel is built in a directory of its own, always in release mode.
+"$venv/bin/python" -m pip install -q \
+    --config-settings=build-dir=build/bench-wheel \
+    --config-settings=cmake.build-type=Release \
+    '.[bench]'
+
+# Run from outside the source tree so the installed module is the one measured.
+cd bench
+exec ../"$venv/bin/python" suite.py "$@"

@@ -1,0 +1,343 @@
+"""The benchmark suite: every workload against its peers, in one process.
+
+For each workload it prints our median time, each peer's median time on the
+same input, the ratio ours / peer and the target, then one JSON line, so runs
+can be compared. Times are medians of --runs calls (networkx, which is pure
+Python, gets fewer). Our time is always the whole Python call, conversions
+included, with record=False unless stated. The grid and 15-puzzle workloads
+also report peak resident memory (the process's high-water mark, reset just
+before one call, and its rise above the resident size before that call).
+
+Peers on the grid run on the same maze as a prebuilt graph, timed around the
+query only. Peers on the explicit-graph workloads are timed from the same
+Python edge list (graph build + query), as our call is. Generators are timed
+with the edge list out. Peers that are not installed are skipped.
+
+Run it all with `bash bench/run.sh`, or against a build directory:
+  PYTHONPATH=<build dir> python3 bench/suite.py [--quick] [--runs N] [--only NAME ...]
+"""
+
+import argparse
+import json
+import math
+import statistics
+import time
+
+import quorvane_native as q
+
+from bench_graph import dense_digraph, erdos_renyi, potential_digraph, scipy_matrix
+from bench_grid import grid_edges, make_maze
+from bench_ida_star import BOARDS
+
+try:
+    import numpy as np
+    import scipy.sparse.csgraph as csgraph
+except ImportError:  # pragma: no cover - optional peer
+    np = None
+try:
+    import igraph
+except ImportError:  # pragma: no cover - optional peer
+    igraph = None
+try:
+    import rustworkx
+except ImportError:  # pragma: no cover - optional peer
+    rustworkx = None
+try:
+    import networkx
+except ImportError:  # pragma: no cover - optional peer
+    networkx = None
+
+
+def median_time(fn, runs):
+    """(median seconds over `runs` calls, the last result)."""
+    times, result = [], None
+    for _ in range(runs):
+        result = None  # the previous result is freed outside the timing
+        t = time.perf_counter()
+        result = fn()
+        times.append(time.perf_counter() - t)
+    return statistics.median(times), result
+
+
+def _proc_kib(field):
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    return None
+
+
+def peak_memory(fn):
+    """{peak_rss_mib, rise_mib} of one call of `fn`, or {} where Linux's counters are missing."""
+    try:
+        with open("/proc/self/clear_refs", "w") as f:
+            f.write("5")  # resets the high-water mark to the current resident size
+        before = _proc_kib("VmRSS")
+        result = fn()
+        peak = _proc_kib("VmHWM")
+        del result
+    except OSError:
+        return {}
+    return {"peak_rss_mib": round(peak / 1024, 1), "rise_mib": round((peak - before) / 1024, 1)}
+
+
+class Suite:
+    def __init__(self, runs, quick):
+        self.runs, self.quick = runs, quick
+        self.records = []
+
+    def report(self, name, ours, peers, target=None, goal="ratio", extra=None):
+        """Prints one workload; `peers` are (name, seconds); the ratio is against the fastest."""
+        print(f"\n{name}")
+        print(f"  {'ours':<40}{ours * 1e3:11.2f} ms")
+        for peer, t in peers:
+            print(f"  {peer:<40}{t * 1e3:11.2f} ms   ours/peer {ours / t:7.3f}")
+        record = {"workload": name, "ours_s": ours, "peers_s": dict(peers)}
+        if peers:
+            fastest, t = min(peers, key=lambda p: p[1])
+            record["ratio"] = ours / t
+            record["vs"] = fastest
+            if target is not None:
+                record["target"] = target
+                record["met"] = record["ratio"] <= target
+                print(f"  -> vs {fastest}: {record['ratio']:.3f} (target <= {target}) "
+                      f"{'met' if record['met'] else 'MISSED'}")
+        record.update(extra or {})
+        for key, value in (extra or {}).items():
+            print(f"  {key}: {value}")
+        self.records.append(record)
+        print(json.dumps(record))
+
+    # --- grid ------------------------------------------------------------------------
+
+    def grid(self):
+        size = 200 if self.quick else 1000
+        text, rows, seed = make_maze(size, 0.25, 20240607)
+        n, goal = size * size, size * size - 1
+        src, dst = grid_edges(rows)
+        label = f"grid {size}x{size} maze (25% walls, seed {seed})"
+
+        # Memory first, while no peer graph is held.
+        memory = peak_memory(lambda: q.search_grid(text, "dijkstra", record=False))
+        recorded_memory = peak_memory(lambda: q.search_grid(text, "dijkstra"))
+        astar_memory = peak_memory(lambda: q.search_grid(text, "astar", record=False))
+        ours, r = median_time(lambda: q.search_grid(text, "dijkstra", record=False), self.runs)
+        peers = []
+        if np is not None:
+            matrix = scipy_matrix(n, [(u, v, 1.0) for u, v in zip(src, dst)])
+            t, dist = median_time(lambda: csgraph.dijkstra(matrix, directed=True, indices=0),
+                                  self.runs)
+            assert dist[goal] == r.cost
+            peers.append(("scipy dijkstra (single source)", t))
+        if rustworkx is not None:
+            g = rustworkx.PyDiGraph()
+            g.add_nodes_from(range(n))
+            g.add_edges_from([(u, v, 1.0) for u, v in zip(src, dst)])
+            t, _ = median_time(lambda: rustworkx.dijkstra_shortest_path_lengths(
+                g, 0, edge_cost_fn=float, goal=goal), self.runs)
+            peers.append(("rustworkx dijkstra (to the goal)", t))
+        if igraph is not None:
+            g = igraph.Graph(n=n, edges=list(zip(src, dst)), directed=True)
+            weights = [1.0] * len(src)
+            t, _ = median_time(lambda: g.distances(source=0, target=goal, weights=weights),
+                               self.runs)
+            peers.append(("igraph distances (to the goal)", t))
+        # The target is against scipy alone; the others are shown for scale.
+        self.report(f"{label}: dijkstra to the far corner", ours, peers[:1], target=0.5,
+                    extra={"expanded": r.nodes_expanded, **memory})
+        for peer, t in peers[1:]:
+            print(f"  (also {peer}: {t * 1e3:.2f} ms, ours/peer {ours / t:.3f})")
+
+        recorded, _ = median_time(lambda: q.search_grid(text, "dijkstra"), self.runs)
+        print(f"\n{label}: dijkstra record=True vs record=False")
+        ratio = recorded / ours
+        record = {"workload": f"{label}: dijkstra record=True / record=False",
+                  "ours_s": recorded, "record_false_s": ours, "ratio": ratio, "target": 3.0,
+                  "met": ratio <= 3.0, **recorded_memory}
+        print(f"  record=True {recorded * 1e3:.2f} ms, record=False {ours * 1e3:.2f} ms: "
+              f"{ratio:.2f}x (target <= 3) {'met' if ratio <= 3 else 'MISSED'}")
+        for key, value in recorded_memory.items():
+            print(f"  {key}: {value}")
+        self.records.append(record)
+        print(json.dumps(record))
+
+        ours, r = median_time(lambda: q.search_grid(text, "astar", record=False), self.runs)
+        peers = []
+        if networkx is not None:
+            g = networkx.DiGraph()
+            g.add_nodes_from(range(n))
+            g.add_edges_from(zip(src, dst), weight=1.0)
+
+            def manhattan(u, v):
+                return abs(u // size - v // size) + abs(u % size - v % size)
+
+            t, path = median_time(lambda: networkx.astar_path(
+                g, 0, goal, heuristic=manhattan, weight="weight"), max(1, min(self.runs, 3)))
+            assert len(path) - 1 == r.cost
+            peers.append(("networkx astar_path", t))
+            del g
+        self.report(f"{label}: astar manhattan", ours, peers, target=0.05,
+                    extra={"expanded": r.nodes_expanded, **astar_memory})
+
+    # --- explicit graphs -------------------------------------------------------------
+
+    def graph_dijkstra(self):
+        n = 10_000 if self.quick else 100_000
+        edges = erdos_renyi(n, 10, seed=3)
+        dist = q.bellman_ford(n, edges, 0, True).dist
+        far = max((d, v) for v, d in enumerate(dist) if d != math.inf)[1]
+        ours, r = median_time(lambda: q.search_graph(n, edges, 0, far, "dijkstra",
+                                                     record=False), self.runs)
+        search = statistics.median(
+            q.search_graph(n, edges, 0, far, "dijkstra", record=False).elapsed
+            for _ in range(self.runs))
+        peers = []
+        if np is not None:
+            t, d = median_time(lambda: csgraph.dijkstra(scipy_matrix(n, edges), directed=False,
+                                                        indices=0), self.runs)
+            assert math.isclose(d[far], r.cost)
+            peers.append(("scipy dijkstra (single source)", t))
+        if igraph is not None:
+            def run_igraph():
+                g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=False)
+                return g.distances(source=0, target=far, weights=[w for _, _, w in edges])
+            t, d = median_time(run_igraph, self.runs)
+            assert math.isclose(d[0][0], r.cost)
+            peers.append(("igraph distances", t))
+        if rustworkx is not None:
+            def run_rustworkx():
+                g = rustworkx.PyGraph()
+                g.add_nodes_from(range(n))
+                g.add_edges_from(edges)
+                return rustworkx.dijkstra_shortest_path_lengths(g, 0, float, goal=far)[far]
+            t, d = median_time(run_rustworkx, self.runs)
+            assert math.isclose(d, r.cost)
+            peers.append(("rustworkx dijkstra", t))
+        self.report(f"search_graph dijkstra: Erdos-Renyi {n} nodes, mean degree 10, 0 -> {far}",
+                    ours, peers, target=0.5, extra={"search_s": search})
+
+    def bellman_ford(self):
+        n, m = (1000, 10_000) if self.quick else (10_000, 100_000)
+        edges = potential_digraph(n, m, seed=7)
+        ours, r = median_time(lambda: q.bellman_ford(n, edges, 0), self.runs)
+        assert not r.negative_cycle
+        peers = []
+        if np is not None:
+            t, d = median_time(lambda: csgraph.bellman_ford(scipy_matrix(n, edges),
+                                                            directed=True, indices=0), self.runs)
+            assert np.allclose(d, r.dist)
+            peers.append(("scipy bellman_ford", t))
+        if igraph is not None:
+            def run_igraph():
+                g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=True)
+                return g.distances(source=0, weights=[w for _, _, w in edges],
+                                   algorithm="bellman_ford")[0]
+            t, d = median_time(run_igraph, self.runs)
+            assert np is None or np.allclose(d, r.dist)
+            peers.append(("igraph bellman_ford", t))
+        if rustworkx is not None:
+            def run_rustworkx():
+                g = rustworkx.PyDiGraph()
+                g.add_nodes_from(range(n))
+                g.add_edges_from(edges)
+                return rustworkx.digraph_bellman_ford_shortest_path_lengths(g, 0, float)
+            t, _ = median_time(run_rustworkx, self.runs)
+            peers.append(("rustworkx bellman_ford", t))
+        negative = sum(1 for e in edges if e[2] < 0)
+        self.report(f"bellman_ford: {n} nodes, {m} arcs ({negative} negative)", ours, peers,
+                    target=1.0)
+
+    def floyd_warshall(self):
+        n = 200 if self.quick else 1000
+        edges = dense_digraph(n, 0.1, seed=n)
+        ours, r = median_time(lambda: q.floyd_warshall(n, edges), self.runs)
+        peers = []
+        if np is not None:
+            t, dist = median_time(lambda: csgraph.floyd_warshall(
+                scipy_matrix(n, edges), directed=True), self.runs)
+            assert np.array_equal(np.array(r.matrix()), dist)
+            peers.append(("scipy floyd_warshall", t))
+        self.report(f"floyd_warshall: {n} nodes, {len(edges)} arcs", ours, peers, target=0.5)
+
+    # --- generators ------------------------------------------------------------------
+
+    def generators(self):
+        n = 10_000 if self.quick else 100_000
+        seed = 12345
+        if igraph is not None:
+            igraph.set_random_number_generator(__import__("random").Random(seed))
+        for name, ours_fn, peer_fn in (
+            (f"gen_barabasi_albert n={n} m=3",
+             lambda: q.gen_barabasi_albert(n, 3, seed),
+             igraph and (lambda: igraph.Graph.Barabasi(n, 3).get_edgelist())),
+            (f"gen_watts_strogatz n={n} k=10 beta=0.1",
+             lambda: q.gen_watts_strogatz(n, 10, 0.1, seed),
+             igraph and (lambda: igraph.Graph.Watts_Strogatz(
+                 dim=1, size=n, nei=5, p=0.1).get_edgelist())),
+        ):
+            ours, _ = median_time(ours_fn, self.runs)
+            peers = [("igraph (edge list out)", median_time(peer_fn, self.runs)[0])] \
+                if peer_fn else []
+            self.report(name, ours, peers, target=1.0)
+
+    # --- 15-puzzle -------------------------------------------------------------------
+
+    def ida_star(self):
+        boards = [(tiles, moves) for tiles, moves in BOARDS if 45 <= moves <= 55]
+        if self.quick:
+            boards = boards[:2]
+
+        def solve_all():
+            search = expanded = 0
+            for tiles, moves in boards:
+                r = q.search_npuzzle(tiles, "ida_star", "manhattan", record=False)
+                assert r.cost == moves
+                search += r.elapsed
+                expanded += r.nodes_expanded
+            return search, expanded
+
+        memory = peak_memory(solve_all)
+        rounds = [solve_all() for _ in range(self.runs)]
+        search = statistics.median(s for s, _ in rounds)
+        expanded = rounds[0][1]
+        rate = expanded / search
+        name = (f"15-puzzle ida_star manhattan, {len(boards)} boards of "
+                f"{boards[0][1]}-{boards[-1][1]} moves")
+        met = rate >= 10e6
+        print(f"\n{name}")
+        print(f"  search {search:.3f} s, expanded {expanded}: {rate / 1e6:.2f} M expansions/s "
+              f"(target >= 10) {'met' if met else 'MISSED'}")
+        for key, value in memory.items():
+            print(f"  {key}: {value}")
+        record = {"workload": name, "ours_s": search, "expanded": expanded,
+                  "expansions_per_s": rate, "target": 10e6, "met": met, **memory}
+        self.records.append(record)
+        print(json.dumps(record))
+
+
+WORKLOADS = ("grid", "graph_dijkstra", "bellman_ford", "floyd_warshall", "generators", "ida_star")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--runs", type=int, default=5, help="calls per median")
+    parser.add_argument("--quick", action="store_true", help="small sizes, for a smoke run")
+    parser.add_argument("--only", nargs="+", choices=WORKLOADS, default=WORKLOADS)
+    args = parser.parse_args()
+    suite = Suite(args.runs, args.quick)
+    missing = [name for name, mod in (("scipy", np), ("python-igraph", igraph),
+                                      ("rustworkx", rustworkx), ("networkx", networkx))
+               if mod is None]
+    if missing:
+        print(f"peers not installed, skipped: {', '.join(missing)}")
+    for name in WORKLOADS:
+        if name in args.only:
+            getattr(suite, name)()
+    missed = [r["workload"] for r in suite.records if r.get("met") is False]
+    print(f"\n{len(suite.records)} workloads, {len(missed)} target(s) missed")
+    for name in missed:
+        print(f"  missed: {name}")
+
+
+if __name__ == "__main__":
+    main()
