@@ -3,6 +3,7 @@ the callback error rules, the interpreter lock, and reference counts."""
 
 import gc
 import math
+import os
 import sys
 import threading
 import time
@@ -343,4 +344,7 @@ def test_many_searches_with_callables_leak_nothing():
     batch(10_000)
     gc.collect()
     assert [sys.getrefcount(c) for c in callables] == counts
-    assert rss_bytes() - rss < 4 * 1024 * 1024
+    # Under the sanitizers freed memory sits in quarantine: the process grows
+    # whatever the module does.
+    if not os.environ.get("QUORVANE_SANITIZED"):
+        assert rss_bytes() - rss < 4 * 1024 * 1024

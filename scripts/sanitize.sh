@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the module with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build/asan and runs the whole Python test suite against it. Extra
+# arguments go to pytest, after the tests directory. Needs what
+# scripts/test.sh installs (a C++ compiler, CMake >= 3.26, the Python
+# headers, pytest and hypothesis).
+#
+# The interpreter itself is not instrumented, so the ASan runtime has to be
+# the first library loaded into it (LD_PRELOAD), together with the C++
+# runtime: ASan looks up the real __cxa_throw once, at start-up, and a
+# python3 binary does not link libstdc++. CPython keeps objects alive until
+# exit on purpose, so leak detection is off; every undefined-behaviour report
+# stops the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# A CMake that scripts/test.sh installed through pip is found beside python3.
+cmake_ok() {
+    command -v cmake >/dev/null 2>&1 &&
+        printf '3.26\n%s\n' "$(cmake --version | awk 'NR==1 {print $3}')" | sort -V -C
+}
+cmake_ok || PATH="$(python3 -c 'import sysconfig; print(sysconfig.get_path("scripts"))'):$PATH"
+
+build_dir=build/asan
+cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" -j "$(nproc)"
+
+preload=""
+for lib in libasan.so libstdc++.so; do
+    path="$(${CXX:-c++} -print-file-name="$lib")"
+    if [ ! -e "$path" ]; then
+        echo "sanitize.sh: cannot find $lib for ${CXX:-c++}" >&2
+        exit 1
+    fi
+    preload="$preload${preload:+ }$path"
+done
+
+# allocator_may_return_null: a request past what the machine can give is a
+# std::bad_alloc (MemoryError) as in a normal build, not an ASan abort.
+# Reports go to files: pytest captures the standard error of a test, and
+# what a dying process wrote there is lost.
+reports="$PWD/$build_dir/reports"
+rm -rf "$reports" && mkdir -p "$reports"
+export ASAN_OPTIONS="detect_leaks=0:allocator_may_return_null=1:log_path=$reports/asan:${ASAN_OPTIONS:-}"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan:${UBSAN_OPTIONS:-}"
+export PYTHONPATH="$PWD/$build_dir${PYTHONPATH:+:$PYTHONPATH}"
+# Tests that measure the process's memory skip that part: the sanitizers'
+# allocator holds freed blocks in quarantine.
+export QUORVANE_SANITIZED=1
+export LD_PRELOAD="$preload"
+# The instrumented build, not an installed copy, must be the one imported.
+python3 -c 'import os, sys, quorvane_native as q
+sys.exit(os.path.dirname(os.path.abspath(q.__file__)) != os.path.abspath(sys.argv[1]))' "$build_dir" || {
+    echo "sanitize.sh: quorvane_native is not imported from $build_dir" >&2
+    exit 1
+}
+status=0
+python3 -m pytest tests -p no:cacheprovider "$@" || status=$?
+if compgen -G "$reports/*" >/dev/null; then
+    cat "$reports"/* >&2
+    [ "$status" -ne 0 ] || status=1
+fi
+exit "$status"
