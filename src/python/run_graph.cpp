@@ -30,15 +30,11 @@ bool cleared() {
     return false;
 }
 
-// The common shape (an exact tuple of two exact ints and an exact float or
-// int, all in range) converted without running any Python code. Anything
-// else, and any value that fails, gives false and takes the general route,
-// which also raises the exact error.
-bool convert_plain_edge(PyObject* item, Edge& out) {
-    if (!PyTuple_CheckExact(item) || PyTuple_Size(item) != 3) return false;
-    PyObject* u = PyTuple_GetItem(item, 0);
-    PyObject* v = PyTuple_GetItem(item, 1);
-    PyObject* w = PyTuple_GetItem(item, 2);
+// The numbers of an edge in the common shape (an exact tuple of two exact
+// ints and an exact float or int, all in range), converted without running
+// any Python code. Anything else, and any value that fails, gives false and
+// takes the general route, which also raises the exact error.
+bool convert_plain_numbers(PyObject* u, PyObject* v, PyObject* w, Edge& out) {
     if (!PyLong_CheckExact(u) || !PyLong_CheckExact(v)) return false;
     constexpr unsigned long long kFailed = static_cast<unsigned long long>(-1);
     out.u = PyLong_AsUnsignedLongLong(u);
@@ -56,19 +52,12 @@ bool convert_plain_edge(PyObject* item, Edge& out) {
     return true;
 }
 
-// The edge objects of a long list are scattered over the heap, and the
-// conversion waits on memory more than it computes: a few items ahead, ask
-// for the tuple, and a little later for the numbers it holds.
-void prefetch_edges_ahead(PyObject* list, Py_ssize_t i) {
-    constexpr Py_ssize_t kTupleAhead = 8;
-    constexpr Py_ssize_t kItemsAhead = 4;
-    const Py_ssize_t size = PyList_Size(list);
-    if (i + kTupleAhead < size) __builtin_prefetch(PyList_GetItem(list, i + kTupleAhead));
-    if (i + kItemsAhead < size) {
-        PyObject* t = PyList_GetItem(list, i + kItemsAhead);
-        if (PyTuple_CheckExact(t) && PyTuple_Size(t) == 3)
-            for (Py_ssize_t k = 0; k < 3; ++k) __builtin_prefetch(PyTuple_GetItem(t, k));
-    }
+bool is_plain_triple(PyObject* item) { return PyTuple_CheckExact(item) && Py_SIZE(item) == 3; }
+
+bool convert_plain_edge(PyObject* item, Edge& out) {
+    return is_plain_triple(item) &&
+           convert_plain_numbers(PyTuple_GetItem(item, 0), PyTuple_GetItem(item, 1),
+                                 PyTuple_GetItem(item, 2), out);
 }
 
 Edge convert_edge(PyObject* item) {
@@ -76,6 +65,58 @@ Edge convert_edge(PyObject* item) {
     if (convert_plain_edge(item, e)) return e;
     const EdgeTriple t = to_edge_triple(item);
     return {t.u, t.v, t.w};
+}
+
+// Converts the items of an exact list from `from` on while they have the
+// common shape, appending them to `out`; returns the index of the first item
+// that does not (or the length). No Python code runs meanwhile, so the list
+// cannot change and the borrowed items stay alive.
+//
+// The edge objects of a long list are scattered over the heap, and the
+// conversion waits on memory more than it computes. It is a pipeline: the
+// tuple kTupleAhead items ahead is asked for, the numbers of the one
+// kItemsAhead ahead are read out of their (by then cached) tuple and asked
+// for, and the current edge is converted from numbers already at hand.
+Py_ssize_t convert_plain_run(PyObject* list, Py_ssize_t from, EdgeList& out) {
+    constexpr Py_ssize_t kTupleAhead = 16;
+    constexpr Py_ssize_t kItemsAhead = 8;
+    constexpr Py_ssize_t kRing = 32;  // > kTupleAhead, a power of two
+    struct Slot {
+        PyObject* tuple;
+        PyObject* numbers[3];  // null when the tuple is not a plain triple
+    };
+    Slot ring[kRing];
+    const Py_ssize_t size = Py_SIZE(list);
+    const auto ask_tuple = [&](Py_ssize_t j) {
+        PyObject* t = PyList_GetItem(list, j);
+        ring[j % kRing].tuple = t;
+        __builtin_prefetch(t);
+        __builtin_prefetch(reinterpret_cast<const char*>(t) + 40);
+    };
+    const auto ask_numbers = [&](Py_ssize_t j) {
+        Slot& s = ring[j % kRing];
+        if (!is_plain_triple(s.tuple)) {
+            s.numbers[0] = nullptr;
+            return;
+        }
+        for (Py_ssize_t k = 0; k < 3; ++k) {
+            s.numbers[k] = PyTuple_GetItem(s.tuple, k);
+            __builtin_prefetch(s.numbers[k]);
+        }
+    };
+    for (Py_ssize_t j = from; j < size && j < from + kTupleAhead; ++j) ask_tuple(j);
+    for (Py_ssize_t j = from; j < size && j < from + kItemsAhead; ++j) ask_numbers(j);
+    for (Py_ssize_t i = from; i < size; ++i) {
+        if (i + kTupleAhead < size) ask_tuple(i + kTupleAhead);
+        if (i + kItemsAhead < size) ask_numbers(i + kItemsAhead);
+        const Slot& s = ring[i % kRing];
+        Edge e;
+        if (s.numbers[0] == nullptr ||
+            !convert_plain_numbers(s.numbers[0], s.numbers[1], s.numbers[2], e))
+            return i;
+        out.push_back(e);
+    }
+    return size;
 }
 
 }  // namespace
@@ -86,10 +127,11 @@ EdgeList to_edge_list(PyObject* o) {
         // Index by index, re-reading the length, exactly as iterating the
         // list would: a conversion that runs Python code may change it.
         out.reserve(static_cast<std::size_t>(PyList_Size(o)));
-        for (Py_ssize_t i = 0; i < PyList_Size(o); ++i) {
-            prefetch_edges_ahead(o, i);
+        Py_ssize_t i = 0;
+        while ((i = convert_plain_run(o, i, out)) < PyList_Size(o)) {
             PyRef item = PyRef::borrow(PyList_GetItem(o, i));
             out.push_back(convert_edge(item.get()));
+            ++i;
         }
         return out;
     }

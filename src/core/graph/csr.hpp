@@ -28,7 +28,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "domain.hpp"
@@ -51,8 +55,29 @@ using EdgeList = std::vector<Edge>;
 // Sizes the machine could hold are left to the allocator.
 void refuse_oversized_allocation(long double bytes);
 
+// A std::allocator whose value-initialisation (`resize`) leaves elements
+// uninitialised: for an array that is written in full right after, zero
+// filling it first would only cost a pass over memory.
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+    DefaultInitAllocator() noexcept = default;
+    template <class U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 class Csr {
 public:
+    using ArcArray = std::vector<Successor<uint64_t>, DefaultInitAllocator<Successor<uint64_t>>>;
+
     using Node = uint64_t;
 
     static Csr from_edges(uint64_t num_nodes, std::span<const Edge> edges, bool undirected);
@@ -81,13 +106,13 @@ public:
     EdgeList to_edges() const;
 
     const std::vector<uint64_t>& offsets() const noexcept { return offsets_; }
-    const std::vector<Successor<Node>>& arcs() const noexcept { return arcs_; }
+    const ArcArray& arcs() const noexcept { return arcs_; }
 
 private:
     [[noreturn]] void node_out_of_range(Node node) const;
 
     std::vector<uint64_t> offsets_;
-    std::vector<Successor<Node>> arcs_;
+    ArcArray arcs_;
 };
 
 static_assert(Domain<Csr>);
