@@ -61,39 +61,66 @@ constexpr std::string_view kWallMaze =
 // ---------------------------------------------------------------------------
 // Helpers
 
-// Each edge of a generated (undirected) graph once: the arcs u -> v with
-// u < v, u ascending and, within one u, in arc order, as (u, v, w) tuples.
-// Every generated edge weighs 1.0, so one float object serves all tuples,
-// and each node's int is made once and shared by the tuples that name it
-// (ints are immutable: sharing is invisible to the caller, and it saves
-// most of the allocations of a large list).
-PyRef edges_to_py(const Csr& graph) {
-    const auto& offsets = graph.offsets();
-    const auto& arcs = graph.arcs();
+// Each edge of a generated graph once, as (u, v, 1.0) tuples in the graph's
+// order (u < v, u ascending). One float object serves every tuple, and each
+// node's int is made once and shared by the tuples that name it (ints are
+// immutable: sharing is invisible to the caller, and it saves most of the
+// allocations of a large list).
+//
+// The tuples hold only ints and a float, so they can never be part of a
+// reference cycle: they are left untracked by the cyclic garbage collector,
+// as the interpreter itself would leave them after their first collection.
+// Tracked, a list of a million of them makes the collector walk the growing
+// list over and over while it is built.
+PyRef edges_to_py(const GeneratedGraph& graph) {
     const uint64_t n = graph.num_nodes();
-    Py_ssize_t count = 0;
-    for (uint64_t u = 0; u < n; ++u)
-        for (uint64_t i = offsets[u]; i < offsets[u + 1]; ++i) count += arcs[i].node > u ? 1 : 0;
+    const uint64_t* starts = graph.starts.data();
+    const uint64_t* larger = graph.larger.data();
+    const auto count = static_cast<Py_ssize_t>(graph.num_edges());
 
     PyRef list = made(PyList_New(count));
     PyRef weight = float_to_py(1.0);
-    // Cache node ints only when nodes are named more than once on average.
-    std::vector<PyRef> ints(static_cast<uint64_t>(count) >= n ? n : 0);
-    const auto node_int = [&](uint64_t node) -> PyRef {
-        if (ints.empty()) return uint_to_py(node);
-        if (!ints[node]) ints[node] = uint_to_py(node);
-        return PyRef::borrow(ints[node].get());
-    };
+    // Node ints are cached only when nodes are named more than once on
+    // average; made in node order, they sit in memory in node order too.
+    struct OwnedInts {
+        std::vector<PyObject*> refs;
+        ~OwnedInts() {
+            for (PyObject* p : refs) Py_DECREF(p);
+        }
+    } ints;
+    if (static_cast<uint64_t>(count) >= n) {
+        ints.refs.reserve(n);
+        for (uint64_t u = 0; u < n; ++u) ints.refs.push_back(uint_to_py(u).release());
+    }
+    PyObject* const* cached = ints.refs.data();
+
     Py_ssize_t at = 0;
-    for (uint64_t u = 0; u < n; ++u) {
-        for (uint64_t i = offsets[u]; i < offsets[u + 1]; ++i) {
-            const uint64_t v = arcs[i].node;
-            if (v <= u) continue;
-            PyRef first = node_int(u);
-            PyRef second = node_int(v);
-            PyRef tuple = tuple_of(
-                {first.release(), second.release(), PyRef::borrow(weight.get()).release()});
-            PyList_SetItem(list.get(), at++, tuple.release());  // steals; cannot fail here
+    const auto append = [&](PyObject* first, PyObject* second) {
+        PyRef tuple = made(PyTuple_Pack(3, first, second, weight.get()));
+        PyObject_GC_UnTrack(tuple.get());
+        PyList_SetItem(list.get(), at++, tuple.release());  // steals; cannot fail here
+    };
+    if (!ints.refs.empty()) {
+        // The larger ends are scattered over all the ints: their slots are
+        // asked for kSlotAhead edges ahead and the ints kIntAhead ahead.
+        constexpr uint64_t kSlotAhead = 16;
+        constexpr uint64_t kIntAhead = 8;
+        const auto total = static_cast<uint64_t>(count);
+        for (uint64_t u = 0; u < n; ++u) {
+            for (uint64_t i = starts[u]; i < starts[u + 1]; ++i) {
+                if (i + kSlotAhead < total) __builtin_prefetch(cached + larger[i + kSlotAhead]);
+                if (i + kIntAhead < total) __builtin_prefetch(cached[larger[i + kIntAhead]]);
+                append(cached[u], cached[larger[i]]);
+            }
+        }
+    } else {
+        for (uint64_t u = 0; u < n; ++u) {
+            if (starts[u] == starts[u + 1]) continue;
+            PyRef first = uint_to_py(u);
+            for (uint64_t i = starts[u]; i < starts[u + 1]; ++i) {
+                PyRef second = uint_to_py(larger[i]);
+                append(first.get(), second.get());
+            }
         }
     }
     return list;
@@ -174,6 +201,12 @@ PyObject* random_maze_ascii(PyObject*, PyObject* args, PyObject* kwargs) noexcep
         const int32_t height = a.convert(1, to_int32);
         const double density = a.convert(2, to_real);
         const uint64_t seed = a.convert(3, to_count);
+        // The grid (refused by itself past physical memory), its text and
+        // the str made from it live at once: two bytes per cell more.
+        if (width > 0 && height > 0) {
+            const auto cells = static_cast<long double>(width) * height;
+            if (cells <= kMaxGridCells) refuse_oversized_allocation(cells * 11);
+        }
         return str_to_py(render_maze(random_maze(width, height, density, seed)));
     });
 }

@@ -18,10 +18,9 @@ namespace {
 
 using Pair = std::pair<uint64_t, uint64_t>;
 
-// Bytes the final Csr takes: one offset per node plus one, two arcs per edge.
-long double csr_bytes(uint64_t n, long double edges) {
-    return (static_cast<long double>(n) + 1) * sizeof(uint64_t) +
-           edges * 2 * sizeof(Successor<uint64_t>);
+// Bytes the result takes: one start per node plus one, one entry per edge.
+long double result_bytes(uint64_t n, long double edges) {
+    return (static_cast<long double>(n) + 1) * sizeof(uint64_t) + edges * sizeof(uint64_t);
 }
 
 // An exact element count that must also be a valid vector length.
@@ -35,22 +34,43 @@ Pair ordered(uint64_t a, uint64_t b) { return a < b ? Pair{a, b} : Pair{b, a}; }
 
 constexpr uint64_t kTwoTo53 = uint64_t{1} << 53;
 
-// Appends to an edge list whose final size is unknown. Growth is checked
-// against the memory the finished graph will need, so a request too dense
-// for the machine fails here instead of the process being killed later.
-void push_edge(EdgeList& edges, uint64_t n, const Edge& edge) {
-    if (edges.size() == edges.capacity()) [[unlikely]] {
-        const std::size_t next = std::max<std::size_t>(64, edges.capacity() * 2);
-        refuse_oversized_allocation(static_cast<long double>(next) * sizeof(Edge) +
-                                    csr_bytes(n, static_cast<long double>(next)));
-        edges.reserve(next);
+// Appends to a list whose final size is unknown. Growth is checked against
+// the memory the finished result will need, so a request too dense for the
+// machine fails here instead of the process being killed later.
+void push_larger(std::vector<uint64_t>& larger, uint64_t n, uint64_t v) {
+    if (larger.size() == larger.capacity()) [[unlikely]] {
+        const std::size_t next = std::max<std::size_t>(64, larger.capacity() * 2);
+        refuse_oversized_allocation(result_bytes(n, static_cast<long double>(next)) +
+                                    static_cast<long double>(larger.size()) * sizeof(uint64_t));
+        larger.reserve(next);
     }
-    edges.push_back(edge);
+    larger.push_back(v);
+}
+
+// Groups edges by their smaller end, keeping their order within a group:
+// `for_each_edge(f)` calls f(u, v) (u < v) for every edge, the same edges in
+// the same order each time it is called (it is called twice).
+template <class ForEachEdge>
+GeneratedGraph group_by_smaller_end(uint64_t n, std::size_t count, ForEachEdge&& for_each_edge) {
+    GeneratedGraph g;
+    g.starts.assign(n + 1, 0);
+    uint64_t* starts = g.starts.data();
+    // starts[u + 1] counts u's edges, then (exclusive prefix sum) starts[u]
+    // is where u's group begins; filling advances starts[u] to the group's
+    // end, which is where u + 1's begins: one shift puts every start back.
+    for_each_edge([&](uint64_t u, uint64_t) { ++starts[u + 1]; });
+    for (uint64_t u = 1; u <= n; ++u) starts[u] += starts[u - 1];
+    g.larger.resize(count);
+    uint64_t* larger = g.larger.data();
+    for_each_edge([&](uint64_t u, uint64_t v) { larger[starts[u]++] = v; });
+    for (uint64_t u = n; u > 0; --u) starts[u] = starts[u - 1];
+    starts[0] = 0;
+    return g;
 }
 
 }  // namespace
 
-Csr erdos_renyi(uint64_t n, double p, uint64_t seed) {
+GeneratedGraph erdos_renyi(uint64_t n, double p, uint64_t seed) {
     if (n > kMaxErdosRenyiNodes)
         throw Panic("n must be <= " + std::to_string(kMaxErdosRenyiNodes) +
                     " (erdos_renyi draws once per pair of nodes)");
@@ -58,7 +78,7 @@ Csr erdos_renyi(uint64_t n, double p, uint64_t seed) {
         // Every pair becomes an edge: a graph that cannot be held is refused
         // before the draws instead of after them.
         const long double pairs = static_cast<long double>(n) * static_cast<long double>(n - 1) / 2;
-        refuse_oversized_allocation(pairs * sizeof(Edge) + csr_bytes(n, pairs));
+        refuse_oversized_allocation(result_bytes(n, pairs));
     }
     auto rng = ChaCha8Rng::seed_from_u64(seed);
     // p > k * 2^-53 (k = u >> 11, the float's numerator) holds exactly when
@@ -70,26 +90,30 @@ Csr erdos_renyi(uint64_t n, double p, uint64_t seed) {
     } else if (p > 0.0) {
         threshold = static_cast<uint64_t>(std::ceil(p * static_cast<double>(kTwoTo53)));
     }
-    EdgeList edges;
+    // Pairs are drawn row by row, i < j: already grouped by the smaller end.
+    GeneratedGraph g;
+    g.starts.assign(n + 1, 0);
     for (uint64_t i = 0; i + 1 < n; ++i) {
+        g.starts[i] = g.larger.size();
         uint64_t j = i + 1;
         rng.for_each_u64(n - j, [&](uint64_t u) {
-            if ((u >> 11) < threshold) push_edge(edges, n, Edge{i, j, 1.0});
+            if ((u >> 11) < threshold) push_larger(g.larger, n, j);
             ++j;
         });
     }
-    return Csr::from_edges(n, edges, true);
+    for (uint64_t i = n > 0 ? n - 1 : 0; i <= n; ++i) g.starts[i] = g.larger.size();
+    return g;
 }
 
-Csr watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed) {
+GeneratedGraph watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed) {
     if (k >= n || k % 2 != 0) throw Panic("k must be even and < n");
     auto rng = ChaCha8Rng::seed_from_u64(seed);
     const uint64_t half = k / 2;
     const std::size_t count = checked_count(static_cast<detail::U128>(n) * half);
     // The set (16-byte slots at most 3/4 full, plus a flag), the rewiring
-    // list, the edge list and the graph all live at once at the end.
-    refuse_oversized_allocation(static_cast<long double>(count) * (2 * 17 + 16 + sizeof(Edge)) +
-                                csr_bytes(n, static_cast<long double>(count)));
+    // list and the result all live at once at the end.
+    refuse_oversized_allocation(static_cast<long double>(count) * (2 * 17 + 16) +
+                                result_bytes(n, static_cast<long double>(count)));
 
     KeyedHashSet<Pair> set;
     set.reserve(count);
@@ -115,40 +139,40 @@ Csr watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed) {
             set.insert_hashed(pending[q % kAhead], hashes[q % kAhead]);
     }
 
-    const std::vector<Pair> lattice = set.to_vector();
-    for (const auto& [a, b] : lattice) {
-        if (!(beta > rng.gen_f64())) continue;
-        set.erase(Pair{a, b});
-        // (a, b) itself is free again, so some w is always accepted.
-        for (;;) {
-            const uint64_t w = rng.gen_range(n);
-            if (w == a) continue;
-            if (set.insert(ordered(a, w))) break;
+    {
+        const std::vector<Pair> lattice = set.to_vector();
+        for (const auto& [a, b] : lattice) {
+            if (!(beta > rng.gen_f64())) continue;
+            set.erase(Pair{a, b});
+            // (a, b) itself is free again, so some w is always accepted.
+            for (;;) {
+                const uint64_t w = rng.gen_range(n);
+                if (w == a) continue;
+                if (set.insert(ordered(a, w))) break;
+            }
         }
     }
 
-    EdgeList edges;
-    edges.reserve(set.size());
-    set.for_each([&](const Pair& e) { edges.push_back(Edge{e.first, e.second, 1.0}); });
-    return Csr::from_edges(n, edges, true);
+    // Every pair is stored as (smaller, larger).
+    return group_by_smaller_end(n, set.size(), [&](auto&& f) {
+        set.for_each([&](const Pair& e) { f(e.first, e.second); });
+    });
 }
 
-Csr barabasi_albert(uint64_t n, uint64_t m, uint64_t seed) {
+GeneratedGraph barabasi_albert(uint64_t n, uint64_t m, uint64_t seed) {
     if (m == 0 || n <= m) throw Panic("need n > m >= 1");
     auto rng = ChaCha8Rng::seed_from_u64(seed);
     const auto wide_m = static_cast<detail::U128>(m);
     const std::size_t count = checked_count(wide_m * (wide_m - 1) / 2 + (n - m) * wide_m);
-    refuse_oversized_allocation(static_cast<long double>(count) *
-                                    (sizeof(Edge) + 2 * sizeof(uint64_t)) +
-                                csr_bytes(n, static_cast<long double>(count)));
+    refuse_oversized_allocation(static_cast<long double>(count) * (2 * sizeof(uint64_t)) +
+                                result_bytes(n, static_cast<long double>(count)));
 
-    EdgeList edges;
-    edges.reserve(count);
-    std::vector<uint64_t> ends;  // every edge end so far: a pick is degree-weighted
+    // Every edge end so far, the two ends of each edge side by side: a pick
+    // from it is degree-weighted, and it is the edge list itself.
+    std::vector<uint64_t> ends;
     ends.reserve(2 * count);
     for (uint64_t i = 0; i < m; ++i) {
         for (uint64_t j = i + 1; j < m; ++j) {
-            edges.push_back(Edge{i, j, 1.0});
             ends.push_back(i);
             ends.push_back(j);
         }
@@ -158,17 +182,38 @@ Csr barabasi_albert(uint64_t n, uint64_t m, uint64_t seed) {
     targets.reserve(static_cast<std::size_t>(m));
     for (uint64_t v = m; v < n; ++v) {
         targets.rekey_and_clear();  // a new, freshly keyed set for each node
+        // The picks index `ends` at random, each a likely cache miss. A node
+        // mostly takes m draws, so the slots that the next words would pick
+        // for this node and the two after it (with the list as long as it
+        // will be by then) are asked for ahead; a redraw only skews a guess.
+        rng.peek_u32(0, 3 * m, [&](uint32_t word, uint64_t ahead) {
+            const uint64_t len = std::min<uint64_t>(ends.size() + 2 * m * (ahead / m), ends.capacity());
+            __builtin_prefetch(ends.data() + ((static_cast<uint64_t>(word) * len) >> 32));
+        });
         while (targets.size() < m) {
             const auto pick = rng.choose(std::span<const uint64_t>(ends));
             targets.insert(pick.value_or(0));
         }
         targets.for_each([&](uint64_t t) {
-            edges.push_back(Edge{v, t, 1.0});
             ends.push_back(v);
             ends.push_back(t);
         });
     }
-    return Csr::from_edges(n, edges, true);
+
+    // Clique edges are (i, j) with i < j, later ones (v, t) with t < v.
+    const std::size_t edges = ends.size() / 2;
+    const uint64_t* e = ends.data();
+    return group_by_smaller_end(n, edges, [&](auto&& f) {
+        for (std::size_t i = 0; i < edges; ++i) {
+            const uint64_t a = e[2 * i];
+            const uint64_t b = e[2 * i + 1];
+            if (a < b) {
+                f(a, b);
+            } else {
+                f(b, a);
+            }
+        }
+    });
 }
 
 }  // namespace quorvane

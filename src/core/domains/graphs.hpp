@@ -1,10 +1,12 @@
 // Seeded random graph generators over the nodes 0 .. n - 1.
 //
 // Each call makes its own `ChaCha8Rng` from `seed` (domains/random_stream.hpp),
-// takes every random number from it in the order documented below, collects
-// its edges with weight 1.0, and returns the undirected `Csr` that
-// `Csr::from_edges` builds from them (each edge stored as two arcs, every
-// node's arcs in the order the edges were produced).
+// takes every random number from it in the order documented below, and
+// returns its edges (all of weight 1.0, none a self-loop) as a
+// `GeneratedGraph`: each edge once, as (u, v) with u < v, grouped by u
+// ascending and, within one u, in the order the edges were produced. That is
+// the order in which an undirected `Csr` built from the edges lists its arcs
+// u -> v with v > u.
 //
 //   erdos_renyi(n, p, seed)
 //       One gen_f64 x per pair i < j, pairs in row-major order; the edge
@@ -38,6 +40,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "graph/csr.hpp"
 
@@ -48,8 +51,19 @@ namespace quorvane {
 // build an edge list no machine can hold), so it is refused up front.
 inline constexpr uint64_t kMaxErdosRenyiNodes = uint64_t{1} << 19;
 
-Csr erdos_renyi(uint64_t n, double p, uint64_t seed);
-Csr watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed);
-Csr barabasi_albert(uint64_t n, uint64_t m, uint64_t seed);
+// The edges (u, v) with u = 0 .. n - 1 are u paired with each of
+// larger[starts[u] .. starts[u + 1]), in that order; every entry there is
+// greater than u. `starts` has n + 1 entries.
+struct GeneratedGraph {
+    std::vector<uint64_t> starts;
+    std::vector<uint64_t> larger;
+
+    uint64_t num_nodes() const noexcept { return starts.empty() ? 0 : starts.size() - 1; }
+    uint64_t num_edges() const noexcept { return larger.size(); }
+};
+
+GeneratedGraph erdos_renyi(uint64_t n, double p, uint64_t seed);
+GeneratedGraph watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed);
+GeneratedGraph barabasi_albert(uint64_t n, uint64_t m, uint64_t seed);
 
 }  // namespace quorvane

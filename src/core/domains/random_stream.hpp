@@ -219,6 +219,17 @@ public:
     }
 
     // Uniform in [0, 1): the top 53 bits of one next_u64, times 2^-53.
+    // Calls f(word, j) for the words that the draws j = from .. from + count
+    // - 1 places ahead would read, as far as they are already in the buffer
+    // (none past it). Consumes nothing: for prefetching what later draws will
+    // touch.
+    template <class F>
+    void peek_u32(uint64_t from, uint64_t count, F&& f) const {
+        const uint64_t available = kBufferWords - std::min<uint64_t>(index_, kBufferWords);
+        const uint64_t end = std::min(from + count, available);
+        for (uint64_t j = from; j < end; ++j) f(buffer_[index_ + j], j);
+    }
+
     double gen_f64() noexcept {
         constexpr double kScale = 1.0 / 9007199254740992.0;  // 2^-53
         return static_cast<double>(next_u64() >> 11) * kScale;
