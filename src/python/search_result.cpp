@@ -35,12 +35,6 @@ PyRef tuple_of(std::initializer_list<PyObject*> stolen) {
     return owned;
 }
 
-namespace detail {
-
-void append(PyObject* list, PyRef item) { checked(PyList_Append(list, item.get())); }
-
-}  // namespace detail
-
 PyRef new_search_result_object(SearchResultRecord record) {
     return new_instance(ClassId::search_result, std::move(record));
 }

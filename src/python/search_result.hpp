@@ -1,7 +1,8 @@
 // `SearchResult`: the record a search hands back to Python, the conversion
 // of a driver's `SearchOutcome` into it, and the Python form of each node.
 //
-// Python forms of nodes (`node_to_py`), one new object per occurrence:
+// Python forms of nodes (`node_to_py`), one new object per occurrence (in a
+// `SearchResult`, small ints and cells are shared instead: see SharedNodes):
 //   grid cell (any type with `.row`, `.col`)   (row, col) tuple of ints
 //   graph index (unsigned)                     int
 //   N-puzzle / Hanoi state (bytes)             tuple of ints, one per byte
@@ -21,6 +22,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -111,8 +113,136 @@ PyRef node_to_py(const S& state) {
 // Outcome -> record
 
 namespace detail {
-// Appends `item` to `list`; a failing append raises the interpreter's error.
-void append(PyObject* list, PyRef item);
+
+// The shared object of `slot`, made by `make` on first use.
+// IMPORTANT: a slot holds a borrowed pointer. The first reference made goes
+// into the result being built, which keeps every shared object alive until
+// the conversion ends; on a failure midway the slots are never read again.
+template <class Make>
+PyRef share(PyObject*& slot, Make&& make) {
+    if (slot != nullptr) return PyRef::borrow(slot);
+    PyRef made_now = make();
+    slot = made_now.get();
+    return made_now;
+}
+
+// The ints 0 .. kLimit - 1 of one conversion, each made once and shared (an
+// int has no identity worth keeping apart): a long trace repeats the same
+// coordinates, node numbers and frontier sizes many times over.
+class SharedInts {
+public:
+    static constexpr int64_t kLimit = int64_t{1} << 16;
+
+    SharedInts() = default;
+    SharedInts(const SharedInts&) = delete;
+    SharedInts& operator=(const SharedInts&) = delete;
+
+    PyRef get(int64_t v) {
+        if (v < 0 || v >= kLimit) return int_to_py(v);
+        const auto i = static_cast<std::size_t>(v);
+        if (i >= objects_.size()) objects_.resize(i + 1, nullptr);
+        return share(objects_[i], [&] { return int_to_py(v); });
+    }
+    PyRef get_unsigned(uint64_t v) {
+        return v < static_cast<uint64_t>(kLimit) ? get(static_cast<int64_t>(v)) : uint_to_py(v);
+    }
+
+private:
+    std::vector<PyObject*> objects_;
+};
+
+// A tuple that holds only ints, floats, None, strs and such tuples can be
+// in no reference cycle; the collector would stop tracking it at its first
+// pass anyway. Stopping that at once keeps a conversion of millions of
+// tuples from setting off collection after collection, each walking every
+// tuple made so far.
+inline PyRef untracked(PyRef tuple) {
+    PyObject_GC_UnTrack(tuple.get());
+    return tuple;
+}
+
+// The result form of a node: node_to_py, with small ints shared.
+template <class Node>
+PyRef result_node(const Node& node, SharedInts&) {
+    PyRef py = node_to_py(node);
+    if (PyTuple_Check(py.get())) PyObject_GC_UnTrack(py.get());  // a tuple of ints
+    return py;
+}
+
+inline PyRef result_node(uint64_t index, SharedInts& ints) { return ints.get_unsigned(index); }
+
+template <CellNode C>
+PyRef result_node(const C& cell, SharedInts& ints) {
+    PyRef row = ints.get(cell.row);
+    PyRef col = ints.get(cell.col);
+    return untracked(tuple_of({row.release(), col.release()}));
+}
+
+// The result forms of the nodes of one outcome. In general one new object
+// per occurrence; cells are made once each and shared between path, trace
+// and tree (a tuple of two ints has no identity worth keeping apart) when
+// the cells the outcome names fit a dense table not much larger than the
+// outcome itself.
+template <class Node>
+class SharedNodes {
+public:
+    SharedNodes(const SearchOutcome<Node>&, SharedInts& ints) : ints_(ints) {}
+    PyRef get(const Node& node) { return result_node(node, ints_); }
+
+private:
+    SharedInts& ints_;
+};
+
+template <CellNode C>
+class SharedNodes<C> {
+public:
+    SharedNodes(const SearchOutcome<C>& outcome, SharedInts& ints) : ints_(ints) {
+        bool any = false;
+        std::size_t entries = 0;
+        auto see = [&](const C& c) {
+            const int64_t r = c.row;
+            const int64_t k = c.col;
+            if (!any) {
+                row0_ = row1_ = r;
+                col0_ = col1_ = k;
+                any = true;
+            }
+            row0_ = r < row0_ ? r : row0_;
+            row1_ = r > row1_ ? r : row1_;
+            col0_ = k < col0_ ? k : col0_;
+            col1_ = k > col1_ ? k : col1_;
+            ++entries;
+        };
+        if (outcome.path)
+            for (const C& c : *outcome.path) see(c);
+        for (const auto& e : outcome.trace) see(e.node);
+        for (const auto& e : outcome.tree) {
+            see(e.parent);
+            see(e.child);
+        }
+        if (!any) return;
+        const auto rows = static_cast<uint64_t>(row1_ - row0_) + 1;
+        stride_ = static_cast<uint64_t>(col1_ - col0_) + 1;
+        const uint64_t bound = 4 * static_cast<uint64_t>(entries) + 65536;
+        if (rows <= bound && stride_ <= bound / rows) objects_.assign(rows * stride_, nullptr);
+    }
+    SharedNodes(const SharedNodes&) = delete;
+    SharedNodes& operator=(const SharedNodes&) = delete;
+
+    PyRef get(const C& cell) {
+        if (objects_.empty()) return result_node(cell, ints_);
+        const uint64_t i = static_cast<uint64_t>(static_cast<int64_t>(cell.row) - row0_) * stride_ +
+                           static_cast<uint64_t>(static_cast<int64_t>(cell.col) - col0_);
+        return share(objects_[i], [&] { return result_node(cell, ints_); });
+    }
+
+private:
+    SharedInts& ints_;
+    std::vector<PyObject*> objects_;  // by (row - row0) * stride + col - col0
+    int64_t row0_ = 0, row1_ = 0, col0_ = 0, col1_ = 0;
+    uint64_t stride_ = 1;
+};
+
 }  // namespace detail
 
 // Consumes `outcome`: path, then trace, then tree, each node converted on its
@@ -120,37 +250,68 @@ void append(PyObject* list, PyRef item);
 template <class Node>
 SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
     SearchResultRecord r;
+    detail::SharedInts ints;
+    detail::SharedNodes<Node> nodes_py(outcome, ints);
     if (outcome.path) {
         std::vector<Node>& nodes = *outcome.path;
         r.path = made(PyList_New(static_cast<Py_ssize_t>(nodes.size())));
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             const Node node = std::move(nodes[i]);
-            PyList_SetItem(r.path.get(), static_cast<Py_ssize_t>(i), node_to_py(node).release());
+            PyList_SetItem(r.path.get(), static_cast<Py_ssize_t>(i),
+                           nodes_py.get(node).release());
         }
     }
-    r.trace = made(PyList_New(0));
-    for (TraceEntry<Node>& entry : outcome.trace) {
-        PyRef node;
-        {
-            const Node n = std::move(entry.node);
-            node = node_to_py(n);
+    // Lists are made at their final size and filled in place; an error
+    // midway drops the half-filled list (empty slots are allowed there).
+    r.trace = made(PyList_New(static_cast<Py_ssize_t>(outcome.trace.size())));
+    {
+        // Traces run through long stretches of one g: one float serves each.
+        PyRef last_g;
+        double last_g_value = 0.0;
+        Py_ssize_t i = 0;
+        for (TraceEntry<Node>& entry : outcome.trace) {
+            PyRef node;
+            {
+                const Node n = std::move(entry.node);
+                node = nodes_py.get(n);
+            }
+            PyRef g;
+            if (!entry.g) {
+                g = PyRef::borrow(Py_None);
+            } else {
+                const double v = *entry.g;
+                if (!last_g || std::memcmp(&v, &last_g_value, sizeof v) != 0) {
+                    last_g = float_to_py(v);
+                    last_g_value = v;
+                }
+                g = PyRef::borrow(last_g.get());
+            }
+            PyRef size = ints.get_unsigned(entry.frontier_size);
+            PyList_SetItem(r.trace.get(), i++,
+                           detail::untracked(tuple_of({node.release(), g.release(),
+                                                       size.release()}))
+                               .release());
         }
-        PyRef g = entry.g ? float_to_py(*entry.g) : PyRef::borrow(Py_None);
-        PyRef size = uint_to_py(entry.frontier_size);
-        detail::append(r.trace.get(), tuple_of({node.release(), g.release(), size.release()}));
+        outcome.trace = {};
     }
-    r.tree = made(PyList_New(0));
-    for (TreeEdge<Node>& edge : outcome.tree) {
-        PyRef parent, child;
-        {
-            const Node p = std::move(edge.parent);
-            parent = node_to_py(p);
+    r.tree = made(PyList_New(static_cast<Py_ssize_t>(outcome.tree.size())));
+    {
+        Py_ssize_t i = 0;
+        for (TreeEdge<Node>& edge : outcome.tree) {
+            PyRef parent, child;
+            {
+                const Node p = std::move(edge.parent);
+                parent = nodes_py.get(p);
+            }
+            {
+                const Node c = std::move(edge.child);
+                child = nodes_py.get(c);
+            }
+            PyList_SetItem(r.tree.get(), i++,
+                           detail::untracked(tuple_of({parent.release(), child.release()}))
+                               .release());
         }
-        {
-            const Node c = std::move(edge.child);
-            child = node_to_py(c);
-        }
-        detail::append(r.tree.get(), tuple_of({parent.release(), child.release()}));
+        outcome.tree = {};
     }
     r.stop_reason = std::string(stop_reason_word(outcome.stop_reason));
     r.elapsed = static_cast<double>(outcome.elapsed.secs) +

@@ -1,9 +1,11 @@
 // Frontier order: ties in push order, the exact heap procedure with NaN
-// priorities, and the plain queue and stack across ring-buffer growth.
+// priorities, the bucket frontier against the heap, and the plain queue and
+// stack across ring-buffer growth.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "state/priority_frontier.hpp"
@@ -130,6 +132,72 @@ TEST(LifoFrontier, LastPushedLeavesFirst) {
     EXPECT_EQ(stack.pop(), 9);
     EXPECT_EQ(stack.pop(), 2);
     EXPECT_EQ(stack.size(), 2u);
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Random pushes and pops on both frontiers (about two pushes per pop), each
+// priority drawn from the priority of the entry popped last; every pop and
+// every size must agree, and so must the drain at the end.
+template <class Draw>
+void expect_same_as_heap(uint64_t seed, Draw draw) {
+    std::mt19937_64 rng(seed);
+    BucketFrontier<uint32_t> buckets;
+    PriorityFrontier<uint32_t> heap;
+    std::vector<double> fs;
+    double last = 0.0;
+    for (uint32_t i = 0; i < 20000; ++i) {
+        if (rng() % 3 != 0) {
+            fs.push_back(draw(rng, last));
+            buckets.push(static_cast<uint32_t>(fs.size() - 1), fs.back());
+            heap.push(static_cast<uint32_t>(fs.size() - 1), fs.back());
+        } else {
+            const auto a = buckets.pop();
+            ASSERT_EQ(a, heap.pop()) << "operation " << i;
+            if (a) last = fs[*a];
+        }
+        ASSERT_EQ(buckets.size(), heap.size());
+    }
+    while (auto b = heap.pop()) ASSERT_EQ(buckets.pop(), b);
+    EXPECT_FALSE(buckets.pop());
+}
+
+double unit_step(std::mt19937_64& rng, double last) { return last + static_cast<double>(rng() % 2); }
+
+TEST(BucketFrontier, PopsWhatTheHeapPops) {
+    // Unit and digit steps stay in buckets; the rest switch to the heap at
+    // some point (a fraction, an infinity, a span past the window) or widen
+    // the window (large steps, negative priorities, -0).
+    expect_same_as_heap(1, unit_step);
+    expect_same_as_heap(2, [](auto& rng, double last) { return last + static_cast<double>(rng() % 10); });
+    expect_same_as_heap(3, [](auto& rng, double) { return static_cast<double>(rng() % 5000) - 2500.0; });
+    expect_same_as_heap(4, [](auto& rng, double) { return rng() % 2 ? 0.0 : -0.0; });
+    expect_same_as_heap(5, [](auto& rng, double last) {
+        return rng() % 5000 == 0 ? last + 0.5 : last + static_cast<double>(rng() % 3);
+    });
+    expect_same_as_heap(6, [](auto& rng, double last) { return rng() % 5000 == 0 ? kInf : last + 1.0; });
+    expect_same_as_heap(7, [](auto& rng, double last) {
+        return rng() % 5000 == 0 ? last + 70000.0 : last + static_cast<double>(rng() % 2);
+    });
+    expect_same_as_heap(8, [](auto& rng, double) { return std::ldexp(static_cast<double>(rng() % 8), 60); });
+}
+
+TEST(BucketFrontier, RefillsAfterRunningEmpty) {
+    BucketFrontier<int> frontier;
+    frontier.push(1, 100.0);
+    EXPECT_EQ(frontier.pop(), 1);
+    EXPECT_TRUE(frontier.empty());
+    frontier.push(2, 7.0);
+    frontier.push(3, 3.0);
+    frontier.push(4, 7.0);
+    EXPECT_EQ(frontier.pop(), 3);
+    EXPECT_EQ(frontier.pop(), 2);
+    EXPECT_EQ(frontier.pop(), 4);
+    EXPECT_FALSE(frontier.pop());
 }
 
 }  // namespace

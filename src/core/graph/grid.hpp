@@ -171,6 +171,9 @@ public:
         return out;
     }
 
+    // Every terrain cost is finite and > 0, and so is the diagonal factor.
+    bool step_costs_nonnegative() const noexcept { return true; }
+
     // Dense reached-table support (state/reached_table.hpp): every cell has a
     // slot, its index, below dense_slots() <= kMaxGridCells.
     uint64_t dense_slots() const noexcept { return walls_.size(); }
@@ -201,6 +204,7 @@ struct AsciiGrid {
 
 // |dr| + |dc| (exact: no overflow within one grid).
 struct GridManhattan {
+    static constexpr bool kNonNegative = true;  // finite and >= 0
     double operator()(const Cell& a, const Cell& goal) const noexcept {
         const int64_t dr = static_cast<int64_t>(a.row) - goal.row;
         const int64_t dc = static_cast<int64_t>(a.col) - goal.col;
@@ -210,6 +214,7 @@ struct GridManhattan {
 
 // sqrt(dr^2 + dc^2) in doubles (correctly rounded sqrt, not hypot).
 struct GridEuclidean {
+    static constexpr bool kNonNegative = true;  // finite and >= 0
     double operator()(const Cell& a, const Cell& goal) const noexcept {
         const auto dr = static_cast<double>(static_cast<int64_t>(a.row) - goal.row);
         const auto dc = static_cast<double>(static_cast<int64_t>(a.col) - goal.col);
@@ -219,6 +224,7 @@ struct GridEuclidean {
 
 // (max - min) + min * sqrt(2), with a = |dr|, b = |dc| as doubles.
 struct GridOctile {
+    static constexpr bool kNonNegative = true;  // finite and >= 0
     double operator()(const Cell& a, const Cell& goal) const noexcept {
         const double dr = std::fabs(static_cast<double>(static_cast<int64_t>(a.row) - goal.row));
         const double dc = std::fabs(static_cast<double>(static_cast<int64_t>(a.col) - goal.col));

@@ -1,5 +1,6 @@
 // The frontiers of the best-first driver: `PriorityFrontier` (smallest f
-// first, ties in push order) and the plain `FifoFrontier` and
+// first, ties in push order), `BucketFrontier` (the same order, for
+// searches without NaN priorities) and the plain `FifoFrontier` and
 // `LifoFrontier`.
 //
 // All three share one shape: push(item[, f]), pop() -> optional item,
@@ -216,6 +217,121 @@ private:
     std::vector<Entry> entries_;
     uint64_t next_seq_ = 0;
     std::size_t nans_ = 0;  // entries with a NaN priority now on the heap
+};
+
+// The same order as PriorityFrontier for searches in which no priority can
+// ever be NaN (the caller's promise), faster when priorities are small
+// integers, as in unit- and digit-cost grids: one FIFO bucket per integer
+// priority in a sliding window, so a pop takes the head of the lowest
+// non-empty bucket, which is the entry of least (f, push number). The first
+// priority that is not an integer within reach of the window moves every
+// entry, in that order, into a PriorityFrontier, which takes over for the
+// rest of the search; with no NaN any correct heap pops the same sequence,
+// so the switch is invisible. size() counts entries exactly as
+// PriorityFrontier does.
+// IMPORTANT: a NaN priority breaks the promise: with NaN the pop sequence
+// of PriorityFrontier depends on its heap's history, which this one does not
+// replay.
+template <class Item>
+class BucketFrontier {
+public:
+    void push(Item item, double f) {
+        if (heap_) {
+            heap_->push(std::move(item), f);
+            return;
+        }
+        // Integers of magnitude below 2^52 only (infinities and fractions
+        // fail the round trip; NaN fails the range test).
+        if (f > -kIntegral && f < kIntegral) {
+            const auto k = static_cast<int64_t>(f);
+            if (static_cast<double>(k) == f && fits(k)) {
+                Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];
+                b.items.push_back(std::move(item));
+                ++size_;
+                if (k > high_) high_ = k;
+                return;
+            }
+        }
+        to_heap();
+        heap_->push(std::move(item), f);
+    }
+
+    std::optional<Item> pop() {
+        if (heap_) return heap_->pop();
+        if (size_ == 0) return std::nullopt;
+        for (;;) {
+            Bucket& b = buckets_[static_cast<std::size_t>(low_) & mask_];
+            if (b.head < b.items.size()) {
+                std::optional<Item> result(std::move(b.items[b.head]));
+                if (++b.head == b.items.size()) {
+                    b.items.clear();
+                    b.head = 0;
+                }
+                --size_;
+                return result;
+            }
+            ++low_;
+        }
+    }
+
+    std::size_t size() const noexcept { return heap_ ? heap_->size() : size_; }
+    bool empty() const noexcept { return size() == 0; }
+
+private:
+    static constexpr double kIntegral = 4503599627370496.0;  // 2^52
+    // The widest span of priorities held in buckets at once.
+    static constexpr int64_t kMaxSpan = int64_t{1} << 16;
+
+    struct Bucket {
+        std::vector<Item> items;
+        std::size_t head = 0;  // items before it are popped
+    };
+
+    // Whether priority k can join the buckets: widens the window as needed.
+    // Every held entry lies in [low_, high_].
+    bool fits(int64_t k) {
+        if (size_ == 0) {
+            low_ = high_ = k;
+            return true;
+        }
+        const int64_t low = k < low_ ? k : low_;
+        const int64_t high = k > high_ ? k : high_;
+        if (high - low >= kMaxSpan) return false;
+        if (static_cast<uint64_t>(high - low) >= buckets_.size()) regrow(low, high);
+        low_ = low;
+        return true;
+    }
+
+    // A bucket array of at least high - low + 1 buckets, entries kept.
+    void regrow(int64_t low, int64_t high) {
+        std::size_t n = buckets_.size() * 2;
+        while (n <= static_cast<uint64_t>(high - low)) n *= 2;
+        std::vector<Bucket> buckets(n);
+        for (int64_t k = low_; k <= high_; ++k)
+            buckets[static_cast<std::size_t>(k) & (n - 1)] =
+                std::move(buckets_[static_cast<std::size_t>(k) & mask_]);
+        buckets_ = std::move(buckets);
+        mask_ = n - 1;
+    }
+
+    // Hands every entry, in (f, push) order, to a heap that takes over.
+    void to_heap() {
+        heap_ = std::make_unique<PriorityFrontier<Item>>();
+        for (int64_t k = low_; size_ > 0 && k <= high_; ++k) {
+            Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];
+            for (std::size_t i = b.head; i < b.items.size(); ++i)
+                heap_->push(std::move(b.items[i]), static_cast<double>(k));
+            size_ -= b.items.size() - b.head;
+        }
+        buckets_.clear();
+    }
+
+    std::vector<Bucket> buckets_ = std::vector<Bucket>(64);
+    std::size_t mask_ = 63;
+    std::size_t size_ = 0;
+    int64_t low_ = 0;   // no held entry has a lower priority
+    int64_t high_ = 0;  // nor a higher one
+    std::unique_ptr<PriorityFrontier<Item>> heap_;
 };
 
 // First in, first out, on a growable ring buffer.
