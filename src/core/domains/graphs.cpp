@@ -139,23 +139,22 @@ GeneratedGraph watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed
             set.insert_hashed(pending[q % kAhead], hashes[q % kAhead]);
     }
 
-    {
-        const std::vector<Pair> lattice = set.to_vector();
-        for (const auto& [a, b] : lattice) {
-            if (!(beta > rng.gen_f64())) continue;
-            set.erase(Pair{a, b});
-            // (a, b) itself is free again, so some w is always accepted.
-            for (;;) {
-                const uint64_t w = rng.gen_range(n);
-                if (w == a) continue;
-                if (set.insert(ordered(a, w))) break;
-            }
+    std::vector<Pair> pairs = set.to_vector();  // the lattice, in the set's order
+    for (const auto& [a, b] : pairs) {
+        if (!(beta > rng.gen_f64())) continue;
+        set.erase(Pair{a, b});
+        // (a, b) itself is free again, so some w is always accepted.
+        for (;;) {
+            const uint64_t w = rng.gen_range(n);
+            if (w == a) continue;
+            if (set.insert(ordered(a, w))) break;
         }
     }
 
     // Every pair is stored as (smaller, larger).
-    return group_by_smaller_end(n, set.size(), [&](auto&& f) {
-        set.for_each([&](const Pair& e) { f(e.first, e.second); });
+    set.to_vector(pairs);
+    return group_by_smaller_end(n, pairs.size(), [&](auto&& f) {
+        for (const auto& [a, b] : pairs) f(a, b);
     });
 }
 

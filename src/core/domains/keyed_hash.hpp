@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -271,9 +272,30 @@ public:
 
     std::vector<T> to_vector() const {
         std::vector<T> out;
-        out.reserve(size_);
-        for_each([&](const T& v) { out.push_back(v); });
+        to_vector(out);
         return out;
+    }
+
+    // The same into `out`, whose capacity is reused.
+    void to_vector(std::vector<T>& out) const {
+        out.clear();
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            // Whether a slot is used is a coin toss in a big table: a branch
+            // per slot would mostly be mispredicted. Every slot is copied to
+            // the next free place (one spare place takes the last unused
+            // ones) and only used slots move that place on.
+            out.resize(size_ + 1);
+            T* dst = out.data();
+            std::size_t k = 0;
+            for (std::size_t i = 0; i < slots_.size(); ++i) {
+                dst[k] = slots_[i];
+                k += used_[i];
+            }
+            out.pop_back();
+        } else {
+            out.reserve(size_);
+            for_each([&](const T& v) { out.push_back(v); });
+        }
     }
 
 private:
