@@ -6,6 +6,7 @@
 // (with the lock held); the heuristic's type; the heuristic name ("zero"
 // only); the algorithm name and the depth limit of "dls". The search with
 // "zero" runs with the interpreter lock released.
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -60,6 +61,11 @@ bool convert_plain_edge(PyObject* item, Edge& out) {
                                  PyTuple_GetItem(item, 2), out);
 }
 
+void push_edge(EdgeListArg& arg, const Edge& e) {
+    arg.edges.push_back(e);
+    arg.largest = std::max({arg.largest, e.u, e.v});
+}
+
 Edge convert_edge(PyObject* item) {
     Edge e;
     if (convert_plain_edge(item, e)) return e;
@@ -77,7 +83,7 @@ Edge convert_edge(PyObject* item) {
 // tuple kTupleAhead items ahead is asked for, the numbers of the one
 // kItemsAhead ahead are read out of their (by then cached) tuple and asked
 // for, and the current edge is converted from numbers already at hand.
-Py_ssize_t convert_plain_run(PyObject* list, Py_ssize_t from, EdgeList& out) {
+Py_ssize_t convert_plain_run(PyObject* list, Py_ssize_t from, EdgeListArg& out) {
     constexpr Py_ssize_t kTupleAhead = 16;
     constexpr Py_ssize_t kItemsAhead = 8;
     constexpr Py_ssize_t kRing = 32;  // > kTupleAhead, a power of two
@@ -114,38 +120,42 @@ Py_ssize_t convert_plain_run(PyObject* list, Py_ssize_t from, EdgeList& out) {
         if (s.numbers[0] == nullptr ||
             !convert_plain_numbers(s.numbers[0], s.numbers[1], s.numbers[2], e))
             return i;
-        out.push_back(e);
+        push_edge(out, e);
     }
     return size;
 }
 
 }  // namespace
 
-EdgeList to_edge_list(PyObject* o) {
-    EdgeList out;
+EdgeListArg to_edge_list(PyObject* o) {
+    EdgeListArg arg;
+    EdgeList& out = arg.edges;
     if (PyList_CheckExact(o)) {
         // Index by index, re-reading the length, exactly as iterating the
         // list would: a conversion that runs Python code may change it.
         out.reserve(static_cast<std::size_t>(PyList_Size(o)));
         Py_ssize_t i = 0;
-        while ((i = convert_plain_run(o, i, out)) < PyList_Size(o)) {
+        while ((i = convert_plain_run(o, i, arg)) < PyList_Size(o)) {
             PyRef item = PyRef::borrow(PyList_GetItem(o, i));
-            out.push_back(convert_edge(item.get()));
+            push_edge(arg, convert_edge(item.get()));
             ++i;
         }
-        return out;
+        return arg;
     }
     if (PyTuple_CheckExact(o)) {
         const Py_ssize_t n = PyTuple_Size(o);
         out.reserve(static_cast<std::size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) out.push_back(convert_edge(PyTuple_GetItem(o, i)));
-        return out;
+        for (Py_ssize_t i = 0; i < n; ++i) push_edge(arg, convert_edge(PyTuple_GetItem(o, i)));
+        return arg;
     }
-    return to_sequence(o, convert_edge);
+    out = to_sequence(o, convert_edge);
+    for (const Edge& e : out) arg.largest = std::max({arg.largest, e.u, e.v});
+    return arg;
 }
 
-void check_edges(uint64_t num_nodes, const EdgeList& edges) {
-    for (const Edge& e : edges) {
+void check_edges(uint64_t num_nodes, const EdgeListArg& edges) {
+    if (edges.edges.empty() || edges.largest < num_nodes) return;
+    for (const Edge& e : edges.edges) {
         if (e.u >= num_nodes || e.v >= num_nodes) {
             throw value_error("edge (" + std::to_string(e.u) + ", " + std::to_string(e.v) +
                               ") is out of range for a " + std::to_string(num_nodes) +
@@ -182,12 +192,12 @@ struct GraphBidirectional {
     }
 };
 
-PyRef run_graph(uint64_t num_nodes, EdgeList edges, uint64_t start, uint64_t goal,
+PyRef run_graph(uint64_t num_nodes, EdgeListArg edges, uint64_t start, uint64_t goal,
                 bool undirected, SearchTail& tail) {
     if (start >= num_nodes || goal >= num_nodes)
         throw value_error("start and goal must be < num_nodes");
     check_edges(num_nodes, edges);
-    const Csr graph = Csr::from_edges(num_nodes, edges, undirected);
+    const Csr graph = Csr::from_edges(num_nodes, edges.edges, undirected);
     edges = {};  // the graph holds what the search needs
 
     const SearchOptions options = search_options(tail);
@@ -216,7 +226,7 @@ PyObject* search_graph(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
         const BoundArgs a = bind(kSignature, args, kwargs);
         const uint64_t num_nodes = a.convert(0, to_count);
-        EdgeList edges = a.convert(1, to_edge_list);
+        EdgeListArg edges = a.convert(1, to_edge_list);
         const uint64_t start = a.convert(2, to_count);
         const uint64_t goal = a.convert(3, to_count);
         bool undirected = true;

@@ -286,7 +286,7 @@ PyObject* bellman_ford(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         static constexpr Signature kSig{"bellman_ford", kParams, 3};
         const BoundArgs a = bind(kSig, args, kwargs);
         const uint64_t num_nodes = a.convert(0, to_count);
-        EdgeList edges = a.convert(1, to_edge_list);
+        EdgeListArg edges = a.convert(1, to_edge_list);
         const uint64_t source = a.convert(2, to_count);
         const bool undirected = a.convert_or(3, to_flag, false);
         if (source >= num_nodes) throw value_error("source must be < num_nodes");
@@ -294,7 +294,7 @@ PyObject* bellman_ford(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         ShortestPaths record;
         {
             ReleasedGil released;
-            const Csr graph = Csr::from_edges(num_nodes, edges, undirected);
+            const Csr graph = Csr::from_edges(num_nodes, edges.edges, undirected);
             edges = {};
             record = quorvane::bellman_ford(graph, source);
         }
@@ -308,7 +308,7 @@ PyObject* floyd_warshall(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         static constexpr Signature kSig{"floyd_warshall", kParams, 2};
         const BoundArgs a = bind(kSig, args, kwargs);
         const uint64_t num_nodes = a.convert(0, to_count);
-        EdgeList edges = a.convert(1, to_edge_list);
+        EdgeListArg edges = a.convert(1, to_edge_list);
         const bool undirected = a.convert_or(2, to_flag, false);
         check_edges(num_nodes, edges);
         AllPairs record;
@@ -317,7 +317,7 @@ PyObject* floyd_warshall(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
             // A size whose tables cannot be built is refused before the
             // graph is built.
             check_all_pairs_size(num_nodes);
-            const Csr graph = Csr::from_edges(num_nodes, edges, undirected);
+            const Csr graph = Csr::from_edges(num_nodes, edges.edges, undirected);
             edges = {};
             record = quorvane::floyd_warshall(graph);
         }
