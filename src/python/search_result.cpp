@@ -47,14 +47,49 @@ const SearchResultRecord& record_of(PyObject* self) {
     return reinterpret_cast<const Self*>(self)->value;
 }
 
-// The shortest decimal that reads back as `v`, written positionally: "12",
-// "7.5", "0.0000001", "1000000000000000000000"; "inf", "-inf", "NaN".
+// The fewest significant digits that read back as `v`, written positionally
+// with zeros as needed: "12", "7.5", "0.0000001", "1000000000000000000000",
+// "100000000000000000000000" for 1e23; "inf", "-inf", "NaN".
+// `to_chars` in fixed form is no substitute: beyond 2^53 it may prefer the
+// exact digits of the value ("99999999999999991611392" for 1e23), which are
+// no longer than the padded shortest form.
 std::string shortest_decimal(double v) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
-    char buf[512];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-    return std::string(buf, res.ptr);
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    // "[-]d[.ddd]e(+|-)xx"
+    std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+    std::string out;
+    if (text.front() == '-') {
+        out.push_back('-');
+        text.remove_prefix(1);
+    }
+    const std::size_t e = text.find('e');
+    std::string digits;
+    for (const char c : text.substr(0, e)) {
+        if (c != '.') digits.push_back(c);
+    }
+    const char* exp_begin = text.data() + e + 1;
+    if (*exp_begin == '+') ++exp_begin;
+    int exponent = 0;
+    std::from_chars(exp_begin, text.data() + text.size(), exponent);
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+        return out;
+    }
+    const auto whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole) {
+        out += digits;
+        out.append(whole - digits.size(), '0');
+    } else {
+        out.append(digits, 0, whole);
+        out.push_back('.');
+        out.append(digits, whole);
+    }
+    return out;
 }
 
 // ---------------------------------------------------------------------------
