@@ -1,8 +1,13 @@
 """The Python surface: cost formatting in reprs, full docstrings, check order, None options."""
 
 import math
+import os
 import random
+import re
+import shutil
 import struct
+import subprocess
+import sys
 from decimal import Decimal
 
 import pytest
@@ -209,3 +214,27 @@ def test_none_stands_for_default_where_default_is_none():
     plain = qn.search_npuzzle([1, 2, 3, 0])
     r = qn.search_npuzzle([1, 2, 3, 0], "astar", None, None, True, 2.0, None, None, None)
     assert (r.path, r.cost, r.nodes_expanded) == (plain.path, plain.cost, plain.nodes_expanded)
+
+
+LOCALE_SCRIPT = """
+import locale, sys
+locale.setlocale(locale.LC_ALL, sys.argv[1])
+assert locale.localeconv()["decimal_point"] == ","
+import quorvane_native as qn
+print(repr(qn.search_grid("S.G")))
+"""
+
+
+def test_repr_elapsed_ignores_a_comma_decimal_locale(tmp_path):
+    """A locale set from Python with a decimal comma leaves the repr's point alone."""
+    localedef = shutil.which("localedef")
+    if localedef is None:
+        pytest.skip("localedef is not available to make a decimal-comma locale")
+    made = subprocess.run([localedef, "-i", "de_DE", "-f", "UTF-8", str(tmp_path / "de_DE.UTF-8")],
+                          capture_output=True)
+    if not (tmp_path / "de_DE.UTF-8").exists():
+        pytest.skip(f"could not make a decimal-comma locale: {made.stderr!r}")
+    env = dict(os.environ, LOCPATH=str(tmp_path), PYTHONPATH=os.pathsep.join(sys.path))
+    out = subprocess.run([sys.executable, "-c", LOCALE_SCRIPT, "de_DE.UTF-8"], env=env,
+                         capture_output=True, text=True, check=True).stdout
+    assert re.search(r", elapsed=\d+\.\d{6}, stop=goal\)$", out.strip()), out

@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "functions.hpp"
 #include "native_class.hpp"
@@ -146,8 +145,13 @@ PyObject* get_tree(PyObject* self, void*) noexcept {
 PyObject* repr(PyObject* self) noexcept {
     return guarded([&] {
         const SearchResultRecord& r = receiver<SearchResultRecord>(self, ClassId::search_result);
-        char elapsed[64];
-        std::snprintf(elapsed, sizeof elapsed, "%.6f", r.elapsed);
+        // Not printf: its decimal point follows the process's C locale, which
+        // Python code may have changed with locale.setlocale.
+        char elapsed_buf[512];
+        const auto written = std::to_chars(elapsed_buf, elapsed_buf + sizeof elapsed_buf,
+                                           r.elapsed, std::chars_format::fixed, 6);
+        const std::string_view elapsed(elapsed_buf,
+                                       static_cast<std::size_t>(written.ptr - elapsed_buf));
         std::string text = "SearchResult(found=";
         text += r.found ? "True" : "False";
         text += ", cost=";
