@@ -1,5 +1,6 @@
 """The Python surface: cost formatting in reprs, full docstrings, check order, None options."""
 
+import inspect
 import math
 import os
 import random
@@ -238,3 +239,27 @@ def test_repr_elapsed_ignores_a_comma_decimal_locale(tmp_path):
     out = subprocess.run([sys.executable, "-c", LOCALE_SCRIPT, "de_DE.UTF-8"], env=env,
                          capture_output=True, text=True, check=True).stdout
     assert re.search(r", elapsed=\d+\.\d{6}, stop=goal\)$", out.strip()), out
+
+
+FUNCTION_NAMES = [
+    "search_grid", "search_grid_costs", "search_graph", "search_implicit", "gen_erdos_renyi",
+    "gen_barabasi_albert", "gen_watts_strogatz", "sample_maze", "random_maze_ascii",
+    "bellman_ford", "floyd_warshall", "search_npuzzle", "search_hanoi", "search_wordladder",
+]
+
+
+@pytest.mark.parametrize("name", FUNCTION_NAMES)
+def test_binding_takes_the_parameters_the_signature_shows(name):
+    """Every parameter of the text signature binds by keyword, and the positional count agrees."""
+    fn = getattr(qn, name)
+    params = list(inspect.signature(fn).parameters.values())
+    required = sum(p.default is inspect.Parameter.empty for p in params)
+    for p in params:
+        with pytest.raises(BaseException) as info:
+            fn(**{p.name: object()}, **{"not_a_parameter": 1})
+        assert str(info.value) == f"{name}() got an unexpected keyword argument 'not_a_parameter'"
+    span = f"from {required} to {len(params)}" if required < len(params) else f"{len(params)}"
+    with pytest.raises(TypeError) as info:
+        fn(*range(len(params) + 1))
+    assert str(info.value) == (f"{name}() takes {span} positional arguments but "
+                               f"{len(params) + 1} were given")
