@@ -154,6 +154,8 @@ def test_wrapping_keeps_the_cause():
     exc = raised(TypeError, grid, weight=FloatFromCause())
     assert str(exc) == "argument 'weight': no float here"
     assert isinstance(exc.__cause__, KeyError)
+    plain = raised(TypeError, grid, weight="x")
+    assert plain.__cause__ is None and plain.__suppress_context__
 
 
 @pytest.mark.parametrize("error", [TypeErrorSubclass("custom"), ValueError("custom"),

@@ -55,7 +55,9 @@ std::string quoted_list(const std::vector<const char*>& names) {
     PyRef str = checked(
         PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
     PyRef exc = checked(PyObject_CallFunctionObjArgs(PyExc_TypeError, str.get(), nullptr));
-    if (cause != nullptr) PyException_SetCause(exc.get(), PyRef::borrow(cause).release());
+    // Always set, also to no cause: like `raise ... from`, this marks the
+    // context as suppressed.
+    PyException_SetCause(exc.get(), cause != nullptr ? PyRef::borrow(cause).release() : nullptr);
     restore_error(std::move(exc));
     throw PyErrAlreadySet{};
 }
