@@ -148,7 +148,8 @@ EdgeListArg to_edge_list(PyObject* o) {
         for (Py_ssize_t i = 0; i < n; ++i) push_edge(arg, convert_edge(PyTuple_GetItem(o, i)));
         return arg;
     }
-    out = to_sequence(o, convert_edge);
+    const std::vector<Edge> items = to_sequence(o, convert_edge);
+    out.assign(items.begin(), items.end());
     for (const Edge& e : out) arg.largest = std::max({arg.largest, e.u, e.v});
     return arg;
 }

@@ -27,6 +27,7 @@
 // to_edges O(num_nodes + arcs); successors_into O(out-degree).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -39,30 +40,48 @@
 
 namespace quorvane {
 
-// One (u, v, w) record of an edge list.
-struct Edge {
-    uint64_t u;
-    uint64_t v;
-    double w;
+namespace detail {
 
-    friend bool operator==(const Edge&, const Edge&) = default;
-};
+// Arrays of at least this many bytes are mapped on their own.
+inline constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
 
-using EdgeList = std::vector<Edge>;
+// Fresh anonymous memory for a large array, aligned to and asked for
+// transparent huge pages where the system has them; throws std::bad_alloc.
+void* map_large_array(std::size_t bytes);
+void unmap_large_array(void* p, std::size_t bytes) noexcept;
 
-// Throws std::bad_alloc when `bytes` is more than this machine's physical
-// memory, i.e. an allocation that could only end with the process killed.
-// Sizes the machine could hold are left to the allocator.
-void refuse_oversized_allocation(long double bytes);
+}  // namespace detail
 
-// A std::allocator whose value-initialisation (`resize`) leaves elements
-// uninitialised: for an array that is written in full right after, zero
-// filling it first would only cost a pass over memory.
+// The allocator of the big graph arrays. A graph of a million arcs fills
+// tens of megabytes that are written once, in scattered order, right after
+// being allocated: with 4 KiB pages the page faults alone cost about as
+// much as the writes, and the search that follows misses the TLB on nearly
+// every node. Large arrays therefore get their own huge-page mapping; small
+// ones come from std::allocator.
+//
+// Value-initialisation (`resize`) leaves elements uninitialised: each such
+// array is written in full right after.
 template <class T>
-struct DefaultInitAllocator : std::allocator<T> {
-    DefaultInitAllocator() noexcept = default;
+struct LargeArrayAllocator {
+    using value_type = T;
+
+    LargeArrayAllocator() noexcept = default;
     template <class U>
-    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        if (n * sizeof(T) >= detail::kLargeArrayBytes)
+            return static_cast<T*>(detail::map_large_array(n * sizeof(T)));
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (n * sizeof(T) >= detail::kLargeArrayBytes) {
+            detail::unmap_large_array(p, n * sizeof(T));
+        } else {
+            std::allocator<T>().deallocate(p, n);
+        }
+    }
 
     template <class U>
     void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
@@ -72,11 +91,31 @@ struct DefaultInitAllocator : std::allocator<T> {
     void construct(U* p, Args&&... args) {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
+
+    friend bool operator==(const LargeArrayAllocator&, const LargeArrayAllocator&) noexcept {
+        return true;
+    }
 };
+
+// One (u, v, w) record of an edge list.
+struct Edge {
+    uint64_t u;
+    uint64_t v;
+    double w;
+
+    friend bool operator==(const Edge&, const Edge&) = default;
+};
+
+using EdgeList = std::vector<Edge, LargeArrayAllocator<Edge>>;
+
+// Throws std::bad_alloc when `bytes` is more than this machine's physical
+// memory, i.e. an allocation that could only end with the process killed.
+// Sizes the machine could hold are left to the allocator.
+void refuse_oversized_allocation(long double bytes);
 
 class Csr {
 public:
-    using ArcArray = std::vector<Successor<uint64_t>, DefaultInitAllocator<Successor<uint64_t>>>;
+    using ArcArray = std::vector<Successor<uint64_t>, LargeArrayAllocator<Successor<uint64_t>>>;
 
     using Node = uint64_t;
 
