@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "graph/csr.hpp"  // refuse_oversized_allocation
 #include "panic.hpp"
 
 namespace quorvane {
@@ -22,6 +23,11 @@ void check_size(uint64_t width, uint64_t height) {
                     std::to_string(height) + " = " + std::to_string(cells) + " cells (max " +
                     std::to_string(kMaxGridCells) + ")");
     }
+    // A wall flag and a terrain cost per cell, written in full on
+    // construction: past physical memory the process would be killed
+    // while filling them.
+    refuse_oversized_allocation(static_cast<long double>(cells) *
+                                (sizeof(uint8_t) + sizeof(double)));
 }
 
 // Validates both sizes; returns the width for the delegating constructor.

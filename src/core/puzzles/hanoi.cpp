@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "graph/csr.hpp"  // refuse_oversized_allocation
+
 namespace quorvane {
 
 Hanoi::Hanoi(uint64_t disks, uint64_t pegs) : disks_(disks), pegs_(pegs) {
@@ -9,6 +11,9 @@ Hanoi::Hanoi(uint64_t disks, uint64_t pegs) : disks_(disks), pegs_(pegs) {
     if (pegs - 1 >= kMaxHanoiPegs) {
         throw Panic("pegs must be between 1 and 16, got " + std::to_string(pegs));
     }
+    // One byte per disk in every state, and the start and goal are filled
+    // at once: a count past physical memory is refused before either is.
+    refuse_oversized_allocation(static_cast<long double>(disks) * 2);
 }
 
 ByteState Hanoi::start() const { return ByteState(static_cast<std::size_t>(disks_), 0); }
