@@ -16,9 +16,19 @@ constexpr const char kHeuristicMessage[] = "the heuristic callable must return a
 constexpr const char kShapeMessage[] = "successors must return a list of (state, cost) pairs";
 constexpr const char kStateMessage[] = "implicit-graph states must be an int or a sequence of ints";
 
-// Drops the interpreter's current exception. A PanicException is not
-// dropped: fetching it resumes the panic.
-void discard_error() { (void)fetch_error(); }
+// Drops the interpreter's current exception when it is an ordinary one (an
+// Exception subclass): the caller reports a conversion failure instead.
+// KeyboardInterrupt, SystemExit and the other BaseException subclasses are
+// no such failure and must not be swallowed or renamed: they are put back
+// and thrown, and reach the caller unchanged as the search unwinds. A
+// PanicException resumes its panic the same way (in fetch_error).
+void discard_error() {
+    PyRef exception = fetch_error();
+    if (!PyErr_GivenExceptionMatches(exception.get(), PyExc_Exception)) {
+        restore_error(std::move(exception));
+        throw PyErrAlreadySet{};
+    }
+}
 
 // `v` from an int (a bool too) or an object with `__index__`, in the int64
 // range. False, with the interpreter's error dropped, otherwise.
@@ -195,7 +205,7 @@ double CallbackContext::evaluate(PyObject* node, PyObject* goal) const {
         const double value = PyFloat_AsDouble(result.get());
         if (!(value == -1.0 && PyErr_Occurred() != nullptr)) return value;
     }
-    // The raised exception is dropped, neither raised later nor chained.
+    // An ordinary exception is dropped, neither raised later nor chained.
     discard_error();
     slot_->store(value_error(kHeuristicMessage));
     return 0.0;
