@@ -109,10 +109,16 @@ template <class D>
 struct DenseIndexing<D> {
     static constexpr bool enabled = true;
     static constexpr uint64_t kMaxSlots = uint64_t{1} << 25;
-    using Id = uint64_t;
+    // 32 bits hold every slot up to kMaxSlots, and 32-bit ids make the
+    // smaller table entries and packed frontier entries.
+    using Id = uint32_t;
     static uint64_t slots(const D& d) noexcept { return d.num_nodes(); }
     static bool worthwhile(const D& d) noexcept { return d.num_nodes() <= kMaxSlots; }
-    static Id slot(const D&, uint64_t n) noexcept { return n; }
+    // Saturates at kMaxSlots, so a node past the table (only a start can
+    // be: successors are nodes of the domain) never aliases a real slot.
+    static Id slot(const D&, uint64_t n) noexcept {
+        return static_cast<Id>(n < kMaxSlots ? n : kMaxSlots);
+    }
     static uint64_t node(const D&, Id id) noexcept { return id; }
 };
 
