@@ -269,6 +269,8 @@ def ref_iddfs(arcs, start, goal, limit):
         expanded, generated, max_frontier = expanded + e, generated + g, max(max_frontier, m)
         if path:
             break
+    if path:
+        path_cost(arcs, path)  # the core prices its path too; only the calls show
     cost = path_cost(arcs, path) if path else INF
     return result(path, cost, expanded, generated, max_frontier,
                   "goal" if path else "exhausted", trace)
@@ -477,7 +479,7 @@ def check_best_first(seed, odd):
     n, edges, s, t, hv = random_case(rng, odd, negative=not reopen)
     arcs = arcs_of(n, edges, undirected)
     max_nodes = rng.choice([None, None, 0, 1, 2, 3, 5])
-    weight = rng.choice([2.0, 1.0, 0.5, 3.0])
+    weight = rng.choice([2.0, 1.0, 0.5, 3.0, 0.0, -1.0, INF, NAN])
     for algorithm in ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar"]:
         want = ref_best_first(arcs, s, t, algorithm, lambda x: hv[x], weight, max_nodes, reopen)
         got = q.search_graph(n, edges, s, t, algorithm=algorithm, heuristic=lambda x, g: hv[x],
@@ -624,33 +626,68 @@ def test_implicit_searches_match_reference(chunk):
         check_implicit(seed)
 
 
+class Counted:
+    """A node's successor lists or heuristic values, counting the look-ups."""
+
+    def __init__(self, values):
+        self.values = values
+        self.calls = 0
+
+    def __getitem__(self, node):
+        self.calls += 1
+        return self.values[node]
+
+
 def check_implicit(seed):
     rng = random.Random(4000 + seed)
     undirected = rng.random() < 0.5
     n, edges, s, t, hv = random_case(rng, seed % 2 == 1, negative=False)
     arcs = arcs_of(n, edges, undirected)
-    succ = lambda state: [(v, w) for v, w in arcs[state]]
-    h = lambda x: hv[x]
     max_nodes = rng.choice([None, 2, 5])
     reopen = rng.random() < 0.5
-    opts = dict(heuristic=lambda x, g: hv[x], max_nodes=max_nodes, reopen=reopen, weight=3.0,
-                depth_limit=4, beam_width=1)
+    calls = {"succ": 0, "h": 0}
 
-    def run(algorithm):
-        return observed(q.search_implicit(succ, s, t, algorithm=algorithm, **opts))
+    def succ(state):
+        calls["succ"] += 1
+        return list(arcs[state])
+
+    def heuristic(state, goal):
+        calls["h"] += 1
+        return hv[state]
+
+    def run(algorithm, record=True):
+        calls.update(succ=0, h=0)
+        got = q.search_implicit(succ, s, t, algorithm=algorithm, heuristic=heuristic,
+                                max_nodes=max_nodes, reopen=reopen, weight=3.0, depth_limit=4,
+                                beam_width=1, record=record)
+        return observed(got), (calls["succ"], calls["h"])
+
+    def check(algorithm, model):
+        c_arcs, c_h = Counted(arcs), Counted(hv)
+        want = model(c_arcs, c_h)
+        got, got_calls = run(algorithm)
+        assert_same(got, want)
+        assert got_calls == (c_arcs.calls, c_h.calls), algorithm
+        # Recording changes nothing but the trace and the tree.
+        quiet, _ = run(algorithm, record=False)
+        assert (quiet["trace"], quiet["tree"]) == ([], [])
+        assert_same(quiet, dict(want, trace=[], tree=[]))
 
     for algorithm in ["bfs", "dfs", "ucs", "greedy", "astar", "weighted_astar"]:
-        assert_same(run(algorithm), ref_best_first(arcs, s, t, algorithm, h, 3.0, max_nodes, reopen))
-    assert_same(run("dls"), ref_dls(arcs, s, t, 4))
-    assert_same(run("iddfs"), ref_iddfs(arcs, s, t, 4))
-    assert_same(run("ida_star"), ref_ida_star(arcs, s, t, h))
-    assert_same(run("beam"), ref_beam(arcs, s, t, h, 1))
+        check(algorithm, lambda a, h: ref_best_first(a, s, t, algorithm, h.__getitem__, 3.0,
+                                                     max_nodes, reopen))
+    check("dls", lambda a, h: ref_dls(a, s, t, 4))
+    check("iddfs", lambda a, h: ref_iddfs(a, s, t, 4))
+    check("ida_star", lambda a, h: ref_ida_star(a, s, t, h.__getitem__))
+    check("beam", lambda a, h: ref_beam(a, s, t, h.__getitem__, 1))
     if undirected:
         # A backward side that runs dry lets the forward side carry on (the
-        # backward steps of an implicit graph are only proposals), so only a
-        # meeting gives the reference counters.
+        # backward steps of an implicit graph are only proposals, checked at
+        # one successor call each), so only a meeting gives the reference
+        # counters, and the call counts differ.
         want = ref_bidirectional(arcs, s, t)
-        got = run("bidirectional")
+        got, (_, h_calls) = run("bidirectional")
+        assert h_calls == 0
         if want["path"] is None:
             assert (got["path"], got["stop_reason"]) == (None, "exhausted")
         else:
