@@ -701,3 +701,130 @@ def check_implicit(seed):
             assert (got["path"], got["stop_reason"]) == (None, "exhausted")
         else:
             assert_same(got, want)
+
+
+# ---------------------------------------------------------------------------
+# Byte-vector states: the N-puzzle and the Towers of Hanoi
+
+
+class Moves:
+    """Successor lists computed on demand, indexed like the arc lists above."""
+
+    def __init__(self, successors):
+        self.successors = successors
+
+    def __getitem__(self, node):
+        return self.successors(node)
+
+
+def puzzle_moves(side):
+    def successors(state):
+        b = state.index(0) if 0 in state else 0
+        row, col = divmod(b, side)
+        out = []
+        for r, c in ((row - 1, col), (row + 1, col), (row, col - 1), (row, col + 1)):
+            if 0 <= r < side and 0 <= c < side:
+                s = list(state)
+                t = r * side + c
+                s[b], s[t] = s[t], s[b]
+                out.append((tuple(s), 1.0))
+        return out
+
+    return Moves(successors)
+
+
+def puzzle_h(name, side, goal):
+    where = {tile: i for i, tile in enumerate(goal)}
+
+    def manhattan(state):
+        total = 0
+        for i, tile in enumerate(state):
+            if tile:
+                g = where.get(tile, i)
+                total += abs(i // side - g // side) + abs(i % side - g % side)
+        return float(total)
+
+    def misplaced(state):
+        return float(sum(1 for a, b in zip(state, goal) if a and a != b))
+
+    return {"manhattan": manhattan, "misplaced": misplaced, "zero": lambda s: 0.0}[name]
+
+
+def hanoi_moves(pegs):
+    def successors(state):
+        top = [None] * pegs
+        for disk, peg in enumerate(state):
+            if top[peg] is None:
+                top[peg] = disk
+        out = []
+        for s in range(pegs):
+            if top[s] is None:
+                continue
+            for t in range(pegs):
+                if t != s and (top[t] is None or top[t] > top[s]):
+                    moved = list(state)
+                    moved[top[s]] = t
+                    out.append((tuple(moved), 1.0))
+        return out
+
+    return Moves(successors)
+
+
+def check_all_algorithms(run, moves, s, t, h, max_nodes, depth_limit, width, reopen):
+    for algorithm in ["bfs", "dfs", "ucs", "greedy", "astar", "weighted_astar"]:
+        want = ref_best_first(moves, s, t, algorithm, h, 2.0, max_nodes, reopen)
+        assert_same(run(algorithm), want)
+    assert_same(run("dls"), ref_dls(moves, s, t, depth_limit))
+    assert_same(run("iddfs"), ref_iddfs(moves, s, t, depth_limit))
+    assert_same(run("beam"), ref_beam(moves, s, t, h, width if width is not None else 2**64))
+    assert_same(run("bidirectional"), ref_bidirectional(moves, s, t))
+
+
+@pytest.mark.parametrize("heuristic", ["manhattan", "misplaced", "zero"])
+@pytest.mark.parametrize("chunk", range(CHUNKS))
+def test_npuzzle_searches_match_reference(chunk, heuristic):
+    """All twelve algorithms on 2 x 2 and 3 x 3 boards give the reference result."""
+    for seed in chunk_seeds(chunk, SEEDS // 5):
+        rng = random.Random(5000 + seed)
+        side = rng.choice([2, 3])
+        goal = tuple(range(1, side * side)) + (0,)
+        moves = puzzle_moves(side)
+        start = goal
+        for _ in range(rng.randint(0, 7)):
+            start = rng.choice(moves[start])[0]
+        h = puzzle_h(heuristic, side, goal)
+        # The 3 x 3 space is large for the slow models: bound the searches.
+        max_nodes = rng.choice([None, 3, 40]) if side == 2 else rng.choice([3, 40, 300])
+        width = rng.choice([1, 2, None]) if side == 2 else rng.choice([1, 2, 3])
+        depth_limit = rng.randint(0, 5)
+        reopen = rng.random() < 0.5
+
+        def run(algorithm):
+            r = q.search_npuzzle(list(start), algorithm=algorithm, heuristic=heuristic,
+                                 max_nodes=max_nodes, depth_limit=depth_limit,
+                                 beam_width=width, reopen=reopen)
+            return observed(r)
+
+        check_all_algorithms(run, moves, start, goal, h, max_nodes, depth_limit, width, reopen)
+        if side == 2 or heuristic == "manhattan":
+            assert_same(run("ida_star"), ref_ida_star(moves, start, goal, h))
+
+
+@pytest.mark.parametrize("heuristic", ["misplaced", "zero"])
+@pytest.mark.parametrize("disks,pegs", [(1, 3), (2, 3), (3, 3), (2, 4), (3, 4)])
+def test_hanoi_searches_match_reference(disks, pegs, heuristic):
+    """All twelve algorithms on small towers give the reference result."""
+    moves = hanoi_moves(pegs)
+    start, goal = (0,) * disks, (pegs - 1,) * disks
+    h = (lambda x: float(sum(a != b for a, b in zip(x, goal)))) if heuristic == "misplaced" \
+        else (lambda x: 0.0)
+    for max_nodes, depth_limit, width, reopen in [(None, 7, None, False), (5, 3, 1, True),
+                                                  (20, 5, 2, False)]:
+        def run(algorithm):
+            r = q.search_hanoi(disks, pegs=pegs, algorithm=algorithm, heuristic=heuristic,
+                               max_nodes=max_nodes, depth_limit=depth_limit,
+                               beam_width=width, reopen=reopen)
+            return observed(r)
+
+        check_all_algorithms(run, moves, start, goal, h, max_nodes, depth_limit, width, reopen)
+        assert_same(run("ida_star"), ref_ida_star(moves, start, goal, h))
