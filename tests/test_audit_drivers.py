@@ -828,3 +828,46 @@ def test_hanoi_searches_match_reference(disks, pegs, heuristic):
 
         check_all_algorithms(run, moves, start, goal, h, max_nodes, depth_limit, width, reopen)
         assert_same(run("ida_star"), ref_ida_star(moves, start, goal, h))
+
+
+# ---------------------------------------------------------------------------
+# Words
+
+
+def ladder_moves(words):
+    def successors(word):
+        out = []
+        for i, o in enumerate(word):
+            for c in "abcdefghijklmnopqrstuvwxyz":
+                candidate = word[:i] + c + word[i + 1:]
+                if c != o and candidate in words:
+                    out.append((candidate, 1.0))
+        return out
+
+    return Moves(successors)
+
+
+@pytest.mark.parametrize("heuristic", ["hamming", "zero"])
+@pytest.mark.parametrize("chunk", range(CHUNKS))
+def test_wordladder_searches_match_reference(chunk, heuristic):
+    """All twelve algorithms over a random three-letter dictionary give the reference result."""
+    for seed in chunk_seeds(chunk, SEEDS // 5):
+        rng = random.Random(6000 + seed)
+        words = ["".join(rng.choice("abcd") for _ in range(3)) for _ in range(rng.randint(0, 30))]
+        start, goal = (rng.choice(words + ["abc"]), rng.choice(words + ["dba"]))
+        moves = ladder_moves(set(words) | {start, goal})
+        h = (lambda w: float(sum(a != b for a, b in zip(w, goal)))) if heuristic == "hamming" \
+            else (lambda w: 0.0)
+        max_nodes = rng.choice([None, 2, 9])
+        width = rng.choice([0, 1, 2, None])
+        depth_limit = rng.randint(0, 4)
+        reopen = rng.random() < 0.5
+
+        def run(algorithm):
+            r = q.search_wordladder(start, goal, words, algorithm=algorithm, heuristic=heuristic,
+                                    max_nodes=max_nodes, depth_limit=depth_limit,
+                                    beam_width=width, reopen=reopen)
+            return observed(r)
+
+        check_all_algorithms(run, moves, start, goal, h, max_nodes, depth_limit, width, reopen)
+        assert_same(run("ida_star"), ref_ida_star(moves, start, goal, h))
