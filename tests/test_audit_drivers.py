@@ -871,3 +871,46 @@ def test_wordladder_searches_match_reference(chunk, heuristic):
 
         check_all_algorithms(run, moves, start, goal, h, max_nodes, depth_limit, width, reopen)
         assert_same(run("ida_star"), ref_ida_star(moves, start, goal, h))
+
+
+def cost_grid_arcs(costs, diagonal):
+    """grid_arcs for a rectangular cost matrix: open cells are finite and > 0."""
+    rows = ["".join("." if math.isfinite(v) and v > 0 else "#" for v in row) for row in costs]
+    arcs = grid_arcs(rows, diagonal)
+    for cell, out in arcs.items():
+        arcs[cell] = [(n, costs[n[0]][n[1]] * (w / 1.0)) for n, w in out]  # w is 1 or sqrt 2
+    return arcs
+
+
+@pytest.mark.parametrize("chunk", range(CHUNKS))
+def test_cost_grid_searches_match_reference(chunk):
+    """Terrain costs far apart, fractional or huge give the reference result for every algorithm."""
+    for seed in chunk_seeds(chunk, SEEDS // 3):
+        rng = random.Random(7000 + seed)
+        height, width = rng.randint(1, 6), rng.randint(2, 7)
+        pool = [1.0, 1.0, 2.0, 3.0, 70000.0, 0.5, 1e9, 5e-324, 0.0, -1.0, INF, NAN]
+        costs = [[rng.choice(pool) for _ in range(width)] for _ in range(height)]
+        s, t = rng.sample([(r, c) for r in range(height) for c in range(width)], 2)
+        for r, c in (s, t):
+            costs[r][c] = rng.choice([1.0, 2.0, 70000.0])
+        diagonal = rng.random() < 0.5
+        arcs = cost_grid_arcs(costs, diagonal)
+        heuristic = rng.choice(sorted(GRID_H))
+        h = lambda x: GRID_H[heuristic](x, t)
+        max_nodes = rng.choice([None, 4, 12])
+        reopen = rng.random() < 0.5
+
+        def run(algorithm):
+            got = observed(q.search_grid_costs(costs, s, t, algorithm=algorithm,
+                                               heuristic=heuristic, diagonal=diagonal,
+                                               max_nodes=max_nodes, reopen=reopen, weight=1.0,
+                                               depth_limit=5, beam_width=3))
+            got["path"] = None if got["path"] is None else [tuple(c) for c in got["path"]]
+            return got
+
+        for algorithm in ["bfs", "dfs", "ucs", "greedy", "astar", "weighted_astar"]:
+            want = ref_best_first(arcs, s, t, algorithm, h, 1.0, max_nodes, reopen)
+            assert_same(run(algorithm), want)
+        assert_same(run("beam"), ref_beam(arcs, s, t, h, 3))
+        assert_same(run("bidirectional"), ref_bidirectional(arcs, s, t))
+        assert_same(run("dls"), ref_dls(arcs, s, t, 5))
