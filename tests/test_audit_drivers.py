@@ -541,6 +541,28 @@ def check_beam_bidirectional(seed, odd):
     arcs = arcs_of(n, edges, True)
     got = q.search_graph(n, edges, s, t, algorithm="bidirectional", undirected=True)
     assert_same(observed(got), ref_bidirectional(arcs, s, t))
+    # One-way arcs: the goal side walks in-arcs (a directed graph) or checks
+    # each proposed step (an implicit graph), so a path is found exactly when
+    # one exists and every step of it is an arc.
+    arcs = arcs_of(n, edges, False)
+    directed = q.search_graph(n, edges, s, t, algorithm="bidirectional", undirected=False)
+    implicit = q.search_implicit(lambda x: list(arcs[x]), s, t, algorithm="bidirectional")
+    for r in (directed, implicit):
+        assert r.found == (t in reachable(arcs, s))
+        if r.found:
+            assert r.path[0] == s and r.path[-1] == t
+            assert all(any(v == b for v, _ in arcs[a]) for a, b in zip(r.path, r.path[1:]))
+            assert same_float(r.cost, path_cost(arcs, r.path))
+
+
+def reachable(arcs, s):
+    seen, todo = {s}, [s]
+    while todo:
+        for v, _ in arcs[todo.pop()]:
+            if v not in seen:
+                seen.add(v)
+                todo.append(v)
+    return seen
 
 
 # ---------------------------------------------------------------------------
