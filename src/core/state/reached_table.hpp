@@ -437,7 +437,16 @@ public:
 
     uint64_t size() const noexcept { return recorded_; }
 
+    // Room worth reserving for per-node records of a search on this table:
+    // one per slot, up to 2^20 (untouched reserved memory costs nothing).
+    std::size_t capacity_hint() const noexcept {
+        const uint64_t slots = Indexing::slots(*domain_);
+        return static_cast<std::size_t>(slots < kHintCap ? slots : kHintCap);
+    }
+
 private:
+    static constexpr uint64_t kHintCap = uint64_t{1} << 20;
+
     DenseReachedTable(const D& domain, detail::ZeroedBlock block)
         : domain_(&domain),
           block_(std::move(block)),

@@ -113,6 +113,16 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
     uint64_t max_frontier = 1;
     uint64_t reopened = 0;
     std::vector<Id> first_reached;
+    if constexpr (requires { table.capacity_hint(); }) {
+        // A recorded search over a dense table gets room for one entry per
+        // slot up front (capped): growing by copies would touch the memory
+        // of each entry about three times.
+        if (record) {
+            const std::size_t hint = table.capacity_hint();
+            out.trace.reserve(hint);
+            first_reached.reserve(hint);
+        }
+    }
     SuccessorList<Node> buffer;
     bool negative_step_seen = false;
 
