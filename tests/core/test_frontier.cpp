@@ -143,10 +143,10 @@ namespace {
 // Random pushes and pops on both frontiers (about two pushes per pop), each
 // priority drawn from the priority of the entry popped last; every pop and
 // every size must agree, and so must the drain at the end.
-template <class Draw>
+template <class Frontier = BucketFrontier<uint32_t>, class Draw>
 void expect_same_as_heap(uint64_t seed, Draw draw) {
     std::mt19937_64 rng(seed);
-    BucketFrontier<uint32_t> buckets;
+    Frontier buckets;
     PriorityFrontier<uint32_t> heap;
     std::vector<double> fs;
     double last = 0.0;
@@ -184,6 +184,25 @@ TEST(BucketFrontier, PopsWhatTheHeapPops) {
         return rng() % 5000 == 0 ? last + 70000.0 : last + static_cast<double>(rng() % 2);
     });
     expect_same_as_heap(8, [](auto& rng, double) { return std::ldexp(static_cast<double>(rng() % 8), 60); });
+}
+
+TEST(MonotoneFrontier, PopsWhatTheHeapPops) {
+    // Dijkstra-like priorities (never below the last popped) stay in the
+    // radix buckets, ties included; a drop below it switches to the heap.
+    using Monotone = MonotoneFrontier<uint32_t>;
+    auto uniform = [](auto& rng) { return static_cast<double>(rng() % 1000) / 64.0; };
+    expect_same_as_heap<Monotone>(11, [&](auto& rng, double last) { return last + uniform(rng); });
+    expect_same_as_heap<Monotone>(12, [&](auto& rng, double last) {
+        return rng() % 4 == 0 ? last : last + uniform(rng) * 1e-3;
+    });
+    expect_same_as_heap<Monotone>(13, [&](auto& rng, double last) {
+        return rng() % 5000 == 0 ? last - 1.0 : last + uniform(rng);
+    });
+    expect_same_as_heap<Monotone>(14, [&](auto& rng, double last) {
+        return rng() % 3 == 0 ? -last - 1.0 : rng() % 2 ? -0.0 : kInf;
+    });
+    // Fractions move the bucket frontier onto the radix heap.
+    expect_same_as_heap(15, [&](auto& rng, double last) { return last + uniform(rng); });
 }
 
 TEST(BucketFrontier, RefillsAfterRunningEmpty) {

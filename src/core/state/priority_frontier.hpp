@@ -26,6 +26,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -220,14 +221,117 @@ private:
 };
 
 // The same order as PriorityFrontier for searches in which no priority can
+// ever be NaN (the caller's promise) and priorities mostly never fall below
+// the last one popped, as in Dijkstra's algorithm with costs >= 0: a radix
+// heap over the order-preserving keys. Bucket 0 holds the keys equal to the
+// last key popped, in push order; bucket i > 0 the keys whose highest bit
+// differing from it is bit i - 1. A pop with bucket 0 empty takes the lowest
+// non-empty bucket, makes its least key the last key and spreads the
+// bucket's entries, in order, over the lower buckets (all empty then), so
+// entries of equal keys always share a bucket in push order. The first push
+// below the last key popped moves every entry, in (f, push) order, into a
+// PriorityFrontier for the rest of the search (invisible without NaN).
+template <class Item>
+class MonotoneFrontier {
+public:
+    void push(Item item, double f) {
+        if (heap_) {
+            heap_->push(std::move(item), f);
+            return;
+        }
+        const uint64_t key = order_key(f);
+        if (key < last_) {
+            to_heap();
+            heap_->push(std::move(item), f);
+            return;
+        }
+        buckets_[bucket_of(key)].items.push_back(Entry{key, std::move(item)});
+        ++size_;
+    }
+
+    std::optional<Item> pop() {
+        if (heap_) return heap_->pop();
+        if (size_ == 0) return std::nullopt;
+        Bucket& zero = buckets_[0];
+        if (zero.head == zero.items.size()) refill();
+        std::optional<Item> result(std::move(zero.items[zero.head].item));
+        if (++zero.head == zero.items.size()) {
+            zero.items.clear();
+            zero.head = 0;
+        }
+        --size_;
+        return result;
+    }
+
+    std::size_t size() const noexcept { return heap_ ? heap_->size() : size_; }
+    bool empty() const noexcept { return size() == 0; }
+
+private:
+    static constexpr uint64_t kSign = uint64_t{1} << 63;
+
+    struct Entry {
+        uint64_t key;
+        Item item;
+    };
+    struct Bucket {
+        std::vector<Entry> items;
+        std::size_t head = 0;  // only bucket 0 pops from the front
+    };
+
+    // Monotone for every non-NaN f; -0 is folded onto +0.
+    static uint64_t order_key(double f) noexcept {
+        const uint64_t bits = std::bit_cast<uint64_t>(f + 0.0);
+        return (bits & kSign) != 0 ? ~bits : bits ^ kSign;
+    }
+    static double priority(uint64_t key) noexcept {
+        return std::bit_cast<double>((key & kSign) != 0 ? key ^ kSign : ~key);
+    }
+
+    std::size_t bucket_of(uint64_t key) const noexcept {
+        return key == last_ ? 0 : static_cast<std::size_t>(64 - std::countl_zero(key ^ last_));
+    }
+
+    // Bucket 0 is empty and entries remain: spreads the lowest bucket.
+    void refill() {
+        buckets_[0].items.clear();
+        buckets_[0].head = 0;
+        std::size_t i = 1;
+        while (buckets_[i].items.empty()) ++i;
+        std::vector<Entry> moving = std::move(buckets_[i].items);
+        buckets_[i].items.clear();
+        uint64_t least = moving[0].key;
+        for (const Entry& e : moving) least = e.key < least ? e.key : least;
+        last_ = least;
+        for (Entry& e : moving) buckets_[bucket_of(e.key)].items.push_back(std::move(e));
+        moving.clear();
+        buckets_[i].items = std::move(moving);  // keeps the capacity for reuse
+    }
+
+    void to_heap() {
+        heap_ = std::make_unique<PriorityFrontier<Item>>();
+        for (Bucket& b : buckets_) {
+            for (std::size_t j = b.head; j < b.items.size(); ++j)
+                heap_->push(std::move(b.items[j].item), priority(b.items[j].key));
+        }
+        buckets_ = {};
+        size_ = 0;
+    }
+
+    std::array<Bucket, 65> buckets_;
+    std::size_t size_ = 0;
+    uint64_t last_ = 0;  // the last key popped; no entry has a lower key
+    std::unique_ptr<PriorityFrontier<Item>> heap_;
+};
+
+// The same order as PriorityFrontier for searches in which no priority can
 // ever be NaN (the caller's promise), faster when priorities are small
 // integers, as in unit- and digit-cost grids: one FIFO bucket per integer
 // priority in a sliding window, so a pop takes the head of the lowest
 // non-empty bucket, which is the entry of least (f, push number). The first
 // priority that is not an integer within reach of the window moves every
-// entry, in that order, into a PriorityFrontier, which takes over for the
-// rest of the search; with no NaN any correct heap pops the same sequence,
-// so the switch is invisible. size() counts entries exactly as
+// entry, in that order, into a MonotoneFrontier, which takes over for the
+// rest of the search; with no NaN any correct priority queue pops the same
+// sequence, so the switch is invisible. size() counts entries exactly as
 // PriorityFrontier does.
 // IMPORTANT: a NaN priority breaks the promise: with NaN the pop sequence
 // of PriorityFrontier depends on its heap's history, which this one does not
@@ -316,7 +420,7 @@ private:
 
     // Hands every entry, in (f, push) order, to a heap that takes over.
     void to_heap() {
-        heap_ = std::make_unique<PriorityFrontier<Item>>();
+        heap_ = std::make_unique<MonotoneFrontier<Item>>();
         for (int64_t k = low_; size_ > 0 && k <= high_; ++k) {
             Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];
             for (std::size_t i = b.head; i < b.items.size(); ++i)
@@ -331,7 +435,7 @@ private:
     std::size_t size_ = 0;
     int64_t low_ = 0;   // no held entry has a lower priority
     int64_t high_ = 0;  // nor a higher one
-    std::unique_ptr<PriorityFrontier<Item>> heap_;
+    std::unique_ptr<MonotoneFrontier<Item>> heap_;
 };
 
 // First in, first out, on a growable ring buffer.

@@ -437,6 +437,11 @@ public:
 
     uint64_t size() const noexcept { return recorded_; }
 
+    // A hint to the cache that the entry of `node` is about to be used.
+    void prefetch_node(const Node& node) const noexcept {
+        __builtin_prefetch(entries_ + Indexing::slot(*domain_, node), 1);
+    }
+
     // Room worth reserving for per-node records of a search on this table:
     // one per slot, up to 2^20 (untouched reserved memory costs nothing).
     std::size_t capacity_hint() const noexcept {

@@ -26,7 +26,8 @@
 // improvement is one overwrite and one push; older entries go stale.
 //
 // A search in which no priority can ever be NaN (priorities_never_nan)
-// runs on a BucketFrontier, which pops the same sequence faster.
+// runs on a BucketFrontier (falling back to a radix heap, then to the
+// binary heap), which pops the same sequence faster.
 //
 // Result: path and cost at a goal stop (the path rebuilt from the parents,
 // the cost the goal's g); nodes_expanded counts the node at which a goal or
@@ -157,6 +158,11 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
 
         buffer.clear();
         domain.successors_into(node, buffer);
+        // All the children's entries are asked for at once, so their cache
+        // misses overlap instead of coming one by one in the loop below.
+        if constexpr (requires(const Successor<Node>& c) { table.prefetch_node(c.node); }) {
+            for (const Successor<Node>& successor : buffer) table.prefetch_node(successor.node);
+        }
         const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
         for (Successor<Node>& successor : buffer) {
             const double new_g = g + successor.cost;
@@ -199,14 +205,19 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
 }
 
 // Whether every step cost of the domain is >= 0 and never NaN. A domain
-// says so through `bool step_costs_nonnegative() const`; others are not
-// assumed to.
+// says so through `bool step_costs_nonnegative() const`; one that shows all
+// its arcs (`arcs()`, each with a `cost`) is looked over, in time linear in
+// its arcs like its own building; others are not assumed to.
 template <class D>
 bool step_costs_nonnegative(const D& domain) {
     if constexpr (requires {
                       { domain.step_costs_nonnegative() } -> std::convertible_to<bool>;
                   }) {
         return domain.step_costs_nonnegative();
+    } else if constexpr (requires { domain.arcs().begin()->cost; }) {
+        bool bad = false;
+        for (const auto& arc : domain.arcs()) bad |= !(arc.cost >= 0.0);
+        return !bad;
     } else {
         return false;
     }
