@@ -1,0 +1,39 @@
+// Sizes past physical memory are refused before anything of that size is
+// allocated or filled (on Linux an overcommitted allocation would succeed
+// and the process be killed while filling it).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <new>
+
+#include "graph/grid.hpp"
+#include "puzzles/hanoi.hpp"
+
+namespace quorvane {
+namespace {
+
+long double physical_memory() {
+    return static_cast<long double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+}
+
+TEST(HardeningSizes, HanoiDisksPastMemoryAreRefusedOnConstruction) {
+    // The constructor allocates nothing: without the check it would succeed.
+    const auto disks = static_cast<uint64_t>(physical_memory() / 2) + 1;
+    EXPECT_THROW(Hanoi(disks, 3), std::bad_alloc);
+    EXPECT_NO_THROW(Hanoi(uint64_t{1} << 20, 3));
+}
+
+TEST(HardeningSizes, GridsPastMemoryAreRefusedBeforeTheirCellsAreFilled) {
+    // A wall flag and a double per cell.
+    const long double cells = physical_memory() / 9 + 1;
+    if (cells > static_cast<long double>(kMaxGridCells)) {
+        GTEST_SKIP() << "every grid the size limit allows fits this machine's memory";
+    }
+    const auto width = static_cast<int32_t>(1 << 16);
+    const auto height = static_cast<int32_t>(cells / width) + 1;
+    EXPECT_THROW(Grid(width, height), std::bad_alloc);
+}
+
+}  // namespace
+}  // namespace quorvane
