@@ -158,10 +158,9 @@ TEST(AuditReachedTable, UnknownNodesAndOverwrites) {
     EXPECT_EQ(table.rebuild_path("s"), std::vector<std::string>{"s"});
 }
 
-// A parent handed to record() without an entry of its own ends the chain.
-// Disabled until rebuild_path_id stops at an absent entry: today it reads
-// the absent entry's zeroed parent field as id 0 and walks on to the start.
-TEST(AuditReachedTable, DISABLED_RebuildStopsAtAParentThatWasNeverRecorded) {
+// A parent handed to record() without an entry of its own ends the chain
+// (its zeroed entry must not be read as a parent of id 0, the start).
+TEST(AuditReachedTable, RebuildStopsAtAParentThatWasNeverRecorded) {
     HashedReachedTable<std::string> table;
     table.record("s", 0.0, std::nullopt);
     table.record("b", 1.0, std::string("p"));

@@ -234,7 +234,13 @@ public:
     std::vector<Node> rebuild_path_id(Id id) const {
         std::vector<Id> ids{id};
         const uint64_t limit = self().size();
-        while (self().entry(ids.back()).parent != kNoParent && ids.size() <= limit)
+        // A parent handed to record() that was never recorded itself has
+        // no entry: the chain ends there, not at its zeroed parent field.
+        const auto has_parent = [this](Id at) {
+            const auto& e = self().entry(at);
+            return (e.meta & 3) != 0 && e.parent != kNoParent;
+        };
+        while (has_parent(ids.back()) && ids.size() <= limit)
             ids.push_back(self().entry(ids.back()).parent);
         if (ids.size() > limit) ids = cycle_safe_chain(id);
         std::vector<Node> path;
@@ -290,6 +296,7 @@ private:
         std::vector<Id> ids;
         while (seen.insert(id).second) {
             ids.push_back(id);
+            if ((self().entry(id).meta & 3) == 0) break;
             id = self().entry(id).parent;
             if (id == kNoParent) break;
         }
