@@ -492,6 +492,13 @@ def check_best_first(seed, odd):
                              undirected=undirected, weight=weight, max_nodes=max_nodes,
                              reopen=reopen)
         assert_same(observed(got), want)
+        # The built-in "zero" takes the frontiers for NaN-free priorities
+        # whenever the weights allow it.
+        want = ref_best_first(arcs, s, t, algorithm, lambda x: 0.0, weight, max_nodes, reopen)
+        got = q.search_graph(n, edges, s, t, algorithm=algorithm, heuristic="zero",
+                             undirected=undirected, weight=weight, max_nodes=max_nodes,
+                             reopen=reopen)
+        assert_same(observed(got), want)
 
 
 @pytest.mark.parametrize("odd", [False, True])
@@ -936,3 +943,49 @@ def test_cost_grid_searches_match_reference(chunk):
         assert_same(run("beam"), ref_beam(arcs, s, t, h, 3))
         assert_same(run("bidirectional"), ref_bidirectional(arcs, s, t))
         assert_same(run("dls"), ref_dls(arcs, s, t, 5))
+
+
+@pytest.mark.parametrize("chunk", range(CHUNKS))
+def test_larger_graphs_with_zero_heuristic_match_reference(chunk):
+    """Priority searches on bigger graphs with spread-out weights keep the exact pop order."""
+    for seed in chunk_seeds(chunk, SEEDS // 5):
+        rng = random.Random(8000 + seed)
+        n = rng.randint(20, 300)
+        scale = rng.choice([[0.0, 1.0, 2.0, 3.0], [float(k) for k in range(101)],
+                            [1.0, 70000.0, 0.5, 2.0**40], [1.0, 2.0, INF, 1e300]])
+        edges = [(rng.randrange(n), rng.randrange(n), rng.choice(scale))
+                 for _ in range(rng.randint(n, 4 * n))]
+        undirected = rng.random() < 0.5
+        arcs = arcs_of(n, edges, undirected)
+        s, t = rng.randrange(n), rng.randrange(n)
+        max_nodes = rng.choice([None, None, 50])
+        reopen = rng.random() < 0.3
+        for algorithm in ["ucs", "astar", "greedy", "weighted_astar", "bfs"]:
+            want = ref_best_first(arcs, s, t, algorithm, lambda x: 0.0, 2.0, max_nodes, reopen)
+            got = q.search_graph(n, edges, s, t, algorithm=algorithm, heuristic="zero",
+                                 undirected=undirected, max_nodes=max_nodes, reopen=reopen)
+            assert_same(observed(got), want)
+
+
+@pytest.mark.parametrize("chunk", range(CHUNKS))
+def test_larger_grids_match_reference(chunk):
+    """Priority searches on bigger maps and cost matrices keep the exact pop order."""
+    for seed in chunk_seeds(chunk, SEEDS // 10):
+        rng = random.Random(9000 + seed)
+        height, width = rng.randint(5, 30), rng.randint(5, 40)
+        pool = rng.choice([[1.0], [1.0, 1.0, 9.0, 2.0, -1.0], [1.0, 70000.0, 0.25, 3.0, 0.0]])
+        costs = [[rng.choice(pool) for _ in range(width)] for _ in range(height)]
+        s, t = rng.sample([(r, c) for r in range(height) for c in range(width)], 2)
+        costs[s[0]][s[1]] = costs[t[0]][t[1]] = 1.0
+        diagonal = rng.random() < 0.5
+        arcs = cost_grid_arcs(costs, diagonal)
+        heuristic = rng.choice(sorted(GRID_H))
+        weight = rng.choice([2.0, 1.0, 0.5, 1.5])
+        for algorithm in ["ucs", "astar", "greedy", "weighted_astar"]:
+            want = ref_best_first(arcs, s, t, algorithm, lambda x: GRID_H[heuristic](x, t),
+                                  weight, None, False)
+            got = observed(q.search_grid_costs(costs, s, t, algorithm=algorithm,
+                                               heuristic=heuristic, diagonal=diagonal,
+                                               weight=weight))
+            got["path"] = None if got["path"] is None else [tuple(c) for c in got["path"]]
+            assert_same(got, want)
