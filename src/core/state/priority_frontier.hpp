@@ -292,7 +292,7 @@ private:
     }
 
     // Bucket 0 is empty and entries remain: spreads the lowest bucket.
-    void refill() {
+    [[gnu::noinline]] void refill() {
         buckets_[0].items.clear();
         buckets_[0].head = 0;
         std::size_t i = 1;
@@ -307,7 +307,7 @@ private:
         buckets_[i].items = std::move(moving);  // keeps the capacity for reuse
     }
 
-    void to_heap() {
+    [[gnu::noinline]] void to_heap() {
         heap_ = std::make_unique<PriorityFrontier<Item>>();
         for (Bucket& b : buckets_) {
             for (std::size_t j = b.head; j < b.items.size(); ++j)
@@ -392,6 +392,7 @@ private:
     };
 
     // Whether priority k can join the buckets: widens the window as needed.
+    // (The rare paths below stay out of line, so that push inlines.)
     // Every held entry lies in [low_, high_].
     bool fits(int64_t k) {
         if (size_ == 0) {
@@ -407,7 +408,7 @@ private:
     }
 
     // A bucket array of at least high - low + 1 buckets, entries kept.
-    void regrow(int64_t low, int64_t high) {
+    [[gnu::noinline]] void regrow(int64_t low, int64_t high) {
         std::size_t n = buckets_.size() * 2;
         while (n <= static_cast<uint64_t>(high - low)) n *= 2;
         std::vector<Bucket> buckets(n);
@@ -419,7 +420,7 @@ private:
     }
 
     // Hands every entry, in (f, push) order, to a heap that takes over.
-    void to_heap() {
+    [[gnu::noinline]] void to_heap() {
         heap_ = std::make_unique<MonotoneFrontier<Item>>();
         for (int64_t k = low_; size_ > 0 && k <= high_; ++k) {
             Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];

@@ -219,7 +219,7 @@ public:
     std::optional<double> close_id(Id id) {
         auto& e = self().entry(id);
         const auto state = static_cast<Reached>(e.meta & 3);
-        if (state == Reached::absent) throw Panic("a node on the frontier has always been reached first");
+        if (state == Reached::absent) [[unlikely]] never_reached();
         if (state == Reached::closed) return std::nullopt;
         e.meta = static_cast<Id>((e.meta & ~Id{3}) | static_cast<Id>(Reached::closed));
         return e.g;
@@ -263,7 +263,7 @@ public:
 
     std::optional<double> close(const Node& node) {
         const std::optional<Id> id = self().find(node);
-        if (!id) throw Panic("a node on the frontier has always been reached first");
+        if (!id) never_reached();
         return close_id(*id);
     }
 
@@ -288,6 +288,11 @@ public:
     }
 
 private:
+    // Out of line, so that close_id stays small enough to inline.
+    [[noreturn, gnu::cold, gnu::noinline]] static void never_reached() {
+        throw Panic("a node on the frontier has always been reached first");
+    }
+
     const Derived& self() const noexcept { return static_cast<const Derived&>(*this); }
     Derived& self() noexcept { return static_cast<Derived&>(*this); }
 
