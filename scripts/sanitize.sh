@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the module with AddressSanitizer and UndefinedBehaviorSanitizer in
-# build/asan and runs the whole Python test suite against it. Extra
-# arguments go to pytest, after the tests directory. Needs what
+# Builds the module and the C++ unit tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer in build/asan, runs the unit tests, then the
+# whole Python test suite against the module. Extra arguments go to pytest,
+# after the tests directory. Needs what
 # scripts/test.sh installs (a C++ compiler, CMake >= 3.26, the Python
 # headers, pytest and hypothesis).
 #
@@ -22,7 +23,8 @@ cmake_ok() {
 cmake_ok || PATH="$(python3 -c 'import sysconfig; print(sysconfig.get_path("scripts"))'):$PATH"
 
 build_dir=build/asan
-cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_TESTS=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 
 preload=""
@@ -41,8 +43,14 @@ done
 # what a dying process wrote there is lost.
 reports="$PWD/$build_dir/reports"
 rm -rf "$reports" && mkdir -p "$reports"
-export ASAN_OPTIONS="detect_leaks=0:allocator_may_return_null=1:log_path=$reports/asan:${ASAN_OPTIONS:-}"
+asan_common="allocator_may_return_null=1:log_path=$reports/asan:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan:${UBSAN_OPTIONS:-}"
+status=0
+# The unit tests are a plain C++ program: leaks are looked for there.
+ASAN_OPTIONS="detect_leaks=1:$asan_common" "$build_dir/quorvane_core_tests" --gtest_brief=1 ||
+    status=$?
+
+export ASAN_OPTIONS="detect_leaks=0:$asan_common"
 export PYTHONPATH="$PWD/$build_dir${PYTHONPATH:+:$PYTHONPATH}"
 # Tests that measure the process's memory skip that part: the sanitizers'
 # allocator holds freed blocks in quarantine.
@@ -54,7 +62,6 @@ sys.exit(os.path.dirname(os.path.abspath(q.__file__)) != os.path.abspath(sys.arg
     echo "sanitize.sh: quorvane_native is not imported from $build_dir" >&2
     exit 1
 }
-status=0
 python3 -m pytest tests -p no:cacheprovider "$@" || status=$?
 if compgen -G "$reports/*" >/dev/null; then
     cat "$reports"/* >&2

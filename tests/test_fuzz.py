@@ -404,11 +404,11 @@ def fuzz_settings():
 
 @pytest.mark.parametrize("name, fn, params", ALL_TARGETS, ids=[t[0] for t in ALL_TARGETS])
 def test_any_arguments_give_a_result_or_an_exception(name, fn, params):
-    """Arguments of every type and value give a result or an ordinary exception, never a
-    crash or a SystemError."""
+    """Any arguments give a result or an ordinary exception, never a crash or SystemError."""
 
     @fuzz_settings()
-    @given(st.lists(calls(params, required_count(fn)), min_size=CALLS_PER_EXAMPLE, max_size=CALLS_PER_EXAMPLE))
+    @given(st.lists(calls(params, required_count(fn)), min_size=CALLS_PER_EXAMPLE,
+                    max_size=CALLS_PER_EXAMPLE))
     def run(batch):
         for args, kwargs in batch:
             call_survives(fn, args, kwargs)
@@ -427,8 +427,7 @@ RECEIVERS = [SAMPLE_RESULT, SAMPLE_PATHS, SAMPLE_PAIRS, *HOSTILE[:12], 0, "x", (
 
 
 def test_members_through_the_class_accept_any_receiver():
-    """Getters, methods and repr reached through a class, handed any object as self,
-    return or raise TypeError."""
+    """Members called through their class with any object as self return or raise."""
     for cls, attributes in RESULT_ATTRIBUTES.items():
         members = [cls.__dict__[a].__get__ for a in attributes] + [cls.__repr__]
         members += [getattr(cls, m) for m in ("path_to", "distance", "path", "matrix")

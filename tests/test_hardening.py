@@ -87,8 +87,7 @@ MUTATION_CASES = {
 
 @pytest.mark.parametrize("case", MUTATION_CASES)
 def test_callbacks_that_mutate_the_call_arguments_change_nothing(case):
-    """Arguments are copied before the search: a heuristic emptying or spoiling them
-    changes nothing."""
+    """A heuristic that spoils the call's arguments changes nothing: they were copied."""
     search, make = MUTATION_CASES[case]
     expected = search(make(), lambda a, b: 0.0)
     argument = make()
@@ -171,8 +170,7 @@ class Raiser:
 @pytest.mark.parametrize("exception", INTERRUPTS, ids=lambda e: type(e).__name__)
 @pytest.mark.parametrize("domain", HEURISTIC_SEARCHES)
 def test_interrupts_from_a_heuristic_reach_the_caller_unchanged(domain, exception):
-    """KeyboardInterrupt, SystemExit and GeneratorExit from a heuristic are raised as they
-    are, after one call, on every algorithm that calls it (never renamed to ValueError)."""
+    """Interrupts from a heuristic are raised unchanged after one call, never as ValueError."""
     for algorithm in ALGORITHMS:
         h = Raiser(exception)
         try:
@@ -198,8 +196,7 @@ class InterruptingNumber:
 @pytest.mark.parametrize("exception", INTERRUPTS, ids=lambda e: type(e).__name__)
 @pytest.mark.parametrize("where", ["call", "state", "cost", "heuristic value"])
 def test_interrupts_from_a_successor_answer_reach_the_caller_unchanged(where, exception):
-    """An interrupt raised by the successor callable or while its answer or a heuristic
-    value is converted is raised as it is, and no callback runs after it."""
+    """Interrupts from successors or from reading answers are raised unchanged, callbacks end."""
     log = []
     odd = InterruptingNumber(exception)
     raiser = "h" if where == "heuristic value" else "s"
@@ -233,8 +230,7 @@ def test_interrupts_from_a_successor_answer_reach_the_caller_unchanged(where, ex
 
 
 def test_callbacks_may_call_the_module_again():
-    """A heuristic or successor callable that runs other searches, nested several deep,
-    changes neither its own result nor theirs."""
+    """Callables running other searches, nested several deep, change no result."""
     maze = q.sample_maze("wall")
     expected_grid = q.search_grid(maze)
     expected_fw = q.floyd_warshall(3, [(0, 1, 1.0), (1, 2, 1.0)]).matrix()
@@ -475,8 +471,7 @@ WATCHED = [MAP, COSTS, COSTS[0], CELL_A, CELL_B, EDGES, EDGES[0], NEG_EDGES, TIL
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/statm")
 @pytest.mark.parametrize("name", LEAK_CALLS)
 def test_ten_thousand_calls_leave_references_and_memory_flat(name):
-    """10,000 calls, succeeding and failing, leave every argument's reference count and
-    the resident memory where they were."""
+    """10,000 calls, succeeding and failing, leave reference counts and memory flat."""
     calls = LEAK_CALLS[name]
 
     def batch(rounds):
@@ -548,8 +543,7 @@ def _thread_jobs():
 
 
 def test_eight_threads_at_once_give_the_serial_results():
-    """8 threads running built-in searches, Bellman-Ford and Floyd-Warshall, each in its
-    own order, get exactly what the same calls give one after another."""
+    """8 threads running searches and shortest paths at once get exactly the serial results."""
     jobs = _thread_jobs()
     serial = {name: repr(_snapshot(job())) for name, job in jobs.items()}
     barrier = threading.Barrier(8)
