@@ -18,6 +18,9 @@ namespace {
 
 using Pair = std::pair<uint64_t, uint64_t>;
 
+template <class T>
+using LargeArray = std::vector<T, LargeArrayAllocator<T>>;
+
 // Bytes the result takes: one start per node plus one, one entry per edge.
 long double result_bytes(uint64_t n, long double edges) {
     return (static_cast<long double>(n) + 1) * sizeof(uint64_t) + edges * sizeof(uint64_t);
@@ -139,7 +142,8 @@ GeneratedGraph watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed
             set.insert_hashed(pending[q % kAhead], hashes[q % kAhead]);
     }
 
-    std::vector<Pair> pairs = set.to_vector();  // the lattice, in the set's order
+    LargeArray<Pair> pairs;
+    set.to_vector(pairs);  // the lattice, in the set's order
     for (const auto& [a, b] : pairs) {
         if (!(beta > rng.gen_f64())) continue;
         set.erase(Pair{a, b});

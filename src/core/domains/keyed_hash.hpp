@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "graph/large_array.hpp"
 #include "panic.hpp"
 
 namespace quorvane {
@@ -277,7 +278,8 @@ public:
     }
 
     // The same into `out`, whose capacity is reused.
-    void to_vector(std::vector<T>& out) const {
+    template <class Vector>
+    void to_vector(Vector& out) const {
         out.clear();
         if constexpr (std::is_trivially_copyable_v<T>) {
             // Whether a slot is used is a coin toss in a big table: a branch
@@ -303,8 +305,8 @@ private:
 
     void rehash(std::size_t capacity) {
         if (capacity > slots_.max_size()) throw Panic("capacity overflow");
-        std::vector<T> old_slots(capacity);
-        std::vector<unsigned char> old_used(capacity, 0);
+        Slots old_slots(capacity, T{});
+        Flags old_used(capacity, 0);
         old_slots.swap(slots_);
         old_used.swap(used_);
         mask_ = capacity - 1;
@@ -319,9 +321,13 @@ private:
         }
     }
 
+    // A big set's slots are touched in random order: see LargeArrayAllocator.
+    using Slots = std::vector<T, LargeArrayAllocator<T>>;
+    using Flags = std::vector<unsigned char, LargeArrayAllocator<unsigned char>>;
+
     KeyedHash<T> hash_;
-    std::vector<T> slots_;
-    std::vector<unsigned char> used_;
+    Slots slots_;
+    Flags used_;
     std::size_t mask_ = 0;
     std::size_t size_ = 0;
 };

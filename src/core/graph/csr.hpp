@@ -27,75 +27,14 @@
 // to_edges O(num_nodes + arcs); successors_into O(out-degree).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
 #include <span>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "domain.hpp"
+#include "graph/large_array.hpp"
 
 namespace quorvane {
-
-namespace detail {
-
-// Arrays of at least this many bytes are mapped on their own.
-inline constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
-
-// Fresh anonymous memory for a large array, aligned to and asked for
-// transparent huge pages where the system has them; throws std::bad_alloc.
-void* map_large_array(std::size_t bytes);
-void unmap_large_array(void* p, std::size_t bytes) noexcept;
-
-}  // namespace detail
-
-// The allocator of the big graph arrays. A graph of a million arcs fills
-// tens of megabytes that are written once, in scattered order, right after
-// being allocated: with 4 KiB pages the page faults alone cost about as
-// much as the writes, and the search that follows misses the TLB on nearly
-// every node. Large arrays therefore get their own huge-page mapping; small
-// ones come from std::allocator.
-//
-// Value-initialisation (`resize`) leaves elements uninitialised: each such
-// array is written in full right after.
-template <class T>
-struct LargeArrayAllocator {
-    using value_type = T;
-
-    LargeArrayAllocator() noexcept = default;
-    template <class U>
-    LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
-
-    T* allocate(std::size_t n) {
-        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-        if (n * sizeof(T) >= detail::kLargeArrayBytes)
-            return static_cast<T*>(detail::map_large_array(n * sizeof(T)));
-        return std::allocator<T>().allocate(n);
-    }
-    void deallocate(T* p, std::size_t n) noexcept {
-        if (n * sizeof(T) >= detail::kLargeArrayBytes) {
-            detail::unmap_large_array(p, n * sizeof(T));
-        } else {
-            std::allocator<T>().deallocate(p, n);
-        }
-    }
-
-    template <class U>
-    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-
-    friend bool operator==(const LargeArrayAllocator&, const LargeArrayAllocator&) noexcept {
-        return true;
-    }
-};
 
 // One (u, v, w) record of an edge list.
 struct Edge {

@@ -1,0 +1,73 @@
+// The allocator of large, write-once arrays (graph arcs, edge lists, big
+// hash tables).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+namespace quorvane {
+
+namespace detail {
+
+// Arrays of at least this many bytes are mapped on their own.
+inline constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
+
+// Fresh anonymous memory for a large array, aligned to and asked for
+// transparent huge pages where the system has them; throws std::bad_alloc.
+void* map_large_array(std::size_t bytes);
+void unmap_large_array(void* p, std::size_t bytes) noexcept;
+
+}  // namespace detail
+
+// The allocator of large arrays that are filled right after they are
+// allocated, often in scattered order: graph arcs, edge lists, big hash
+// tables. A graph of a million arcs fills tens of megabytes: with 4 KiB
+// pages the page faults alone cost about as much as the writes, and a
+// search over it misses the TLB on nearly every node. Arrays of
+// kLargeArrayBytes or more therefore get their own huge-page mapping (freed
+// back to the system with the array); smaller ones come from std::allocator.
+//
+// Value-initialisation (`resize`, the size constructor) leaves elements
+// default-initialised, i.e. trivial ones unwritten: give a value where the
+// elements must start defined.
+template <class T>
+struct LargeArrayAllocator {
+    using value_type = T;
+
+    LargeArrayAllocator() noexcept = default;
+    template <class U>
+    LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        if (n * sizeof(T) >= detail::kLargeArrayBytes)
+            return static_cast<T*>(detail::map_large_array(n * sizeof(T)));
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (n * sizeof(T) >= detail::kLargeArrayBytes) {
+            detail::unmap_large_array(p, n * sizeof(T));
+        } else {
+            std::allocator<T>().deallocate(p, n);
+        }
+    }
+
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+
+    friend bool operator==(const LargeArrayAllocator&, const LargeArrayAllocator&) noexcept {
+        return true;
+    }
+};
+
+}  // namespace quorvane
