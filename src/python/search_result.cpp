@@ -34,6 +34,40 @@ PyRef tuple_of(std::initializer_list<PyObject*> stolen) {
     return owned;
 }
 
+void ResultLists::materialise() {
+    if (trace_) {
+        // (A build that failed after a re-entering one succeeded leaves the
+        // entries to free here.)
+        if (builds_running_ == 0) pending_.reset();
+        return;
+    }
+    PyRef trace, tree;
+    if (!pending_) {
+        // Nothing was recorded.
+        trace = made(PyList_New(0));
+        tree = made(PyList_New(0));
+        trace_ = std::move(trace);
+        tree_ = std::move(tree);
+        return;
+    }
+    {
+        // `pending_` stays put while any build runs: a read re-entering from
+        // Python code run by the build makes lists of its own from it.
+        ++builds_running_;
+        struct Finished {
+            unsigned& running;
+            ~Finished() { --running; }
+        } finished{builds_running_};
+        pending_->build(trace, tree);
+    }
+    // The first build to finish is the one every read sees.
+    if (!trace_) {
+        trace_ = std::move(trace);
+        tree_ = std::move(tree);
+    }
+    if (builds_running_ == 0) pending_.reset();
+}
+
 PyRef new_search_result_object(SearchResultRecord record) {
     return new_instance(ClassId::search_result, std::move(record));
 }
@@ -92,8 +126,9 @@ std::string shortest_decimal(double v) {
 }
 
 // ---------------------------------------------------------------------------
-// Attributes: the three lists are the record's own objects; everything else
-// is made anew at each read.
+// Attributes: the three lists are the record's own objects (trace and tree
+// made at the first read of either); everything else is made anew at each
+// read.
 
 PyObject* get_path(PyObject* self, void*) noexcept {
     return guarded([&] {
@@ -135,11 +170,11 @@ PyObject* get_stop_reason(PyObject* self, void*) noexcept {
 }
 
 PyObject* get_trace(PyObject* self, void*) noexcept {
-    return guarded([&] { return PyRef::borrow(record_of(self).trace.get()); });
+    return guarded([&] { return PyRef::borrow(record_of(self).lists.trace()); });
 }
 
 PyObject* get_tree(PyObject* self, void*) noexcept {
-    return guarded([&] { return PyRef::borrow(record_of(self).tree.get()); });
+    return guarded([&] { return PyRef::borrow(record_of(self).lists.tree()); });
 }
 
 PyObject* repr(PyObject* self) noexcept {

@@ -12,9 +12,15 @@
 // Trace entries become (node, g or None, frontier_size); tree edges become
 // (parent, child).
 //
+// Trace and tree are made into lists only when Python first reads one of
+// them (see ResultLists): a recorded search's millions of entries cost far
+// more as Python objects than as the search's own vectors, and most callers
+// read neither or only after the search.
+//
 // All of this runs with the interpreter lock held. A failure of the
 // interpreter to make a list, tuple, int, float or str is the panic "Python
-// API call failed"; a failing append raises the interpreter's error.
+// API call failed"; a failing append raises the interpreter's error. For
+// trace and tree, either surfaces at the first read of the attribute.
 #pragma once
 
 #include <Python.h>
@@ -23,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -33,7 +40,62 @@
 
 namespace quorvane::py {
 
-// The value a `SearchResult` object holds; never changed once built.
+// An outcome's trace and tree in the driver's own form, waiting to be made
+// into lists. Type-erased so that the record (and the class) is one type for
+// every node type; one virtual call makes both lists.
+class PendingLists {
+public:
+    PendingLists() = default;
+    PendingLists(const PendingLists&) = delete;
+    PendingLists& operator=(const PendingLists&) = delete;
+    virtual ~PendingLists() = default;
+
+    // New trace and tree lists. Leaves the held entries as they are, so that
+    // it may run again while it runs (see ResultLists).
+    virtual void build(PyRef& trace, PyRef& tree) const = 0;
+};
+
+// The trace and tree of one result: made on the first read of either, both
+// together (they share their cells), and then kept, so that every read
+// returns the same two lists. The pending entries are freed as soon as the
+// lists exist.
+//
+// Re-entrancy: making millions of objects can start the cyclic collector,
+// whose finalizers are arbitrary Python code, and that code (or another
+// thread the interpreter switches to meanwhile) may read the same attribute.
+// Each such read builds lists of its own from the untouched pending entries;
+// whichever finishes first is kept and the others are dropped, and the
+// entries are freed only once no build is running.
+class ResultLists {
+public:
+    ResultLists() noexcept = default;
+    explicit ResultLists(std::unique_ptr<PendingLists> pending) noexcept
+        : pending_(std::move(pending)) {}
+    ResultLists(ResultLists&&) noexcept = default;
+    ResultLists& operator=(ResultLists&&) noexcept = default;
+
+    // Borrowed; valid while the record lives. Needs the interpreter lock.
+    PyObject* trace() {
+        materialise();
+        return trace_.get();
+    }
+    PyObject* tree() {
+        materialise();
+        return tree_.get();
+    }
+
+private:
+    void materialise();
+
+    std::unique_ptr<PendingLists> pending_;  // null: none, or already made
+    PyRef trace_;                            // list, once made
+    PyRef tree_;                             // list, once made
+    unsigned builds_running_ = 0;
+};
+
+// The value a `SearchResult` object holds. Nothing in it changes once built
+// except `lists`, which goes once from pending to made (a change no reader
+// can see: the lists read the same either way).
 struct SearchResultRecord {
     PyRef path;  // list, or empty when no path was found
     double cost = 0.0;
@@ -44,8 +106,7 @@ struct SearchResultRecord {
     uint64_t max_frontier_size = 0;
     double elapsed = 0.0;
     std::string stop_reason;
-    PyRef trace;  // list
-    PyRef tree;   // list
+    mutable ResultLists lists;  // trace and tree
 };
 
 // ---------------------------------------------------------------------------
@@ -178,15 +239,16 @@ PyRef result_node(const C& cell, SharedInts& ints) {
     return untracked(tuple_of({row.release(), col.release()}));
 }
 
-// The result forms of the nodes of one outcome. In general one new object
-// per occurrence; cells are made once each and shared between path, trace
-// and tree (a tuple of two ints has no identity worth keeping apart) when
-// the cells the outcome names fit a dense table not much larger than the
-// outcome itself.
+// The result forms of the nodes of one conversion (the path, or trace and
+// tree together). In general one new object per occurrence; cells are made
+// once each and shared (a tuple of two ints has no identity worth keeping
+// apart) when the cells the conversion names fit a dense table not much
+// larger than the conversion itself.
 template <class Node>
 class SharedNodes {
 public:
-    SharedNodes(const SearchOutcome<Node>&, SharedInts& ints) : ints_(ints) {}
+    template <class ForEachNode>
+    SharedNodes(ForEachNode&&, SharedInts& ints) : ints_(ints) {}
     PyRef get(const Node& node) { return result_node(node, ints_); }
 
 private:
@@ -196,7 +258,9 @@ private:
 template <CellNode C>
 class SharedNodes<C> {
 public:
-    SharedNodes(const SearchOutcome<C>& outcome, SharedInts& ints) : ints_(ints) {
+    // `for_each_node(see)` calls `see` with every node to be converted.
+    template <class ForEachNode>
+    SharedNodes(ForEachNode&& for_each_node, SharedInts& ints) : ints_(ints) {
         bool any = false;
         std::size_t entries = 0;
         auto see = [&](const C& c) {
@@ -213,13 +277,7 @@ public:
             col1_ = k > col1_ ? k : col1_;
             ++entries;
         };
-        if (outcome.path)
-            for (const C& c : *outcome.path) see(c);
-        for (const auto& e : outcome.trace) see(e.node);
-        for (const auto& e : outcome.tree) {
-            see(e.parent);
-            see(e.child);
-        }
+        for_each_node(see);
         if (!any) return;
         const auto rows = static_cast<uint64_t>(row1_ - row0_) + 1;
         stride_ = static_cast<uint64_t>(col1_ - col0_) + 1;
@@ -243,38 +301,31 @@ private:
     uint64_t stride_ = 1;
 };
 
-}  // namespace detail
-
-// Consumes `outcome`: path, then trace, then tree, each node converted on its
-// own and its buffer released as soon as it has been converted.
+// Lists of the result forms of `trace` and `tree`, made at their final size
+// and filled in place; an error midway drops the half-filled lists (empty
+// slots are allowed there).
 template <class Node>
-SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
-    SearchResultRecord r;
-    detail::SharedInts ints;
-    detail::SharedNodes<Node> nodes_py(outcome, ints);
-    if (outcome.path) {
-        std::vector<Node>& nodes = *outcome.path;
-        r.path = made(PyList_New(static_cast<Py_ssize_t>(nodes.size())));
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            const Node node = std::move(nodes[i]);
-            PyList_SetItem(r.path.get(), static_cast<Py_ssize_t>(i),
-                           nodes_py.get(node).release());
-        }
-    }
-    // Lists are made at their final size and filled in place; an error
-    // midway drops the half-filled list (empty slots are allowed there).
-    r.trace = made(PyList_New(static_cast<Py_ssize_t>(outcome.trace.size())));
+void build_trace_and_tree(const std::vector<TraceEntry<Node>>& trace,
+                          const std::vector<TreeEdge<Node>>& tree, PyRef& trace_out,
+                          PyRef& tree_out) {
+    SharedInts ints;
+    SharedNodes<Node> nodes_py(
+        [&](auto&& see) {
+            for (const auto& e : trace) see(e.node);
+            for (const auto& e : tree) {
+                see(e.parent);
+                see(e.child);
+            }
+        },
+        ints);
+    PyRef trace_list = made(PyList_New(static_cast<Py_ssize_t>(trace.size())));
     {
         // Traces run through long stretches of one g: one float serves each.
         PyRef last_g;
         double last_g_value = 0.0;
         Py_ssize_t i = 0;
-        for (TraceEntry<Node>& entry : outcome.trace) {
-            PyRef node;
-            {
-                const Node n = std::move(entry.node);
-                node = nodes_py.get(n);
-            }
+        for (const TraceEntry<Node>& entry : trace) {
+            PyRef node = nodes_py.get(entry.node);
             PyRef g;
             if (!entry.g) {
                 g = PyRef::borrow(Py_None);
@@ -287,31 +338,65 @@ SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
                 g = PyRef::borrow(last_g.get());
             }
             PyRef size = ints.get_unsigned(entry.frontier_size);
-            PyList_SetItem(r.trace.get(), i++,
-                           detail::untracked(tuple_of({node.release(), g.release(),
-                                                       size.release()}))
+            PyList_SetItem(trace_list.get(), i++,
+                           untracked(tuple_of({node.release(), g.release(), size.release()}))
                                .release());
         }
-        outcome.trace = {};
     }
-    r.tree = made(PyList_New(static_cast<Py_ssize_t>(outcome.tree.size())));
+    PyRef tree_list = made(PyList_New(static_cast<Py_ssize_t>(tree.size())));
     {
         Py_ssize_t i = 0;
-        for (TreeEdge<Node>& edge : outcome.tree) {
-            PyRef parent, child;
-            {
-                const Node p = std::move(edge.parent);
-                parent = nodes_py.get(p);
-            }
-            {
-                const Node c = std::move(edge.child);
-                child = nodes_py.get(c);
-            }
-            PyList_SetItem(r.tree.get(), i++,
-                           detail::untracked(tuple_of({parent.release(), child.release()}))
-                               .release());
+        for (const TreeEdge<Node>& edge : tree) {
+            PyRef parent = nodes_py.get(edge.parent);
+            PyRef child = nodes_py.get(edge.child);
+            PyList_SetItem(tree_list.get(), i++,
+                           untracked(tuple_of({parent.release(), child.release()})).release());
         }
-        outcome.tree = {};
+    }
+    trace_out = std::move(trace_list);
+    tree_out = std::move(tree_list);
+}
+
+template <class Node>
+class PendingListsOf final : public PendingLists {
+public:
+    PendingListsOf(std::vector<TraceEntry<Node>>&& trace, std::vector<TreeEdge<Node>>&& tree)
+        : trace_(std::move(trace)), tree_(std::move(tree)) {}
+
+    void build(PyRef& trace, PyRef& tree) const override {
+        build_trace_and_tree(trace_, tree_, trace, tree);
+    }
+
+private:
+    std::vector<TraceEntry<Node>> trace_;
+    std::vector<TreeEdge<Node>> tree_;
+};
+
+}  // namespace detail
+
+// Consumes `outcome`. The path is converted at once (it is short: at most
+// the nodes on one path); trace and tree move, as they are, into the record
+// to be converted on first read.
+template <class Node>
+SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
+    SearchResultRecord r;
+    if (outcome.path) {
+        std::vector<Node>& nodes = *outcome.path;
+        detail::SharedInts ints;
+        detail::SharedNodes<Node> nodes_py(
+            [&](auto&& see) {
+                for (const Node& n : nodes) see(n);
+            },
+            ints);
+        r.path = made(PyList_New(static_cast<Py_ssize_t>(nodes.size())));
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            PyList_SetItem(r.path.get(), static_cast<Py_ssize_t>(i),
+                           nodes_py.get(nodes[i]).release());
+        }
+    }
+    if (!outcome.trace.empty() || !outcome.tree.empty()) {
+        r.lists = ResultLists(std::make_unique<detail::PendingListsOf<Node>>(
+            std::move(outcome.trace), std::move(outcome.tree)));
     }
     r.stop_reason = std::string(stop_reason_word(outcome.stop_reason));
     r.elapsed = static_cast<double>(outcome.elapsed.secs) +
