@@ -2,9 +2,10 @@
 
 Each workload builds a graph of the same size with every library in one process.
 Times are the best of a few runs (wall clock, seconds); the ratio is the peer's
-time over ours (above 1: we are faster). Ours returns a Python edge list; the
-peers return their own graph objects. Peers that are not installed, or that have
-no such generator, are reported as such.
+time over ours (above 1: we are faster). Ours returns a Python edge list, so
+each peer is timed making its graph and then its Python edge list
+(igraph get_edgelist, rustworkx edge_list, networkx list(edges)). Peers that
+are not installed, or that have no such generator, are reported as such.
 
     PYTHONPATH=<build dir> python3 bench/bench_generators.py [--quick]
 """
@@ -50,12 +51,14 @@ def workloads(quick):
             lambda: qn.gen_erdos_renyi(er_n, p, SEED),
             [
                 ("networkx gnp_random_graph",
-                 nx and (lambda: nx.gnp_random_graph(er_n, p, seed=SEED))),
+                 nx and (lambda: list(nx.gnp_random_graph(er_n, p, seed=SEED).edges))),
                 ("networkx fast_gnp_random_graph",
-                 nx and (lambda: nx.fast_gnp_random_graph(er_n, p, seed=SEED))),
-                ("igraph Erdos_Renyi", ig and (lambda: ig.Graph.Erdos_Renyi(n=er_n, p=p))),
+                 nx and (lambda: list(nx.fast_gnp_random_graph(er_n, p, seed=SEED).edges))),
+                ("igraph Erdos_Renyi",
+                 ig and (lambda: ig.Graph.Erdos_Renyi(n=er_n, p=p).get_edgelist())),
                 ("rustworkx undirected_gnp_random_graph",
-                 rx and (lambda: rx.undirected_gnp_random_graph(er_n, p, seed=SEED))),
+                 rx and (lambda: list(
+                     rx.undirected_gnp_random_graph(er_n, p, seed=SEED).edge_list()))),
             ],
         ),
         (
@@ -63,10 +66,11 @@ def workloads(quick):
             lambda: qn.gen_barabasi_albert(ba_n, m, SEED),
             [
                 ("networkx barabasi_albert_graph",
-                 nx and (lambda: nx.barabasi_albert_graph(ba_n, m, seed=SEED))),
-                ("igraph Barabasi", ig and (lambda: ig.Graph.Barabasi(ba_n, m))),
+                 nx and (lambda: list(nx.barabasi_albert_graph(ba_n, m, seed=SEED).edges))),
+                ("igraph Barabasi", ig and (lambda: ig.Graph.Barabasi(ba_n, m).get_edgelist())),
                 ("rustworkx barabasi_albert_graph",
-                 rx and (lambda: rx.barabasi_albert_graph(ba_n, m, seed=SEED))),
+                 rx and (lambda: list(
+                     rx.barabasi_albert_graph(ba_n, m, seed=SEED).edge_list()))),
             ],
         ),
         (
@@ -74,9 +78,10 @@ def workloads(quick):
             lambda: qn.gen_watts_strogatz(ws_n, k, beta, SEED),
             [
                 ("networkx watts_strogatz_graph",
-                 nx and (lambda: nx.watts_strogatz_graph(ws_n, k, beta, seed=SEED))),
+                 nx and (lambda: list(nx.watts_strogatz_graph(ws_n, k, beta, seed=SEED).edges))),
                 ("igraph Watts_Strogatz",
-                 ig and (lambda: ig.Graph.Watts_Strogatz(dim=1, size=ws_n, nei=k // 2, p=beta))),
+                 ig and (lambda: ig.Graph.Watts_Strogatz(dim=1, size=ws_n, nei=k // 2, p=beta)
+                               .get_edgelist())),
                 ("rustworkx (no Watts-Strogatz generator)", None),
             ],
         ),
