@@ -587,6 +587,54 @@ def test_eight_threads_at_once_give_the_serial_results():
     assert failures == []
 
 
+def test_threads_and_finalizers_reading_a_fresh_result_get_the_same_lists():
+    """The first reads of trace and tree, from 8 threads at once or from a finalizer run
+    while the lists are being made, all give the same lists as a later read."""
+    text = "S" + "." * 59 + "\n" + ("." * 60 + "\n") * 58 + "." * 59 + "G"
+    expected = repr(_snapshot(q.search_grid(text, "bfs", record=True)))
+    result = q.search_grid(text, "bfs", record=True)
+    barrier = threading.Barrier(8)
+    got = []
+
+    def reader():
+        barrier.wait()
+        got.append((result.trace, result.tree))
+
+    threads = [threading.Thread(target=reader) for _ in range(8)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert all(trace is got[0][0] and tree is got[0][1] for trace, tree in got)
+    assert repr(_snapshot(result)) == expected
+
+    result = q.search_grid(text, "bfs", record=True)
+    lengths = []
+
+    class Cycle:
+        """Garbage whose finalizer reads the result and leaves garbage behind."""
+
+        def __init__(self):
+            self.me = self
+
+        def __del__(self):
+            lengths.append((len(result.trace), len(result.tree)))
+            if len(lengths) < 50:
+                Cycle()
+
+    threshold = gc.get_threshold()
+    gc.set_threshold(5)
+    try:
+        Cycle()
+        trace, tree = result.trace, result.tree
+    finally:
+        gc.set_threshold(*threshold)
+    gc.collect()
+    assert lengths and set(lengths) == {(len(trace), len(tree))}
+    assert result.trace is trace and result.tree is tree
+    assert repr(_snapshot(result)) == expected
+
+
 def _long_enough(make, sizes, seconds=0.25):
     """The call made from the first size that runs at least `seconds` on this machine
     (the last size if none does)."""
