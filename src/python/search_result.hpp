@@ -2,7 +2,8 @@
 // of a driver's `SearchOutcome` into it, and the Python form of each node.
 //
 // Python forms of nodes (`node_to_py`), one new object per occurrence (in a
-// `SearchResult`, small ints and cells are shared instead: see SharedNodes):
+// `SearchResult`, small ints and cells are shared instead, within the path
+// and within trace and tree together: see SharedNodes):
 //   grid cell (any type with `.row`, `.col`)   (row, col) tuple of ints
 //   graph index (unsigned)                     int
 //   N-puzzle / Hanoi state (bytes)             tuple of ints, one per byte
