@@ -28,7 +28,7 @@ PyObject* search_hanoi(PyObject* self, PyObject* args, PyObject* kwargs) noexcep
 PyObject* search_wordladder(PyObject* self, PyObject* args, PyObject* kwargs) noexcept;
 
 // Type specs of the classes (static storage; see native_class.hpp for what
-// a spec must hold). `SearchResult` is in search_result.cpp; `ShortestPaths`
+// a type spec must hold). `SearchResult` is in search_result.cpp; `ShortestPaths`
 // and `AllPairs` in shortest_paths.cpp.
 PyType_Spec* search_result_spec() noexcept;
 PyType_Spec* shortest_paths_spec() noexcept;

@@ -8,7 +8,7 @@
 // instance is made and destroyed in dealloc; nothing changes it in between.
 // Python cannot construct one: the `tp_new` slot is `refuse_new`.
 //
-// A class's spec (static storage: the interpreter keeps pointers into it)
+// A class's type spec (static storage: the interpreter keeps pointers into it)
 // should list at least:
 //   {Py_tp_new, refuse_new}, {Py_tp_dealloc, dealloc_instance<Value>},
 //   {Py_tp_doc, ...}, {Py_tp_repr, ...}, {Py_tp_getset, ...}
@@ -29,7 +29,7 @@ namespace quorvane::py {
 
 enum class ClassId : uint8_t { search_result, shortest_paths, all_pairs };
 
-// The class's type object, made from its spec on the first call and kept for
+// The class's type object, made from its type spec on the first call and kept for
 // the process. Returns null with the interpreter's error set if the type
 // cannot be made (registration reports that error).
 PyTypeObject* try_class_type(ClassId id) noexcept;

@@ -202,10 +202,10 @@ PyRef run_graph(uint64_t num_nodes, EdgeListArg edges, uint64_t start, uint64_t 
     edges = {};  // the graph holds what the search needs
 
     const SearchOptions options = search_options(tail);
-    HeuristicSpec spec = parse_heuristic(std::move(tail.heuristic), "zero");
-    if (spec.is_name()) {
-        if (spec.name != "zero") {
-            throw value_error("unknown graph heuristic: '" + spec.name +
+    HeuristicSpec choice = parse_heuristic(std::move(tail.heuristic), "zero");
+    if (choice.is_name()) {
+        if (choice.name != "zero") {
+            throw value_error("unknown graph heuristic: '" + choice.name +
                               "'. Use 'zero' or a callable h(node, goal) -> float");
         }
         SearchOutcome<uint64_t> outcome = without_gil([&] {
@@ -217,7 +217,7 @@ PyRef run_graph(uint64_t num_nodes, EdgeListArg edges, uint64_t start, uint64_t 
 
     // A Python callable as heuristic, h(node, goal) with ints: the lock
     // stays held.
-    return search_with_callable(graph, start, goal, std::move(spec.callable), tail.algorithm,
+    return search_with_callable(graph, start, goal, std::move(choice.callable), tail.algorithm,
                                 tail.record, options, GraphBidirectional{undirected});
 }
 

@@ -24,11 +24,11 @@ namespace {
 // The search itself, shared by both functions. Takes over the grid.
 PyRef run_grid(Grid grid, Cell start, Cell goal, SearchTail& tail) {
     const SearchOptions options = search_options(tail);
-    HeuristicSpec spec = parse_heuristic(std::move(tail.heuristic), "manhattan");
+    HeuristicSpec choice = parse_heuristic(std::move(tail.heuristic), "manhattan");
 
-    if (spec.is_name()) {
+    if (choice.is_name()) {
         SearchOutcome<Cell> outcome = without_gil([&] {
-            const GridHeuristic kind = parse_grid_heuristic(spec.name);
+            const GridHeuristic kind = parse_grid_heuristic(choice.name);
             return with_grid_heuristic(kind, [&](const auto& heuristic) {
                 return dispatch_algorithm(grid, start, goal, tail.algorithm, heuristic,
                                           tail.record, options);
@@ -39,7 +39,7 @@ PyRef run_grid(Grid grid, Cell start, Cell goal, SearchTail& tail) {
 
     // A Python callable as heuristic, h((row, col), (row, col)): the lock
     // stays held.
-    return search_with_callable(grid, start, goal, std::move(spec.callable), tail.algorithm,
+    return search_with_callable(grid, start, goal, std::move(choice.callable), tail.algorithm,
                                 tail.record, options);
 }
 

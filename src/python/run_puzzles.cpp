@@ -184,10 +184,10 @@ PyRef run_npuzzle(SearchNpuzzleArgs& a) {
         throw value_error("this configuration is not solvable into the goal (parity)");
 
     const SearchOptions options = search_options(a.tail);
-    HeuristicSpec spec = parse_heuristic(std::move(a.tail.heuristic), "manhattan");
-    if (spec.is_name()) {
+    HeuristicSpec choice = parse_heuristic(std::move(a.tail.heuristic), "manhattan");
+    if (choice.is_name()) {
         SearchOutcome<ByteState> outcome = without_gil([&] {
-            const NPuzzleHeuristic kind = parse_npuzzle_heuristic(spec.name);
+            const NPuzzleHeuristic kind = parse_npuzzle_heuristic(choice.name);
             return with_npuzzle_heuristic(kind, puzzle, goal, [&](const auto& heuristic) {
                 return dispatch_algorithm(puzzle, std::move(start), std::move(goal),
                                           a.tail.algorithm, heuristic, a.tail.record, options);
@@ -198,7 +198,7 @@ PyRef run_npuzzle(SearchNpuzzleArgs& a) {
 
     // A Python callable as heuristic, h(state, goal) with tuples of ints:
     // the lock stays held.
-    return search_with_callable(puzzle, std::move(start), std::move(goal), std::move(spec.callable),
+    return search_with_callable(puzzle, std::move(start), std::move(goal), std::move(choice.callable),
                                 a.tail.algorithm, a.tail.record, options);
 }
 
@@ -210,10 +210,10 @@ PyRef run_hanoi(SearchHanoiArgs& a) {
     ByteState goal = hanoi.goal();
 
     const SearchOptions options = search_options(a.tail);
-    HeuristicSpec spec = parse_heuristic(std::move(a.tail.heuristic), "misplaced");
-    if (spec.is_name()) {
+    HeuristicSpec choice = parse_heuristic(std::move(a.tail.heuristic), "misplaced");
+    if (choice.is_name()) {
         SearchOutcome<ByteState> outcome = without_gil([&] {
-            const HanoiHeuristic kind = parse_hanoi_heuristic(spec.name);
+            const HanoiHeuristic kind = parse_hanoi_heuristic(choice.name);
             return with_hanoi_heuristic(kind, [&](const auto& heuristic) {
                 return dispatch_algorithm(hanoi, std::move(start), std::move(goal),
                                           a.tail.algorithm, heuristic, a.tail.record, options);
@@ -224,7 +224,7 @@ PyRef run_hanoi(SearchHanoiArgs& a) {
 
     // A Python callable as heuristic, h(state, goal) with tuples of ints:
     // the lock stays held.
-    return search_with_callable(hanoi, std::move(start), std::move(goal), std::move(spec.callable),
+    return search_with_callable(hanoi, std::move(start), std::move(goal), std::move(choice.callable),
                                 a.tail.algorithm, a.tail.record, options);
 }
 

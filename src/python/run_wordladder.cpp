@@ -127,10 +127,10 @@ PyRef run_wordladder(SearchWordladderArgs& a) {
     const WordLadder ladder = build_dictionary(std::move(a.words), start, goal);
 
     const SearchOptions options = search_options(a.tail);
-    HeuristicSpec spec = parse_heuristic(std::move(a.tail.heuristic), "hamming");
-    if (spec.is_name()) {
+    HeuristicSpec choice = parse_heuristic(std::move(a.tail.heuristic), "hamming");
+    if (choice.is_name()) {
         SearchOutcome<std::string> outcome = without_gil([&] {
-            const WordLadderHeuristic kind = parse_wordladder_heuristic(spec.name);
+            const WordLadderHeuristic kind = parse_wordladder_heuristic(choice.name);
             return with_wordladder_heuristic(kind, [&](const auto& heuristic) {
                 return dispatch_algorithm(ladder, std::move(start), std::move(goal),
                                           a.tail.algorithm, heuristic, a.tail.record, options);
@@ -141,7 +141,7 @@ PyRef run_wordladder(SearchWordladderArgs& a) {
 
     // A Python callable as heuristic, h(word, goal) with two str: the lock
     // stays held.
-    return search_with_callable(ladder, std::move(start), std::move(goal), std::move(spec.callable),
+    return search_with_callable(ladder, std::move(start), std::move(goal), std::move(choice.callable),
                                 a.tail.algorithm, a.tail.record, options);
 }
 

@@ -4,10 +4,10 @@
 // The road of a search with a built-in heuristic name:
 //
 //   SearchOptions options = search_options(tail);                  // lock held
-//   HeuristicSpec spec = parse_heuristic(std::move(tail.heuristic), "manhattan");
-//   if (spec.is_name()) {
+//   HeuristicSpec choice = parse_heuristic(std::move(tail.heuristic), "manhattan");
+//   if (choice.is_name()) {
 //       outcome = without_gil([&] {                                 // lock released
-//           const GridHeuristic kind = parse_grid_heuristic(spec.name);
+//           const GridHeuristic kind = parse_grid_heuristic(choice.name);
 //           return with_grid_heuristic(kind, [&](const auto& h) {
 //               return dispatch_algorithm(grid, start, goal, tail.algorithm, h,
 //                                         tail.record, options);
