@@ -73,17 +73,18 @@ Edge convert_edge(PyObject* item) {
     return {t.u, t.v, t.w};
 }
 
-// Converts the items of an exact list from `from` on while they have the
-// common shape, appending them to `out`; returns the index of the first item
-// that does not (or the length). No Python code runs meanwhile, so the list
-// cannot change and the borrowed items stay alive.
+// Converts the items of an exact list or tuple from `from` on while they
+// have the common shape, appending them to `out`; returns the index of the
+// first item that does not (or the length). No Python code runs meanwhile,
+// so a list cannot change and the borrowed items stay alive.
 //
 // The edge objects of a long list are scattered over the heap, and the
 // conversion waits on memory more than it computes. It is a pipeline: the
 // tuple kTupleAhead items ahead is asked for, the numbers of the one
 // kItemsAhead ahead are read out of their (by then cached) tuple and asked
 // for, and the current edge is converted from numbers already at hand.
-Py_ssize_t convert_plain_run(PyObject* list, Py_ssize_t from, EdgeListArg& out) {
+template <PyObject* (*GetItem)(PyObject*, Py_ssize_t)>
+Py_ssize_t convert_plain_run(PyObject* sequence, Py_ssize_t from, EdgeListArg& out) {
     constexpr Py_ssize_t kTupleAhead = 16;
     constexpr Py_ssize_t kItemsAhead = 8;
     constexpr Py_ssize_t kRing = 32;  // > kTupleAhead, a power of two
@@ -92,9 +93,9 @@ Py_ssize_t convert_plain_run(PyObject* list, Py_ssize_t from, EdgeListArg& out) 
         PyObject* numbers[3];  // null when the tuple is not a plain triple
     };
     Slot ring[kRing];
-    const Py_ssize_t size = Py_SIZE(list);
+    const Py_ssize_t size = Py_SIZE(sequence);
     const auto ask_tuple = [&](Py_ssize_t j) {
-        PyObject* t = PyList_GetItem(list, j);
+        PyObject* t = GetItem(sequence, j);
         ring[j % kRing].tuple = t;
         __builtin_prefetch(t);
         __builtin_prefetch(reinterpret_cast<const char*>(t) + 40);
@@ -135,7 +136,7 @@ EdgeListArg to_edge_list(PyObject* o) {
         // list would: a conversion that runs Python code may change it.
         out.reserve(static_cast<std::size_t>(PyList_Size(o)));
         Py_ssize_t i = 0;
-        while ((i = convert_plain_run(o, i, arg)) < PyList_Size(o)) {
+        while ((i = convert_plain_run<PyList_GetItem>(o, i, arg)) < PyList_Size(o)) {
             PyRef item = PyRef::borrow(PyList_GetItem(o, i));
             push_edge(arg, convert_edge(item.get()));
             ++i;
@@ -145,7 +146,11 @@ EdgeListArg to_edge_list(PyObject* o) {
     if (PyTuple_CheckExact(o)) {
         const Py_ssize_t n = PyTuple_Size(o);
         out.reserve(static_cast<std::size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) push_edge(arg, convert_edge(PyTuple_GetItem(o, i)));
+        Py_ssize_t i = 0;
+        while ((i = convert_plain_run<PyTuple_GetItem>(o, i, arg)) < n) {
+            push_edge(arg, convert_edge(PyTuple_GetItem(o, i)));
+            ++i;
+        }
         return arg;
     }
     const std::vector<Edge> items = to_sequence(o, convert_edge);
