@@ -90,30 +90,6 @@ def test_function_signature_and_docstring(name, signature, first_line):
     assert str(inspect.signature(fn)) == signature.replace('"', "'")
 
 
-def test_search_grid_docstring_is_exact():
-    """The two grid functions' descriptions are the documented texts, character for character."""
-    assert qn.search_grid.__doc__ == (
-        "Search a 2-D maze given as an ASCII map (`#` wall, `S` start, `G` goal, a\n"
-        "digit `1`–`9` = a free cell with that terrain cost).\n"
-        "\n"
-        "`heuristic` is a built-in name (`\"zero\"`, `\"manhattan\"`, `\"euclidean\"`,\n"
-        "`\"octile\"`) or a custom callable `h((row, col), (row, col)) -> float`.\n"
-        "\n"
-        "`reopen=True` puts a closed node back on the frontier when a cheaper path to it\n"
-        "appears. Leave it off with the built-in heuristics (they are consistent, so it\n"
-        "changes nothing); switch it on when you pass a **custom** callable that may be\n"
-        "admissible without being consistent, or A\\* can return a sub-optimal path.\n"
-        "It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);\n"
-        "the iterative-deepening, beam and bidirectional drivers ignore it."
-    )
-    assert qn.search_grid_costs.__doc__ == (
-        "Search a grid built from a matrix of **terrain costs**. `costs[r][c]` is the\n"
-        "movement cost of entering cell `(r, c)`; a non-positive or non-finite value\n"
-        "marks a wall. `start` and `goal` are `(row, col)` tuples. Same `heuristic`\n"
-        "options as [`search_grid`]."
-    )
-
-
 @pytest.mark.parametrize("name", CLASSES)
 def test_class_shape(name):
     """Each class is a builtins-named type with no __dict__ and no weak-reference slot."""
