@@ -264,6 +264,41 @@ TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
     }
 }
 
+// Numbers its nodes like the graph (so it takes the dense table) but hands
+// out copied lists only: no in-place lists, no prefetching of them.
+struct CopiedLists : HashedOnly<Csr> {
+    uint64_t num_nodes() const { return inner->num_nodes(); }
+};
+
+TEST(BestFirst, InPlaceListsGiveTheOutcomesOfCopiedOnes) {
+    std::mt19937 rng(11);
+    const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar, {FrontierKind::priority, 0.0, 1.0}};
+    for (int round = 0; round < 8; ++round) {
+        // Fractional weights (radix heap), small integers (buckets), and
+        // some negative arcs for the searches that reopen.
+        std::vector<Edge> edges;
+        for (int i = 0; i < 900; ++i) {
+            const double w = round % 3 == 0   ? static_cast<double>(rng() % 4)
+                             : round % 3 == 1 ? 1.0 + (rng() % 1000) / 97.0
+                                              : static_cast<double>(rng() % 7) - 1.0;
+            edges.push_back({rng() % 200, rng() % 200, w});
+        }
+        const Csr g = graph(200, edges, round % 2 == 0);
+        const CopiedLists copied{{&g}};
+        const HashedOnly<Csr> hashed{&g};
+        TableHeuristic h;
+        for (int i = 0; i < 200; ++i) h.h.push_back(static_cast<double>(rng() % 3));
+        for (const auto& config : configs) {
+            for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{37}}) {
+                const BestFirstLimits limits{limit, true, round % 3 == 2};
+                const auto in_place = best_first_search(g, 0, 199, config, h, limits);
+                expect_same(in_place, best_first_search(copied, 0, 199, config, h, limits));
+                expect_same(in_place, best_first_search(hashed, 0, 199, config, h, limits));
+            }
+        }
+    }
+}
+
 TEST(BestFirst, RecordOffLeavesTraceAndTreeEmptyAndChangesNothingElse) {
     const AsciiGrid a = Grid::from_ascii("S..#....\n.#.#.##.\n.#...#..\n...#...G");
     const auto on = best_first_search(a.grid, a.start, a.goal, kAstar, GridManhattan{},

@@ -97,6 +97,26 @@ TEST(Csr, SuccessorsIntoAppendsAfterExistingEntries) {
     expect_panic([&] { g.successors_into(3, out); }, "node 3 is out of range for a 3-node graph");
 }
 
+TEST(Csr, SuccessorsViewShowsWhatSuccessorsIntoCopies) {
+    // Parallel edges and a self-loop, in both builds; every node, the
+    // arcless one included.
+    const EdgeList edges = {{0, 1, 1.0}, {2, 2, 3.0}, {0, 1, -1.0}, {1, 0, 2.5}, {0, 2, 0.0}};
+    for (const bool undirected : {false, true}) {
+        const Csr g = Csr::from_edges(4, edges, undirected);
+        for (uint64_t u = 0; u < 4; ++u) {
+            const SuccessorList<uint64_t> copied = g.successors(u);
+            const auto view = g.successors_view(u);
+            ASSERT_EQ(view.size(), copied.size()) << u;
+            for (std::size_t i = 0; i < view.size(); ++i) {
+                EXPECT_EQ(view[i].node, copied[i].node);
+                EXPECT_EQ(view[i].cost, copied[i].cost);
+            }
+        }
+        expect_panic([&] { (void)g.successors_view(4); },
+                     "node 4 is out of range for a 4-node graph");
+    }
+}
+
 TEST(Csr, SpecialWeightsComeBackUnchanged) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();

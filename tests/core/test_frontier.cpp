@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "state/priority_frontier.hpp"
@@ -156,7 +157,15 @@ void expect_same_as_heap(uint64_t seed, Draw draw) {
             buckets.push(static_cast<uint32_t>(fs.size() - 1), fs.back());
             heap.push(static_cast<uint32_t>(fs.size() - 1), fs.back());
         } else {
+            // The hint, when given, names the entry popped next; the heap
+            // and the radix heap always give it.
+            const auto hint = buckets.peek_hint();
+            const auto heap_hint = heap.peek_hint();
             const auto a = buckets.pop();
+            if (hint || !std::is_same_v<Frontier, BucketFrontier<uint32_t>>) {
+                ASSERT_EQ(hint, a) << "operation " << i;
+            }
+            ASSERT_EQ(heap_hint, a) << "operation " << i;
             ASSERT_EQ(a, heap.pop()) << "operation " << i;
             if (a) last = fs[*a];
         }

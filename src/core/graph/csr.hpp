@@ -24,7 +24,8 @@
 //   - arrays larger than this machine's memory: std::bad_alloc, raised
 //     before allocating, so the process is never driven out of memory.
 // Complexity: from_edges O(num_nodes + edges), two passes over the list;
-// to_edges O(num_nodes + arcs); successors_into O(out-degree).
+// to_edges O(num_nodes + arcs); successors_into O(out-degree); successors_view
+// O(1).
 #pragma once
 
 #include <cstdint>
@@ -70,6 +71,24 @@ public:
             node_out_of_range(node);
         out.insert(out.end(), arcs_.begin() + static_cast<std::ptrdiff_t>(offsets_[node]),
                    arcs_.begin() + static_cast<std::ptrdiff_t>(offsets_[node + 1]));
+    }
+
+    // The node's arcs in place, in storage order: the entries successors_into
+    // would append, without the copy. Valid while the graph lives.
+    std::span<const Successor<Node>> successors_view(Node node) const {
+        if (node >= num_nodes()) [[unlikely]]
+            node_out_of_range(node);
+        return {arcs_.data() + offsets_[node], arcs_.data() + offsets_[node + 1]};
+    }
+
+    // A hint to the cache that the node's arcs are about to be read: the
+    // first three cache lines from where they start (past the last arc
+    // only a prefetch, never a read). The node must be below num_nodes().
+    void prefetch_successors(Node node) const noexcept {
+        const auto at = reinterpret_cast<uintptr_t>(arcs_.data() + offsets_[node]);
+        __builtin_prefetch(reinterpret_cast<const void*>(at));
+        __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
+        __builtin_prefetch(reinterpret_cast<const void*>(at + 128));
     }
 
     SuccessorList<Node> successors(Node node) const {

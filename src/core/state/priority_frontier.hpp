@@ -58,6 +58,7 @@ struct FrontierEntry {
     FrontierEntry() = default;
     FrontierEntry(Item item, uint64_t key, uint64_t seq) : item_(std::move(item)), key_(key), seq_(seq) {}
     Item& item() noexcept { return item_; }
+    const Item& item() const noexcept { return item_; }
     uint64_t key() const noexcept { return key_; }
     uint64_t seq() const noexcept { return seq_; }
     void set_seq(uint64_t seq) noexcept { seq_ = seq; }
@@ -124,6 +125,15 @@ public:
             sift_up<false>(sink_hole_from_root<false>());
         }
         return result;
+    }
+
+    // The item the next pop would give were nothing pushed first; a hint
+    // for prefetching only.
+    std::optional<Item> peek_hint() const
+        requires std::is_trivially_copyable_v<Item>
+    {
+        if (entries_.empty()) return std::nullopt;
+        return Item(entries_[0].item());
     }
 
     std::size_t size() const noexcept { return entries_.size(); }
@@ -263,6 +273,23 @@ public:
         return result;
     }
 
+    // The item the next pop would give were nothing pushed first; a hint
+    // for prefetching only. With bucket 0 empty it looks over the bucket
+    // the next refill spreads (the least entry of which is popped next).
+    std::optional<Item> peek_hint() const
+        requires std::is_trivially_copyable_v<Item>
+    {
+        if (heap_) return heap_->peek_hint();
+        if (size_ == 0) return std::nullopt;
+        const Bucket& zero = buckets_[0];
+        if (zero.head < zero.items.size()) return zero.items[zero.head].item;
+        std::size_t i = 1;
+        while (buckets_[i].items.empty()) ++i;
+        const Entry* least = buckets_[i].items.data();
+        for (const Entry& e : buckets_[i].items) least = e.key < least->key ? &e : least;
+        return least->item;
+    }
+
     std::size_t size() const noexcept { return heap_ ? heap_->size() : size_; }
     bool empty() const noexcept { return size() == 0; }
 
@@ -376,6 +403,20 @@ public:
             }
             ++low_;
         }
+    }
+
+    // The item the next pop would give were nothing pushed first, when the
+    // lowest bucket or the one after it holds it; a hint for prefetching.
+    std::optional<Item> peek_hint() const
+        requires std::is_trivially_copyable_v<Item>
+    {
+        if (heap_) return heap_->peek_hint();
+        if (size_ == 0) return std::nullopt;
+        for (int64_t k = low_; k <= low_ + 1; ++k) {
+            const Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];
+            if (b.head < b.items.size()) return b.items[b.head];
+        }
+        return std::nullopt;
     }
 
     std::size_t size() const noexcept { return heap_ ? heap_->size() : size_; }

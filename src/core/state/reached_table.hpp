@@ -453,6 +453,8 @@ public:
     void prefetch_node(const Node& node) const noexcept {
         __builtin_prefetch(entries_ + Indexing::slot(*domain_, node), 1);
     }
+    // The same by frontier key.
+    void prefetch_key(Key key) const noexcept { __builtin_prefetch(entries_ + key, 1); }
 
     // Room worth reserving for per-node records of a search on this table:
     // one per slot, up to 2^20 (untouched reserved memory costs nothing).

@@ -14,7 +14,8 @@
 //   - goal test on pop only (never on generation), then the node limit:
 //     with max_nodes = m the m-th expanded node ends the search (goal first,
 //     so a goal popped as the m-th node is still found);
-//   - lists the successors into one reused buffer and, in the domain's
+//   - lists the successors into one reused buffer (or reads them in place
+//     from a domain that offers `successors_view`) and, in the domain's
 //     order, records and pushes each child that is new, or improves
 //     strictly on its stored g (NaN never improves) while open, or while
 //     closed with `reopen` on (counted as reopened);
@@ -58,6 +59,7 @@
 #include <concepts>
 #include <cstdint>
 #include <optional>
+#include <ranges>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -69,6 +71,18 @@
 #include "strategies/best_first_config.hpp"
 
 namespace quorvane {
+
+// A domain that keeps its successor lists and can show one in place:
+// `successors_view(node)` is a range of `Successor<Node>` holding exactly
+// what successors_into would append, in the same order, valid until the
+// next call. The best-first driver then reads the list without copying it;
+// every other driver keeps to the Domain contract.
+template <class D>
+concept SuccessorsInPlace = requires(const D& d, const typename D::Node& n) {
+    requires std::ranges::forward_range<decltype(d.successors_view(n))>;
+    requires std::convertible_to<std::ranges::range_reference_t<decltype(d.successors_view(n))>,
+                                 const Successor<typename D::Node>&>;
+};
 
 namespace detail {
 
@@ -95,6 +109,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
                     Table& table, SearchOutcome<typename D::Node>& out) {
     using Node = typename D::Node;
     using Id = typename Table::Id;
+    using Key = typename Table::Key;
 
     const double g_weight = config.g_weight;
     const double h_weight = config.h_weight;
@@ -124,7 +139,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
             first_reached.reserve(hint);
         }
     }
-    SuccessorList<Node> buffer;
+    SuccessorList<Node> buffer;  // unused when the domain shows its lists in place
     bool negative_step_seen = false;
 
     for (;;) {
@@ -156,32 +171,41 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         }
         expanded = e;
 
-        buffer.clear();
-        domain.successors_into(node, buffer);
-        // All the children's entries are asked for at once, so their cache
-        // misses overlap instead of coming one by one in the loop below.
-        if constexpr (requires(const Successor<Node>& c) { table.prefetch_node(c.node); }) {
-            for (const Successor<Node>& successor : buffer) table.prefetch_node(successor.node);
+        // The node most likely popped next has its entry and its successor
+        // list asked for now, so those misses overlap this expansion.
+        if constexpr (requires(Key k) {
+                          frontier.peek_hint();
+                          table.prefetch_key(k);
+                      }) {
+            if (const std::optional<Key> next = frontier.peek_hint()) {
+                table.prefetch_key(*next);
+                // A dense table's keys are nodes of the domain, as the
+                // domain's prefetch asks.
+                if constexpr (requires(const D& d, const Node& n) { d.prefetch_successors(n); }) {
+                    domain.prefetch_successors(table.node_of_key(*next));
+                }
+            }
         }
         const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
-        for (Successor<Node>& successor : buffer) {
-            const double new_g = g + successor.cost;
-            if (successor.cost < 0.0) negative_step_seen = true;
-            auto [child_id, child_key] = table.intern_key(successor.node);
+        // One child, in the domain's order; `child` may be moved from.
+        auto consider = [&](Node& child, double cost) {
+            const double new_g = g + cost;
+            if (cost < 0.0) negative_step_seen = true;
+            auto [child_id, child_key] = table.intern_key(child);
             const ReachedLookup seen = table.lookup_id(child_id);
             if (seen.state != Reached::absent) {
-                if (seen.state == Reached::closed && !reopen) continue;
-                if (!(seen.g > new_g)) continue;
+                if (seen.state == Reached::closed && !reopen) return;
+                if (!(seen.g > new_g)) return;
             }
             if (reopen) {
                 // The recorded path would hold child_depth + 1 nodes; more
                 // than the distinct nodes reached means it repeats one,
                 // which only a negative-cost cycle allows.
                 const uint64_t distinct = table.size() + (seen.state == Reached::absent ? 1 : 0);
-                if (static_cast<uint64_t>(child_depth) + 1 > distinct) continue;
+                if (static_cast<uint64_t>(child_depth) + 1 > distinct) return;
                 if (negative_step_seen && seen.state != Reached::absent &&
                     detail::is_ancestor(table, child_id, id)) {
-                    continue;
+                    return;
                 }
             }
             if (seen.state == Reached::absent) {
@@ -190,10 +214,32 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
                 ++reopened;
             }
             table.record_id(child_id, new_g, id, child_depth);
-            const double h = heuristic(table.interned_node(child_key, successor.node), goal);
+            const double h = heuristic(table.interned_node(child_key, child), goal);
             frontier.push(std::move(child_key), weighted_priority(g_weight, new_g, h_weight, h));
             ++generated;
             max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
+        };
+        // All the children's entries are asked for at once, so their cache
+        // misses overlap instead of coming one by one in the loop below.
+        auto prefetch = [&](const auto& children) {
+            if constexpr (requires(const Successor<Node>& c) { table.prefetch_node(c.node); }) {
+                for (const Successor<Node>& successor : children)
+                    table.prefetch_node(successor.node);
+            }
+        };
+        if constexpr (SuccessorsInPlace<D>) {
+            // The arcs are read where the domain keeps them: no copy.
+            const auto children = domain.successors_view(node);
+            prefetch(children);
+            for (const Successor<Node>& successor : children) {
+                Node child = successor.node;
+                consider(child, successor.cost);
+            }
+        } else {
+            buffer.clear();
+            domain.successors_into(node, buffer);
+            prefetch(buffer);
+            for (Successor<Node>& successor : buffer) consider(successor.node, successor.cost);
         }
     }
 
