@@ -171,19 +171,20 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         }
         expanded = e;
 
-        // The node most likely popped next has its entry and its successor
-        // list asked for now, so those misses overlap this expansion.
-        if constexpr (requires(Key k) {
+        // A domain that keeps its successor lists (a graph's arcs) has the
+        // list of the node most likely popped next asked for now, with that
+        // node's entry, so those misses overlap this expansion. (A grid
+        // computes its lists from nearby walls: there the peek costs more
+        // than it saves.) A dense table's keys are nodes of the domain, as
+        // the domain's prefetch asks.
+        if constexpr (requires(Key k, const Node& n) {
                           frontier.peek_hint();
                           table.prefetch_key(k);
+                          domain.prefetch_successors(n);
                       }) {
             if (const std::optional<Key> next = frontier.peek_hint()) {
                 table.prefetch_key(*next);
-                // A dense table's keys are nodes of the domain, as the
-                // domain's prefetch asks.
-                if constexpr (requires(const D& d, const Node& n) { d.prefetch_successors(n); }) {
-                    domain.prefetch_successors(table.node_of_key(*next));
-                }
+                domain.prefetch_successors(table.node_of_key(*next));
             }
         }
         const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
