@@ -102,6 +102,28 @@ TEST(GridAscii, PanicsInOrderEmptyThenStartThenGoal) {
               "ASCII map must contain a goal cell 'G'");
 }
 
+TEST(GridCosts, CellsKeepCostOneUntilSetAndEverySetCostSticks) {
+    // The first cost other than 1.0 builds the cost array; cells set
+    // before and after it, and cells never set, all read back.
+    Grid grid(3, 3);
+    grid.set_cost({0, 0}, 1.0);
+    grid.set_cost({1, 1}, 3.0);
+    grid.set_cost({2, 2}, 0.5);
+    grid.set_cost({1, 1}, 1.0);
+    grid.set_cost({0, 1}, 4.0);
+    EXPECT_EQ(grid.cost({0, 0}), 1.0);
+    EXPECT_EQ(grid.cost({1, 1}), 1.0);
+    EXPECT_EQ(grid.cost({2, 2}), 0.5);
+    EXPECT_EQ(grid.cost({0, 1}), 4.0);
+    EXPECT_EQ(grid.cost({2, 0}), 1.0);
+    const auto moves = grid.successors({0, 0});
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0].node, (Cell{1, 0}));
+    EXPECT_EQ(moves[0].cost, 1.0);
+    EXPECT_EQ(moves[1].node, (Cell{0, 1}));
+    EXPECT_EQ(moves[1].cost, 4.0);
+}
+
 TEST(GridCosts, ShortRowsAndNonPositiveOrNonFiniteValuesAreWalls) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();

@@ -23,9 +23,9 @@ void check_size(uint64_t width, uint64_t height) {
                     std::to_string(height) + " = " + std::to_string(cells) + " cells (max " +
                     std::to_string(kMaxGridCells) + ")");
     }
-    // A wall flag and a terrain cost per cell, written in full on
-    // construction: past physical memory the process would be killed
-    // while filling them.
+    // A wall flag per cell, written in full on construction, and a terrain
+    // cost per cell once any cost is not 1.0: past physical memory the
+    // process would be killed while filling them.
     refuse_oversized_allocation(static_cast<long double>(cells) *
                                 (sizeof(uint8_t) + sizeof(double)));
 }
@@ -68,7 +68,6 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 
 Grid::Grid(uint64_t width, uint64_t height, bool /*checked*/)
     : walls_(width * height, 0),
-      costs_(width * height, 1.0),
       width_(static_cast<int32_t>(width)),
       height_(static_cast<int32_t>(height)),
       rows_(width == 0 ? 1 : static_cast<uint32_t>(width)) {}

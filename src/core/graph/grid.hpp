@@ -124,12 +124,18 @@ public:
     bool is_open(Cell c) const noexcept { return contains(c) && walls_[index(c)] == 0; }
     // The cell must be inside the grid.
     bool is_wall(Cell c) const noexcept { return walls_[index(c)] != 0; }
-    double cost(Cell c) const noexcept { return costs_[index(c)]; }
+    double cost(Cell c) const noexcept { return uniform_ ? 1.0 : costs_[index(c)]; }
     void set_wall(Cell c, bool wall) noexcept { walls_[index(c)] = wall ? 1 : 0; }
     // Terrain costs must be finite and > 0.
-    void set_cost(Cell c, double cost) noexcept {
+    // The cost array is only built by the first cost other than 1.0 (then
+    // std::bad_alloc is possible).
+    void set_cost(Cell c, double cost) {
+        if (uniform_) {
+            if (cost == 1.0) return;
+            costs_.assign(walls_.size(), 1.0);
+            uniform_ = false;
+        }
         costs_[index(c)] = cost;
-        uniform_ = uniform_ && cost == 1.0;
     }
 
     // Appends the successors of `cell` (which must be inside the grid) to
@@ -188,11 +194,11 @@ private:
     Grid(uint64_t width, uint64_t height, bool checked);
 
     std::vector<uint8_t> walls_;  // 1 = wall, row-major
-    std::vector<double> costs_;   // terrain cost of entering the cell
+    std::vector<double> costs_;   // terrain cost of entering the cell; empty while uniform_
     int32_t width_ = 0;
     int32_t height_ = 0;
     bool diagonal_ = false;
-    bool uniform_ = true;     // every cost is 1.0: successors need not read costs_
+    bool uniform_ = true;     // every cost is 1.0: costs_ is not built
     detail::RowDivider rows_;  // by width
 };
 
