@@ -18,24 +18,14 @@ ours (above 1: we are faster).
 """
 
 import argparse
-import time
 
 import quorvane_native as qn
+from timing import best_of
 
 try:
     import networkx as nx
 except ImportError:
     nx = None
-
-
-def best_time(fn, repeats):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        result = fn()
-        best = min(best, time.perf_counter() - start)
-        del result
-    return best
 
 
 def manhattan(a, b):
@@ -78,7 +68,7 @@ def bare_cost(fn, args_list):
     def loop():
         for args in args_list:
             fn(*args)
-    return best_time(loop, 3) / len(args_list)
+    return best_of(3, loop)[0] / len(args_list)
 
 
 def main():
@@ -98,7 +88,7 @@ def main():
     rows = []
 
     def ours(label, run, counted_run, bare):
-        seconds = best_time(run, repeats)
+        seconds = best_of(repeats, run)[0]
         calls, result = counted_run()
         rows.append((label, seconds, calls, result.cost, bare))
         return seconds
@@ -126,12 +116,12 @@ def main():
         "search_grid astar (h)",
         lambda: qn.search_grid(ascii_map, "astar", heuristic=manhattan, record=False),
         grid_counted, bare_h)
-    grid_named = best_time(lambda: qn.search_grid(ascii_map, "astar", record=False), repeats)
+    grid_named = best_of(repeats, lambda: qn.search_grid(ascii_map, "astar", record=False))[0]
 
     peer = None
     if nx is not None:
         graph = nx.grid_2d_graph(n, n)
-        peer = best_time(lambda: nx.astar_path(graph, start, goal, heuristic=manhattan), repeats)
+        peer = best_of(repeats, lambda: nx.astar_path(graph, start, goal, heuristic=manhattan))[0]
         h = Counted(manhattan)
         path = nx.astar_path(graph, start, goal, heuristic=h)
         rows.append(("networkx astar_path (h)", peer, h.calls, float(len(path) - 1), bare_h))

@@ -11,17 +11,9 @@ are not installed, or that have no such generator, are reported as such.
 """
 
 import argparse
-import importlib
-import time
 
 import quorvane_native as qn
-
-
-def optional(name):
-    try:
-        return importlib.import_module(name)
-    except ImportError:
-        return None
+from timing import best_of, optional
 
 
 nx = optional("networkx")
@@ -29,17 +21,6 @@ ig = optional("igraph")
 rx = optional("rustworkx")
 
 SEED = 12345
-
-
-def best_time(fn, repeats):
-    """Best wall time of `repeats` calls; freeing each result is not timed."""
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        result = fn()
-        best = min(best, time.perf_counter() - start)
-        del result
-    return best
 
 
 def workloads(quick):
@@ -99,7 +80,7 @@ def main():
     print(f"{'workload / implementation':<52} {'seconds':>10} {'ratio':>8}")
     for title, ours, peers in workloads(args.quick):
         print(title)
-        our_time = best_time(ours, args.repeats)
+        our_time = best_of(args.repeats, ours)[0]
         print(f"  {'quorvane_native':<50} {our_time:>10.4f} {1.0:>8.2f}")
         for name, fn in peers:
             if fn is None:
@@ -107,7 +88,7 @@ def main():
                 continue
             # networkx is pure Python: fewer repeats keep the run short.
             repeats = 1 if name.startswith("networkx") else args.repeats
-            t = best_time(fn, repeats)
+            t = best_of(repeats, fn)[0]
             print(f"  {name:<50} {t:>10.4f} {t / our_time:>8.2f}")
 
 

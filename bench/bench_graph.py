@@ -26,9 +26,9 @@ Run: PYTHONPATH=<build dir> python3 bench/bench_graph.py [--repeat N]
 import argparse
 import math
 import random
-import time
 
 import quorvane_native as q
+from timing import best_of
 
 try:
     import numpy as np
@@ -44,15 +44,6 @@ try:
     import rustworkx
 except ImportError:  # pragma: no cover - optional peer
     rustworkx = None
-
-
-def best_of(repeat, fn):
-    best, result = math.inf, None
-    for _ in range(repeat):
-        t = time.perf_counter()
-        result = fn()
-        best = min(best, time.perf_counter() - t)
-    return best, result
 
 
 def report(title, ours, peers):

@@ -19,9 +19,9 @@ Run: PYTHONPATH=<build dir> python3 bench/bench_grid.py [--size N] [--nx-size M]
 
 import argparse
 import random
-import time
 
 import quorvane_native as q
+from timing import best_of
 
 
 def make_maze(size, density, seed):
@@ -52,16 +52,6 @@ def grid_edges(rows):
                     src.append(u)
                     dst.append(rr * width + cc)
     return src, dst
-
-
-def best_of(runs, fn):
-    best = float("inf")
-    result = None
-    for _ in range(runs):
-        t0 = time.perf_counter()
-        result = fn()
-        best = min(best, time.perf_counter() - t0)
-    return best, result
 
 
 def ours(text, algorithm, runs):
