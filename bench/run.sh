@@ -6,13 +6,11 @@
 # Arguments go to suite.py (e.g. --quick, --runs 7, --only grid).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
-venv=build/bench-venv
-if [ ! -x "$venv/bin/python" ]; then
-    python3 -m venv "$venv"
-fi
+venv_python="$(make_venv build/bench-venv "${PYTHON:-python3}")"
 # The wheel is built in a directory of its own, always in release mode.
-"$venv/bin/python" -m pip install -q \
+"$venv_python" -m pip install -q \
     --config-settings=build-dir=build/bench-wheel \
     --config-settings=cmake.build-type=Release \
     '.[bench]'
@@ -22,4 +20,4 @@ fi
 export OPENBLAS_NUM_THREADS=1
 # Run from outside the source tree so the installed module is the one measured.
 cd bench
-exec ../"$venv/bin/python" suite.py "$@"
+exec "$venv_python" suite.py "$@"

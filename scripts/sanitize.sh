@@ -2,9 +2,8 @@
 # Builds the module and the C++ unit tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer in build/asan, runs the unit tests, then the
 # whole Python test suite against the module. Extra arguments go to pytest,
-# after the tests directory. Needs what
-# scripts/test.sh installs (a C++ compiler, CMake >= 3.26, the Python
-# headers, pytest and hypothesis).
+# after the tests directory. Runs in the virtual environment that
+# scripts/test.sh makes (build/test-venv, with pytest and hypothesis).
 #
 # The interpreter itself is not instrumented, so the ASan runtime has to be
 # the first library loaded into it (LD_PRELOAD), together with the C++
@@ -14,13 +13,14 @@
 # stops the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
-# A CMake that scripts/test.sh installed through pip is found beside python3.
-cmake_ok() {
-    command -v cmake >/dev/null 2>&1 &&
-        printf '3.26\n%s\n' "$(cmake --version | awk 'NR==1 {print $3}')" | sort -V -C
-}
-cmake_ok || PATH="$(python3 -c 'import sysconfig; print(sysconfig.get_path("scripts"))'):$PATH"
+venv_python="$PWD/build/test-venv/bin/python"
+if [ ! -x "$venv_python" ]; then
+    echo "sanitize.sh: $venv_python is missing; run scripts/test.sh first" >&2
+    exit 1
+fi
+ensure_cmake "$venv_python"
 
 build_dir=build/asan
 cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_TESTS=ON \
@@ -57,12 +57,12 @@ export PYTHONPATH="$PWD/$build_dir${PYTHONPATH:+:$PYTHONPATH}"
 export QUORVANE_SANITIZED=1
 export LD_PRELOAD="$preload"
 # The instrumented build, not an installed copy, must be the one imported.
-python3 -c 'import os, sys, quorvane_native as q
+"$venv_python" -c 'import os, sys, quorvane_native as q
 sys.exit(os.path.dirname(os.path.abspath(q.__file__)) != os.path.abspath(sys.argv[1]))' "$build_dir" || {
     echo "sanitize.sh: quorvane_native is not imported from $build_dir" >&2
     exit 1
 }
-python3 -m pytest tests -p no:cacheprovider "$@" || status=$?
+"$venv_python" -m pytest tests -p no:cacheprovider "$@" || status=$?
 if compgen -G "$reports/*" >/dev/null; then
     cat "$reports"/* >&2
     [ "$status" -ne 0 ] || status=1

@@ -25,7 +25,9 @@ def cost_text(cost):
     """The cost field of the repr of a graph search over one edge of weight `cost`."""
     r = qn.search_graph(2, [(0, 1, cost)], 0, 1, "ucs")
     assert r.found
-    return repr(r).split(", ")[1].removeprefix("cost=")
+    field = repr(r).split(", ")[1]
+    assert field.startswith("cost=")
+    return field[len("cost="):]
 
 
 @pytest.mark.parametrize("cost, text", [

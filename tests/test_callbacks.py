@@ -67,9 +67,9 @@ class Recorder:
         return self.value
 
 
-def run(call_or_skip, name, heuristic, **kw):
+def run(name, heuristic, **kw):
     call, *_ = PROBLEMS[name]
-    return call_or_skip(call, heuristic=heuristic, **kw)
+    return call(heuristic=heuristic, **kw)
 
 
 # --- calls as the drivers make them -------------------------------------------
@@ -77,11 +77,11 @@ def run(call_or_skip, name, heuristic, **kw):
 
 @pytest.mark.parametrize("algorithm", BEST_FIRST)
 @pytest.mark.parametrize("name", PROBLEMS)
-def test_best_first_calls_once_per_push(call_or_skip, name, algorithm):
+def test_best_first_calls_once_per_push(name, algorithm):
     """Every best-first name, bfs and dfs too, calls h once per push with Python-form nodes."""
     _, start, goal, is_node = PROBLEMS[name]
     h = Recorder()
-    r = run(call_or_skip, name, h, algorithm=algorithm)
+    r = run(name, h, algorithm=algorithm)
     assert r.found
     assert len(h.calls) == r.nodes_generated
     assert h.calls[0] == (start, goal)
@@ -90,23 +90,23 @@ def test_best_first_calls_once_per_push(call_or_skip, name, algorithm):
 
 @pytest.mark.parametrize("algorithm", NO_HEURISTIC)
 @pytest.mark.parametrize("name", PROBLEMS)
-def test_heuristic_free_algorithms_never_call(call_or_skip, name, algorithm):
+def test_heuristic_free_algorithms_never_call(name, algorithm):
     """dls, iddfs and bidirectional search run without calling the heuristic."""
     h = Recorder()
-    r = run(call_or_skip, name, h, algorithm=algorithm, depth_limit=12)
+    r = run(name, h, algorithm=algorithm, depth_limit=12)
     assert r.found
     assert h.calls == []
 
 
 @pytest.mark.parametrize("name", PROBLEMS)
-def test_beam_and_ida_star_call_the_heuristic(call_or_skip, name):
+def test_beam_and_ida_star_call_the_heuristic(name):
     """Beam search calls h once per newly reached child; IDA* calls it from the start on."""
     _, start, goal, _ = PROBLEMS[name]
     h = Recorder()
-    r = run(call_or_skip, name, h, algorithm="beam")
+    r = run(name, h, algorithm="beam")
     assert r.found and len(h.calls) == r.nodes_generated - 1
     h = Recorder()
-    r = run(call_or_skip, name, h, algorithm="idastar")
+    r = run(name, h, algorithm="idastar")
     assert r.found and h.calls[0] == (start, goal)
 
 
@@ -115,12 +115,12 @@ def test_beam_and_ida_star_call_the_heuristic(call_or_skip, name):
     ("dls", None, "'dls' requires depth_limit"),
 ])
 @pytest.mark.parametrize("name", PROBLEMS)
-def test_algorithm_errors_come_before_any_call(call_or_skip, name, algorithm, depth_limit,
+def test_algorithm_errors_come_before_any_call(name, algorithm, depth_limit,
                                                message):
     """An unknown algorithm or dls without a limit fails with the callable uncalled."""
     h = Recorder()
     with pytest.raises(ValueError) as excinfo:
-        run(call_or_skip, name, h, algorithm=algorithm, depth_limit=depth_limit)
+        run(name, h, algorithm=algorithm, depth_limit=depth_limit)
     assert str(excinfo.value) == message
     assert h.calls == []
 
@@ -157,11 +157,11 @@ def test_heuristic_results_that_convert(value):
 
 @pytest.mark.parametrize("value", ["1.0", None, [1.0], KeyError("k"), ZeroDivisionError()])
 @pytest.mark.parametrize("name", PROBLEMS)
-def test_heuristic_failure_is_raised_after_the_search(call_or_skip, name, value):
+def test_heuristic_failure_is_raised_after_the_search(name, value):
     """A raise or a non-float result: called once, then ValueError after the search ends."""
     h = Recorder(value)
     with pytest.raises(ValueError) as excinfo:
-        run(call_or_skip, name, h, algorithm="astar")
+        run(name, h, algorithm="astar")
     assert str(excinfo.value) == HEURISTIC_ERROR
     assert excinfo.value.__cause__ is None and excinfo.value.__context__ is None
     assert len(h.calls) == 1

@@ -1,6 +1,7 @@
 """The module's shape: registration, docstrings, the classes, PanicException, import."""
 
 import inspect
+import shutil
 import subprocess
 import sys
 import weakref
@@ -126,9 +127,9 @@ def test_search_result_attributes_are_undocumented_getters():
 
 
 @pytest.fixture
-def result(call_or_skip):
+def result():
     """A SearchResult from a one-step grid search."""
-    return call_or_skip(qn.search_grid, "SG", "bfs")
+    return qn.search_grid("SG", "bfs")
 
 
 @pytest.mark.parametrize("attribute", ["found", "cost", "path", "extra"])
@@ -161,9 +162,9 @@ def test_search_result_lists_are_shared_and_text_is_fresh(result):
     ([[1.0, 2.5]], (0, 0), "0"),
     ([[1.0, 0.0, 1.0]], (0, 2), "inf"),
 ])
-def test_repr_writes_cost_in_shortest_positional_form(call_or_skip, costs, goal, cost_text):
+def test_repr_writes_cost_in_shortest_positional_form(costs, goal, cost_text):
     """__repr__ shows the cost positionally in its shortest round-trip form, elapsed to 6 places."""
-    r = call_or_skip(qn.search_grid_costs, costs, (0, 0), goal, "ucs")
+    r = qn.search_grid_costs(costs, (0, 0), goal, "ucs")
     assert repr(r) == (
         f"SearchResult(found={r.found}, cost={cost_text}, expanded={r.nodes_expanded}, "
         f"frontier={r.max_frontier_size}, elapsed={r.elapsed:.6f}, stop={r.stop_reason})"
@@ -171,10 +172,10 @@ def test_repr_writes_cost_in_shortest_positional_form(call_or_skip, costs, goal,
 
 
 @pytest.fixture
-def panic(call_or_skip):
+def panic():
     """The PanicException raised by a core-only argument check."""
     try:
-        call_or_skip(qn.gen_watts_strogatz, 10, 3, 0.1, 1)
+        qn.gen_watts_strogatz(10, 3, 0.1, 1)
     except BaseException as exc:  # noqa: B036 - PanicException is not an Exception
         if isinstance(exc, Exception) or type(exc).__name__ != "PanicException":
             raise
@@ -211,3 +212,12 @@ def test_second_initialisation_raises_import_error():
     )
     out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
     assert out.stdout == f"ImportError: {SECOND_INIT}\n"
+
+
+@pytest.mark.skipif(shutil.which("nm") is None or not sys.platform.startswith("linux"),
+                    reason="needs nm on Linux")
+def test_only_the_entry_point_is_exported():
+    """The built module exports PyInit_quorvane_native and no other symbol."""
+    out = subprocess.run(["nm", "-D", "--defined-only", qn.__file__],
+                         capture_output=True, text=True, check=True).stdout
+    assert [line.split()[-1] for line in out.splitlines()] == ["PyInit_quorvane_native"]

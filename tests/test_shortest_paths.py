@@ -15,6 +15,15 @@ INF = math.inf
 NAN = math.nan
 
 
+def method_name_as_interpreter_writes_it(qualname):
+    """Methods without parameters get their binding errors from the interpreter: qualified from 3.9."""
+    try:
+        [].clear(1)
+    except TypeError as error:
+        qualified = str(error).startswith("list.clear()")
+    return qualname if qualified else qualname.rpartition(".")[2]
+
+
 # --- the worked examples and the record operations ----------------------------
 
 
@@ -198,7 +207,7 @@ def test_undirected_negative_edge_is_a_cycle_for_both():
     (lambda: qn.floyd_warshall(2, []).path(0, to=1, x=2), TypeError,
      "AllPairs.path() got an unexpected keyword argument 'x'"),
     (lambda: qn.floyd_warshall(2, []).matrix(1), TypeError,
-     "AllPairs.matrix() takes no arguments (1 given)"),
+     method_name_as_interpreter_writes_it("AllPairs.matrix") + "() takes no arguments (1 given)"),
 ])
 def test_argument_errors(call, exc, message):
     """Each bad call raises its exception with its fixed message."""

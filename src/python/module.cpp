@@ -312,6 +312,8 @@ void wrong_receiver(PyObject* self, ClassId id) {
 
 }  // namespace quorvane::py
 
-PyMODINIT_FUNC PyInit_quorvane_native(void) {
+// Exported explicitly: the module is built with hidden visibility, and before 3.9
+// PyMODINIT_FUNC carries no visibility attribute of its own.
+extern "C" __attribute__((visibility("default"))) PyObject* PyInit_quorvane_native(void) {
     return quorvane::py::init_module();
 }

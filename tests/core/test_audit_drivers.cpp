@@ -139,7 +139,7 @@ TEST(AuditReachedTable, UnknownNodesAndOverwrites) {
     EXPECT_FALSE(table.parent_of("x").has_value());
     EXPECT_EQ(table.rebuild_path("x"), std::vector<std::string>{"x"});
 
-    table.record("s", 0.0, std::nullopt);
+    table.record("s", 0.0);
     table.record("a", 5.0, std::string("s"));
     // The parent copy interned for "s" must not make "s" look reached twice,
     // nor make an unrecorded parent look reached.
@@ -162,7 +162,7 @@ TEST(AuditReachedTable, UnknownNodesAndOverwrites) {
 // (its zeroed entry must not be read as a parent of id 0, the start).
 TEST(AuditReachedTable, RebuildStopsAtAParentThatWasNeverRecorded) {
     HashedReachedTable<std::string> table;
-    table.record("s", 0.0, std::nullopt);
+    table.record("s", 0.0);
     table.record("b", 1.0, std::string("p"));
     table.record("a", 2.0, std::string("b"));
     EXPECT_EQ(table.rebuild_path("a"), (std::vector<std::string>{"p", "b", "a"}));
@@ -170,7 +170,7 @@ TEST(AuditReachedTable, RebuildStopsAtAParentThatWasNeverRecorded) {
 
 TEST(AuditReachedTable, CloseOfANeverRecordedNodePanics) {
     HashedReachedTable<uint64_t> table;
-    table.record(1, 0.0, std::nullopt);
+    table.record(1, 0.0);
     try {
         table.close(2);
         FAIL() << "no panic";

@@ -318,7 +318,7 @@ TEST(ReachedTable, CloseRecordLookupAndParents) {
     EXPECT_EQ(table.lookup(7).state, Reached::absent);
     EXPECT_FALSE(table.parent_of(7).has_value());
     EXPECT_EQ(table.rebuild_path(7), (std::vector<uint64_t>{7}));
-    table.record(1, 0.0, std::nullopt);
+    table.record(1, 0.0);
     table.record(2, 5.0, 1);
     EXPECT_EQ(table.close(2), 5.0);
     EXPECT_FALSE(table.close(2).has_value());
@@ -336,7 +336,7 @@ TEST(ReachedTable, CloseRecordLookupAndParents) {
 
 TEST(ReachedTable, ParentCycleStopsAtTheFirstRepeatedNode) {
     HashedReachedTable<uint64_t> table;
-    table.record(1, 0.0, std::nullopt);
+    table.record(1, 0.0);
     table.record(2, 1.0, 1);
     table.record(3, 2.0, 2);
     table.record(2, -5.0, 3);  // 2 <- 3 <- 2: a loop
@@ -345,7 +345,7 @@ TEST(ReachedTable, ParentCycleStopsAtTheFirstRepeatedNode) {
 
 TEST(ReachedTable, GrowsPastItsInitialRoomWithoutLosingEntries) {
     HashedReachedTable<uint64_t> table;
-    for (uint64_t i = 0; i < 5000; ++i) table.record(i * 7919, static_cast<double>(i), std::nullopt);
+    for (uint64_t i = 0; i < 5000; ++i) table.record(i * 7919, static_cast<double>(i));
     EXPECT_EQ(table.size(), 5000u);
     for (uint64_t i = 0; i < 5000; ++i) EXPECT_EQ(table.lookup(i * 7919).g, static_cast<double>(i));
 }

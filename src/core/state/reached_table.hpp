@@ -8,7 +8,7 @@
 // the parents when it pops the goal.
 //
 // Operations (by node, or by the table's id of a node on the hot path):
-//   record(node, g, parent)  stores a whole new entry {g, parent, open},
+//   record(node, g[, parent]) stores a whole new entry {g, parent, open},
 //                            replacing any entry the node had, closed or
 //                            not; the table never compares costs;
 //   close(node)              -> g, and marks the node closed; nothing when
@@ -251,13 +251,12 @@ public:
 
     // ---- node level ----
 
-    void record(const Node& node, double g, const std::optional<Node>& parent) {
-        Id parent_id_value = kNoParent;
-        Id depth = 0;
-        if (parent) {
-            parent_id_value = self().intern(Node(*parent));
-            depth = depth_id(parent_id_value) + 1;
-        }
+    // A start: no parent, depth 0.
+    void record(const Node& node, double g) { record_id(self().intern(Node(node)), g, kNoParent, 0); }
+
+    void record(const Node& node, double g, const Node& parent) {
+        const Id parent_id_value = self().intern(Node(parent));
+        const Id depth = depth_id(parent_id_value) + 1;
         record_id(self().intern(Node(node)), g, parent_id_value, depth);
     }
 
