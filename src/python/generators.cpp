@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "args.hpp"
-#include "domains/graphs.hpp"
-#include "domains/maze.hpp"
+#include "generators/graphs.hpp"
+#include "generators/maze.hpp"
 #include "functions.hpp"
 #include "py.hpp"
 #include "search_result.hpp"

@@ -50,12 +50,12 @@
 #include "graph/grid.hpp"
 #include "py.hpp"
 #include "state/outcome.hpp"
-#include "strategies/beam.hpp"
-#include "strategies/best_first.hpp"
-#include "strategies/bidirectional.hpp"
-#include "strategies/depth_limited.hpp"
-#include "strategies/ida_star.hpp"
-#include "strategies/iddfs.hpp"
+#include "drivers/beam.hpp"
+#include "drivers/best_first.hpp"
+#include "drivers/bidirectional.hpp"
+#include "drivers/depth_limited.hpp"
+#include "drivers/ida_star.hpp"
+#include "drivers/iddfs.hpp"
 
 namespace quorvane::py {
 

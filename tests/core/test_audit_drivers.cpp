@@ -15,7 +15,7 @@
 #include "state/path_helpers.hpp"
 #include "state/priority_frontier.hpp"
 #include "state/reached_table.hpp"
-#include "strategies/best_first.hpp"
+#include "drivers/best_first.hpp"
 
 namespace quorvane {
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "state/path_helpers.hpp"
-#include "strategies/beam.hpp"
-#include "strategies/bidirectional.hpp"
+#include "drivers/beam.hpp"
+#include "drivers/bidirectional.hpp"
 
 namespace quorvane {
 namespace {

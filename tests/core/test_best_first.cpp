@@ -13,7 +13,7 @@
 #include "graph/grid.hpp"
 #include "panic.hpp"
 #include "state/reached_table.hpp"
-#include "strategies/best_first.hpp"
+#include "drivers/best_first.hpp"
 
 namespace quorvane {
 namespace {

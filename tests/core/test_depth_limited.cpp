@@ -13,9 +13,9 @@
 
 #include "state/on_path_set.hpp"
 #include "state/path_cost.hpp"
-#include "strategies/depth_limited.hpp"
-#include "strategies/ida_star.hpp"
-#include "strategies/iddfs.hpp"
+#include "drivers/depth_limited.hpp"
+#include "drivers/ida_star.hpp"
+#include "drivers/iddfs.hpp"
 
 namespace quorvane {
 namespace {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "domains/keyed_hash.hpp"
-#include "domains/random_stream.hpp"
+#include "state/keyed_hash.hpp"
+#include "generators/random_stream.hpp"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "domains/random_stream.hpp"
+#include "generators/random_stream.hpp"
 
 namespace {
 

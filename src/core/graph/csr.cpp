@@ -4,26 +4,11 @@
 #include <new>
 #include <string>
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
-
 #include "panic.hpp"
 
 namespace quorvane {
 
 namespace {
-
-// Physical memory of the machine in bytes, or 0 when it cannot be read.
-long double physical_memory_bytes() noexcept {
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && page_size > 0)
-        return static_cast<long double>(pages) * static_cast<long double>(page_size);
-#endif
-    return 0;
-}
 
 [[noreturn]] void edge_out_of_range(const Edge& e, uint64_t num_nodes) {
     throw Panic("edge (" + std::to_string(e.u) + ", " + std::to_string(e.v) +
@@ -31,14 +16,6 @@ long double physical_memory_bytes() noexcept {
 }
 
 }  // namespace
-
-void refuse_oversized_allocation(long double bytes) {
-    // Linux overcommits: an allocation past physical memory often succeeds
-    // and the process is killed once the pages are touched. Refusing such a
-    // size up front turns it into an exception the caller can report.
-    static const long double limit = physical_memory_bytes();
-    if (limit > 0 && bytes > limit) throw std::bad_alloc();
-}
 
 Csr Csr::from_edges(uint64_t num_nodes, std::span<const Edge> edges, bool undirected) {
     // One 64-bit counter per node: past 2^60 nodes its byte size has no

@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "domain.hpp"
-#include "graph/large_array.hpp"
+#include "large_array.hpp"
 
 namespace quorvane {
 
@@ -47,11 +47,6 @@ struct Edge {
 };
 
 using EdgeList = std::vector<Edge, LargeArrayAllocator<Edge>>;
-
-// Throws std::bad_alloc when `bytes` is more than this machine's physical
-// memory, i.e. an allocation that could only end with the process killed.
-// Sizes the machine could hold are left to the allocator.
-void refuse_oversized_allocation(long double bytes);
 
 class Csr {
 public:

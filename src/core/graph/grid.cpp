@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "graph/csr.hpp"  // refuse_oversized_allocation
+#include "large_array.hpp"
 #include "panic.hpp"
 
 namespace quorvane {

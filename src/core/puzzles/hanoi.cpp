@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "graph/csr.hpp"  // refuse_oversized_allocation
+#include "large_array.hpp"
 
 namespace quorvane {
 

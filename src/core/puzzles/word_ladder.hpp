@@ -13,7 +13,7 @@
 // lower-case letter is replaced like any other. The word itself is never
 // among its successors.
 //
-// The dictionary is a randomly keyed hash set (domains/keyed_hash.hpp), only
+// The dictionary is a randomly keyed hash set (state/keyed_hash.hpp), only
 // ever asked whether it holds a candidate (exact bytes); its key and order
 // never show in a result. The caller fills it before
 // the search (the Python layer adds the start and the goal, which makes the
@@ -28,7 +28,7 @@
 #include <string_view>
 
 #include "domain.hpp"
-#include "domains/keyed_hash.hpp"
+#include "state/keyed_hash.hpp"
 
 namespace quorvane {
 

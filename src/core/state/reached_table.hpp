@@ -49,10 +49,6 @@
 
 #include <concepts>
 #include <cstdint>
-#include <cstdlib>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 #include <limits>
 #include <memory>
 #include <new>
@@ -63,6 +59,7 @@
 #include <vector>
 
 #include "domain.hpp"
+#include "large_array.hpp"
 #include "panic.hpp"
 #include "state/fx_hash.hpp"
 #include "state/outcome.hpp"
@@ -123,63 +120,6 @@ struct DenseIndexing<D> {
 };
 
 namespace detail {
-
-// A zero-filled block whose pages are only materialised when first touched.
-// On Linux a large block is mapped directly and asked for transparent huge
-// pages: a search sweeping a big grid touches a few entries on each of
-// thousands of rows, and 4 KiB pages would then miss the TLB on nearly
-// every access. Elsewhere, calloc.
-class ZeroedBlock {
-public:
-    ZeroedBlock() noexcept = default;
-    ZeroedBlock(ZeroedBlock&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)),
-          mapping_(std::exchange(other.mapping_, nullptr)),
-          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)) {}
-    ZeroedBlock& operator=(ZeroedBlock&&) = delete;
-    ZeroedBlock(const ZeroedBlock&) = delete;
-    ~ZeroedBlock() { release(); }
-
-    // Nothing (a null data()) when the memory cannot be had.
-    static ZeroedBlock allocate(std::size_t bytes) noexcept {
-        ZeroedBlock b;
-        if (bytes == 0) bytes = 1;
-#if defined(__linux__)
-        constexpr std::size_t kHuge = std::size_t{2} << 20;
-        if (bytes >= 2 * kHuge && bytes <= SIZE_MAX - kHuge) {
-            void* m = mmap(nullptr, bytes + kHuge, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-            if (m == MAP_FAILED) return b;
-            const auto aligned =
-                (reinterpret_cast<uintptr_t>(m) + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
-            madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);  // a hint only
-            b.mapping_ = m;
-            b.mapped_bytes_ = bytes + kHuge;
-            b.data_ = reinterpret_cast<void*>(aligned);
-            return b;
-        }
-#endif
-        b.data_ = std::calloc(bytes, 1);
-        return b;
-    }
-
-    void* data() const noexcept { return data_; }
-
-private:
-    void release() noexcept {
-#if defined(__linux__)
-        if (mapping_ != nullptr) {
-            munmap(mapping_, mapped_bytes_);
-            return;
-        }
-#endif
-        std::free(data_);
-    }
-
-    void* data_ = nullptr;
-    void* mapping_ = nullptr;
-    std::size_t mapped_bytes_ = 0;
-};
 
 // An all-zero entry is an absent node, which lets the dense backend start
 // from zero-filled memory. meta = depth << 2 | state.

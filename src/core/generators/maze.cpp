@@ -1,8 +1,8 @@
-#include "domains/maze.hpp"
+#include "generators/maze.hpp"
 
 #include <utility>
 
-#include "domains/random_stream.hpp"
+#include "generators/random_stream.hpp"
 
 namespace quorvane {
 

@@ -1,7 +1,7 @@
 // Iterative deepening: depth-limited searches to the depths 0, 1, 2, ...
 //
 // `iddfs(domain, start, goal, limit, record)` runs the depth-limited core
-// (strategies/depth_limited.hpp) with the limits 0 to `limit` inclusive, in
+// (drivers/depth_limited.hpp) with the limits 0 to `limit` inclusive, in
 // ascending order, and stops after the first iteration that finds the goal.
 // The caller picks `limit`; the driver has no default and no check.
 //
@@ -38,7 +38,7 @@
 #include "domain.hpp"
 #include "state/outcome.hpp"
 #include "state/path_cost.hpp"
-#include "strategies/depth_limited.hpp"
+#include "drivers/depth_limited.hpp"
 
 namespace quorvane {
 

@@ -1,6 +1,6 @@
 // Seeded random graph generators over the nodes 0 .. n - 1.
 //
-// Each call makes its own `ChaCha8Rng` from `seed` (domains/random_stream.hpp),
+// Each call makes its own `ChaCha8Rng` from `seed` (generators/random_stream.hpp),
 // takes every random number from it in the order documented below, and
 // returns its edges (all of weight 1.0, none a self-loop) as a
 // `GeneratedGraph`: each edge once, as (u, v) with u < v, grouped by u
@@ -30,7 +30,7 @@
 //       empty). Edge count m(m - 1)/2 + (n - m) * m. Panics "need n > m >= 1".
 //
 // Watts-Strogatz and Barabasi-Albert visit pairs and targets in the iteration
-// order of randomly keyed sets (domains/keyed_hash.hpp), keyed afresh for
+// order of randomly keyed sets (state/keyed_hash.hpp), keyed afresh for
 // every set: equal arguments need not give equal graphs. Barabasi-Albert with
 // m = 1 is the exception, since each target set holds one node.
 //

@@ -1,4 +1,4 @@
-#include "domains/graphs.hpp"
+#include "generators/graphs.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "domains/keyed_hash.hpp"
-#include "domains/random_stream.hpp"
+#include "state/keyed_hash.hpp"
+#include "generators/random_stream.hpp"
 #include "panic.hpp"
 
 namespace quorvane {

@@ -68,7 +68,7 @@
 #include "state/outcome.hpp"
 #include "state/priority_frontier.hpp"
 #include "state/reached_table.hpp"
-#include "strategies/best_first_config.hpp"
+#include "drivers/best_first_config.hpp"
 
 namespace quorvane {
 

@@ -1,15 +1,23 @@
-// The allocator of large, write-once arrays (graph arcs, edge lists, big
-// hash tables).
+// Memory for large arrays: the allocator of write-once arrays (graph arcs,
+// edge lists, big hash tables), zero-filled blocks that are materialised as
+// they are touched (the dense reached tables), and the up-front refusal of
+// sizes this machine cannot hold.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
 
 namespace quorvane {
+
+// Throws std::bad_alloc when `bytes` is more than this machine's physical
+// memory, i.e. an allocation that could only end with the process killed.
+// Sizes the machine could hold are left to the allocator.
+void refuse_oversized_allocation(long double bytes);
 
 namespace detail {
 
@@ -20,6 +28,35 @@ inline constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
 // transparent huge pages where the system has them; throws std::bad_alloc.
 void* map_large_array(std::size_t bytes);
 void unmap_large_array(void* p, std::size_t bytes) noexcept;
+
+// A zero-filled block whose pages are only materialised when first touched.
+// On Linux a large block is mapped directly and asked for transparent huge
+// pages: a search sweeping a big grid touches a few entries on each of
+// thousands of rows, and 4 KiB pages would then miss the TLB on nearly
+// every access. Elsewhere, calloc.
+class ZeroedBlock {
+public:
+    ZeroedBlock() noexcept = default;
+    ZeroedBlock(ZeroedBlock&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          mapping_(std::exchange(other.mapping_, nullptr)),
+          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)) {}
+    ZeroedBlock& operator=(ZeroedBlock&&) = delete;
+    ZeroedBlock(const ZeroedBlock&) = delete;
+    ~ZeroedBlock() { release(); }
+
+    // Nothing (a null data()) when the memory cannot be had.
+    static ZeroedBlock allocate(std::size_t bytes) noexcept;
+
+    void* data() const noexcept { return data_; }
+
+private:
+    void release() noexcept;
+
+    void* data_ = nullptr;
+    void* mapping_ = nullptr;
+    std::size_t mapped_bytes_ = 0;
+};
 
 }  // namespace detail
 

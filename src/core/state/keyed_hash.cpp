@@ -1,5 +1,5 @@
 // The per-thread key source of the randomly keyed sets.
-#include "domains/keyed_hash.hpp"
+#include "state/keyed_hash.hpp"
 
 #include <cerrno>
 #include <cstring>

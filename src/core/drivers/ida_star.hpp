@@ -56,7 +56,7 @@
 #include "state/on_path_set.hpp"
 #include "state/outcome.hpp"
 #include "state/path_cost.hpp"
-#include "strategies/depth_limited.hpp"
+#include "drivers/depth_limited.hpp"
 
 namespace quorvane {
 

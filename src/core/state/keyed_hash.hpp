@@ -31,7 +31,7 @@
 #include <utility>
 #include <vector>
 
-#include "graph/large_array.hpp"
+#include "large_array.hpp"
 #include "panic.hpp"
 
 namespace quorvane {

@@ -1,0 +1,113 @@
+#include "large_array.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace quorvane {
+
+namespace {
+
+// Physical memory of the machine in bytes, or 0 when it cannot be read.
+long double physical_memory_bytes() noexcept {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && page_size > 0)
+        return static_cast<long double>(pages) * static_cast<long double>(page_size);
+#endif
+    return 0;
+}
+
+}  // namespace
+
+void refuse_oversized_allocation(long double bytes) {
+    // Linux overcommits: an allocation past physical memory often succeeds
+    // and the process is killed once the pages are touched. Refusing such a
+    // size up front turns it into an exception the caller can report.
+    static const long double limit = physical_memory_bytes();
+    if (limit > 0 && bytes > limit) throw std::bad_alloc();
+}
+
+namespace detail {
+
+#if defined(__linux__)
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t page_rounded(std::size_t bytes) noexcept {
+    static const std::size_t page = [] {
+        const long size = sysconf(_SC_PAGESIZE);
+        return size > 0 ? static_cast<std::size_t>(size) : std::size_t{4096};
+    }();
+    return (bytes + page - 1) / page * page;
+}
+
+}  // namespace
+
+void* map_large_array(std::size_t bytes) {
+    if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
+    const std::size_t length = page_rounded(bytes);
+    // Map a huge page more than needed, then give back the unaligned head
+    // and the tail, leaving `length` bytes that start on a huge page.
+    void* mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~static_cast<uintptr_t>(kHugePage - 1);
+    if (aligned > start) munmap(mapped, aligned - start);
+    const uintptr_t end = start + length + kHugePage;
+    if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);  // a hint only
+    return reinterpret_cast<void*>(aligned);
+}
+
+void unmap_large_array(void* p, std::size_t bytes) noexcept { munmap(p, page_rounded(bytes)); }
+#else
+void* map_large_array(std::size_t bytes) { return ::operator new(bytes); }
+void unmap_large_array(void* p, std::size_t) noexcept { ::operator delete(p); }
+#endif
+
+ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
+    ZeroedBlock b;
+    if (bytes == 0) bytes = 1;
+#if defined(__linux__)
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    if (bytes >= 2 * kHuge && bytes <= SIZE_MAX - kHuge) {
+        void* m = mmap(nullptr, bytes + kHuge, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (m == MAP_FAILED) return b;
+        const auto aligned =
+            (reinterpret_cast<uintptr_t>(m) + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
+        madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);  // a hint only
+        b.mapping_ = m;
+        b.mapped_bytes_ = bytes + kHuge;
+        b.data_ = reinterpret_cast<void*>(aligned);
+        return b;
+    }
+#endif
+    b.data_ = std::calloc(bytes, 1);
+    return b;
+}
+
+void ZeroedBlock::release() noexcept {
+#if defined(__linux__)
+    if (mapping_ != nullptr) {
+        munmap(mapping_, mapped_bytes_);
+        return;
+    }
+#endif
+    std::free(data_);
+}
+
+}  // namespace detail
+
+}  // namespace quorvane
