@@ -11,11 +11,15 @@ namespace quorvane {
 namespace {
 
 [[noreturn]] void edge_out_of_range(const Edge& e, uint64_t num_nodes) {
-    throw Panic("edge (" + std::to_string(e.u) + ", " + std::to_string(e.v) +
-                ") is out of range for a " + std::to_string(num_nodes) + "-node graph");
+    throw Panic(edge_out_of_range_message(e, num_nodes));
 }
 
 }  // namespace
+
+std::string edge_out_of_range_message(const Edge& edge, uint64_t num_nodes) {
+    return "edge (" + std::to_string(edge.u) + ", " + std::to_string(edge.v) +
+           ") is out of range for a " + std::to_string(num_nodes) + "-node graph";
+}
 
 Csr Csr::from_edges(uint64_t num_nodes, std::span<const Edge> edges, bool undirected) {
     // One 64-bit counter per node: past 2^60 nodes its byte size has no

@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "domain.hpp"
@@ -47,6 +48,10 @@ struct Edge {
 };
 
 using EdgeList = std::vector<Edge, LargeArrayAllocator<Edge>>;
+
+// "edge ({u}, {v}) is out of range for a {n}-node graph": the text of the
+// core's panic, and of the extension module's ValueError for the same edge.
+std::string edge_out_of_range_message(const Edge& edge, uint64_t num_nodes);
 
 class Csr {
 public:

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "large_array.hpp"
+#include "panic.hpp"
 
 namespace quorvane {
 
@@ -22,9 +23,7 @@ ByteState Hanoi::goal() const {
     return ByteState(static_cast<std::size_t>(disks_), static_cast<uint8_t>(pegs_ - 1));
 }
 
-void Hanoi::throw_short_state(std::size_t len) const {
-    throw Panic("index out of bounds: the len is " + std::to_string(len) + " but the index is " +
-                std::to_string(len));
-}
+// The first missing disk is the one read: its index is the state's length.
+void Hanoi::throw_short_state(std::size_t len) const { panic_index_out_of_bounds(len, len); }
 
 }  // namespace quorvane

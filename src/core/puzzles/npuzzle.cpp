@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "panic.hpp"
+
 namespace quorvane {
 
 namespace {
@@ -62,8 +64,7 @@ void NPuzzle::successors_slow(const Node& state, SuccessorList<Node>& out) const
 }
 
 void NPuzzle::throw_out_of_range(std::size_t len, std::size_t index) {
-    throw Panic("index out of bounds: the len is " + std::to_string(len) + " but the index is " +
-                std::to_string(index));
+    panic_index_out_of_bounds(len, index);
 }
 
 bool NPuzzle::is_solvable(const ByteState& tiles, const ByteState& goal) const {
