@@ -1,15 +1,29 @@
 // Argument binding and conversion for every module function and method.
 //
-// A body binds first, then converts parameter by parameter in parameter
-// order, then calls its run routine:
+// Every module function and method is written the same way, all of it in
+// the file of its family: its `Signature`, its binder, its run routine and
+// its entry point.
 //
-//   static constexpr const char* kParams[] = {"num_nodes", "edges", "source", "undirected"};
-//   static constexpr Signature kSig{"bellman_ford", kParams, 3};
-//   const BoundArgs a = bind(kSig, args, kwargs);
-//   const uint64_t n = a.convert(0, to_count);
-//   auto edges = a.convert(1, sequence_of(to_edge_triple));
-//   const uint64_t source = a.convert(2, to_count);
-//   const bool undirected = a.convert_or(3, to_flag, false);
+//   constexpr const char* kBellmanFordParams[] = {"num_nodes", "edges", "source", "undirected"};
+//   constexpr Signature kBellmanFord{"bellman_ford", kBellmanFordParams, 3};
+//
+//   struct BellmanFordArgs { uint64_t num_nodes; EdgeListArg edges; ... };
+//
+//   BellmanFordArgs bind_bellman_ford(PyObject* args, PyObject* kwargs) {
+//       const BoundArgs a = bind(kBellmanFord, args, kwargs);
+//       return {a.convert(0, to_count), a.convert(1, to_edge_list), ...};
+//   }
+//
+//   PyRef run_bellman_ford(BellmanFordArgs a) { <the function's checks, then its work> }
+//
+//   PyObject* bellman_ford(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+//       return guarded([&] { return run_bellman_ford(bind_bellman_ford(args, kwargs)); });
+//   }
+//
+// The binder binds first, then converts parameter by parameter in parameter
+// order (a braced list is evaluated left to right); a list of required
+// parameters only needs no struct of its own (`bind_each`), and the search
+// functions convert their common tail with `convert_search_tail`.
 //
 // `bind` raises the binding errors (too many positional arguments, multiple
 // values, unexpected keyword, missing required arguments) with their fixed
@@ -34,6 +48,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -198,6 +213,26 @@ auto sequence_of(Conv item) {
 }
 
 // ---------------------------------------------------------------------------
+// Parameter lists of required parameters only
+
+namespace detail {
+template <class... Conv, std::size_t... I>
+auto convert_each(const BoundArgs& a, std::index_sequence<I...>, Conv&... conv) {
+    // A braced list: converted left to right, in parameter order.
+    return std::tuple<std::invoke_result_t<Conv&, PyObject*>...>{a.convert(I, conv)...};
+}
+}  // namespace detail
+
+// Binds a parameter list without defaults and converts parameter i with the
+// i-th converter; the values as a tuple:
+//   const auto [n, p, seed] = bind_each(kSignature, args, kwargs, to_count, to_real, to_count);
+template <class... Conv>
+auto bind_each(const Signature& sig, PyObject* args, PyObject* kwargs, Conv... conv) {
+    const BoundArgs a = bind(sig, args, kwargs);
+    return detail::convert_each(a, std::index_sequence_for<Conv...>{}, conv...);
+}
+
+// ---------------------------------------------------------------------------
 // The common tail of the search functions:
 //   algorithm, heuristic, [own option], record, weight, beam_width,
 //   depth_limit, max_nodes, [diagonal], reopen
@@ -214,11 +249,13 @@ struct SearchTail {
     bool reopen = false;
 };
 
+// Where a function's tail stands and what it holds, e.g. for search_graph
+// `{.algorithm_at = 4, .default_algorithm = "bfs", .own_option = true}`.
 struct TailLayout {
-    std::size_t algorithm_at;       // index of `algorithm` in the signature
-    const char* default_algorithm;  // "astar"; "bfs" for search_graph
-    bool own_option;                // one own parameter right after `heuristic`
-    bool diagonal;                  // `diagonal` between `max_nodes` and `reopen`
+    std::size_t algorithm_at;                // index of `algorithm` in the signature
+    const char* default_algorithm = "astar";
+    bool own_option = false;                 // one own parameter right after `heuristic`
+    bool diagonal = false;                   // `diagonal` between `max_nodes` and `reopen`
 };
 
 namespace detail {

@@ -6,8 +6,9 @@
 // first failure of a search is parked in the search's `CallbackErrorSlot`;
 // from then on no adaptor of that search calls Python again (a heuristic
 // counts 0.0, an implicit node has no successors), the frontier drains, the
-// driver ends in its ordinary way, and the run routine raises the parked
-// error instead of converting the outcome. What gets parked:
+// driver ends in its ordinary way, and the run routine (run_search.hpp
+// `search_with_callable`) raises the parked error instead of converting the
+// outcome. What gets parked:
 //
 //   heuristic raises, or returns what       ValueError "the heuristic
 //   does not convert to a float             callable must return a float"
@@ -39,14 +40,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "domain.hpp"
+#include "drivers/bidirectional.hpp"
 #include "py.hpp"
 #include "search_result.hpp"
-#include "selection.hpp"
 #include "state/outcome.hpp"
 
 namespace quorvane::py {
@@ -80,23 +80,6 @@ public:
 private:
     PyRef raised_;
     std::optional<PyError> made_;
-};
-
-// ---------------------------------------------------------------------------
-// The re-entrant interpreter-lock guard
-
-// Taken around every callback. A search with callbacks always holds the
-// lock already, so this only counts a nesting level; a thread without the
-// lock would acquire it here.
-class CallbackGil {
-public:
-    CallbackGil() noexcept : state_(PyGILState_Ensure()) {}
-    ~CallbackGil() { PyGILState_Release(state_); }
-    CallbackGil(const CallbackGil&) = delete;
-    CallbackGil& operator=(const CallbackGil&) = delete;
-
-private:
-    PyGILState_STATE state_;
 };
 
 // ---------------------------------------------------------------------------
@@ -215,37 +198,5 @@ struct CheckedBidirectional {
         return bidirectional_search_checked(domain, std::move(start), std::move(goal), record);
     }
 };
-
-// ---------------------------------------------------------------------------
-// Running a search with callbacks
-
-// The run routine's last steps: raise a parked callback error in place of
-// the outcome, else convert the outcome.
-template <class Node>
-PyRef finish_callback_search(CallbackErrorSlot& slot, SearchOutcome<Node>&& outcome) {
-    slot.raise_taken();
-    return make_search_result(std::move(outcome));
-}
-
-// The callable branch of a run routine: selects the driver by `algorithm`
-// (the same table, parameters and messages as a named heuristic; an
-// unknown name or "dls" without a depth limit fails before any call) and
-// runs it with `callable` as heuristic, the interpreter lock held
-// throughout. Takes over start, goal and the callable reference.
-template <Domain D, class Bidirectional = ReversibleBidirectional>
-PyRef search_with_callable(const D& domain, typename D::Node start, typename D::Node goal,
-                           PyRef callable, std::string_view algorithm, bool record,
-                           const SearchOptions& options, Bidirectional&& bidirectional = {}) {
-    CallbackErrorSlot slot;
-    SearchOutcome<typename D::Node> outcome;
-    {
-        // Released when the driver returns, before the outcome is converted.
-        const CallableHeuristic heuristic{CallbackContext(slot, std::move(callable))};
-        outcome =
-            dispatch_algorithm(domain, std::move(start), std::move(goal), algorithm, heuristic,
-                               record, options, std::forward<Bidirectional>(bidirectional));
-    }
-    return finish_callback_search(slot, std::move(outcome));
-}
 
 }  // namespace quorvane::py

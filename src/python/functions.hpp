@@ -3,9 +3,10 @@
 //
 // The method table in module.cpp lists these entry points with their names,
 // docstrings and text signatures; each is defined in the source file of its
-// family (run_grid.cpp, run_graph.cpp, run_implicit.cpp, run_puzzles.cpp,
-// run_wordladder.cpp, shortest_paths.cpp, generators.cpp). Every one is a
-// METH_VARARGS | METH_KEYWORDS function whose body goes through `guarded`.
+// family (run_grid.cpp, run_graph.cpp, run_implicit.cpp, run_npuzzle.cpp,
+// run_hanoi.cpp, run_wordladder.cpp, shortest_paths.cpp, generators.cpp),
+// beside its signature, binder and run routine (see args.hpp). Every one is
+// a METH_VARARGS | METH_KEYWORDS function whose body goes through `guarded`.
 #pragma once
 
 #include <Python.h>

@@ -22,24 +22,6 @@ namespace quorvane::py {
 namespace {
 
 // ---------------------------------------------------------------------------
-// Signatures
-
-constexpr const char* kErdosRenyiParams[] = {"n", "p", "seed"};
-constexpr Signature kErdosRenyiSig{"gen_erdos_renyi", kErdosRenyiParams, 3};
-
-constexpr const char* kBarabasiAlbertParams[] = {"n", "m", "seed"};
-constexpr Signature kBarabasiAlbertSig{"gen_barabasi_albert", kBarabasiAlbertParams, 3};
-
-constexpr const char* kWattsStrogatzParams[] = {"n", "k", "beta", "seed"};
-constexpr Signature kWattsStrogatzSig{"gen_watts_strogatz", kWattsStrogatzParams, 4};
-
-constexpr const char* kSampleMazeParams[] = {"name"};
-constexpr Signature kSampleMazeSig{"sample_maze", kSampleMazeParams, 1};
-
-constexpr const char* kRandomMazeParams[] = {"width", "height", "obstacle_density", "seed"};
-constexpr Signature kRandomMazeSig{"random_maze_ascii", kRandomMazeParams, 4};
-
-// ---------------------------------------------------------------------------
 // The two sample maps: six rows of nine characters, no final line feed.
 
 constexpr std::string_view kOpenMaze =
@@ -78,29 +60,24 @@ PyRef edges_to_py(const GeneratedGraph& graph) {
     const uint64_t* larger = graph.larger.data();
     const auto count = static_cast<Py_ssize_t>(graph.num_edges());
 
-    PyRef list = made(PyList_New(count));
+    PyRef list = made_or_panic(PyList_New(count));
     PyRef weight = float_to_py(1.0);
     // Node ints are cached only when nodes are named more than once on
     // average; made in node order, they sit in memory in node order too.
-    struct OwnedInts {
-        std::vector<PyObject*> refs;
-        ~OwnedInts() {
-            for (PyObject* p : refs) Py_DECREF(p);
-        }
-    } ints;
+    std::vector<PyRef> ints;
     if (static_cast<uint64_t>(count) >= n) {
-        ints.refs.reserve(n);
-        for (uint64_t u = 0; u < n; ++u) ints.refs.push_back(uint_to_py(u).release());
+        ints.reserve(n);
+        for (uint64_t u = 0; u < n; ++u) ints.push_back(uint_to_py(u));
     }
-    PyObject* const* cached = ints.refs.data();
+    const PyRef* cached = ints.data();
 
     Py_ssize_t at = 0;
     const auto append = [&](PyObject* first, PyObject* second) {
-        PyRef tuple = made(PyTuple_Pack(3, first, second, weight.get()));
+        PyRef tuple = made_or_panic(PyTuple_Pack(3, first, second, weight.get()));
         PyObject_GC_UnTrack(tuple.get());
         PyList_SetItem(list.get(), at++, tuple.release());  // steals; cannot fail here
     };
-    if (!ints.refs.empty()) {
+    if (!ints.empty()) {
         // The larger ends are scattered over all the ints: their slots are
         // asked for kSlotAhead edges ahead and the ints kIntAhead ahead.
         constexpr uint64_t kSlotAhead = 16;
@@ -109,8 +86,8 @@ PyRef edges_to_py(const GeneratedGraph& graph) {
         for (uint64_t u = 0; u < n; ++u) {
             for (uint64_t i = starts[u]; i < starts[u + 1]; ++i) {
                 if (i + kSlotAhead < total) __builtin_prefetch(cached + larger[i + kSlotAhead]);
-                if (i + kIntAhead < total) __builtin_prefetch(cached[larger[i + kIntAhead]]);
-                append(cached[u], cached[larger[i]]);
+                if (i + kIntAhead < total) __builtin_prefetch(cached[larger[i + kIntAhead]].get());
+                append(cached[u].get(), cached[larger[i]].get());
             }
         }
     } else {
@@ -151,56 +128,78 @@ std::string render_maze(const RandomMaze& maze) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Functions
+// The graph generators: gen_erdos_renyi(n, p, seed),
+// gen_barabasi_albert(n, m, seed), gen_watts_strogatz(n, k, beta, seed)
+
+namespace {
+
+constexpr const char* kErdosRenyiParams[] = {"n", "p", "seed"};
+constexpr Signature kErdosRenyi{"gen_erdos_renyi", kErdosRenyiParams, 3};
+
+constexpr const char* kBarabasiAlbertParams[] = {"n", "m", "seed"};
+constexpr Signature kBarabasiAlbert{"gen_barabasi_albert", kBarabasiAlbertParams, 3};
+
+constexpr const char* kWattsStrogatzParams[] = {"n", "k", "beta", "seed"};
+constexpr Signature kWattsStrogatz{"gen_watts_strogatz", kWattsStrogatzParams, 4};
+
+}  // namespace
 
 PyObject* gen_erdos_renyi(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
-        const BoundArgs a = bind(kErdosRenyiSig, args, kwargs);
-        const uint64_t n = a.convert(0, to_count);
-        const double p = a.convert(1, to_real);
-        const uint64_t seed = a.convert(2, to_count);
+        const auto [n, p, seed] = bind_each(kErdosRenyi, args, kwargs, to_count, to_real, to_count);
         return edges_to_py(erdos_renyi(n, p, seed));
     });
 }
 
 PyObject* gen_barabasi_albert(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
-        const BoundArgs a = bind(kBarabasiAlbertSig, args, kwargs);
-        const uint64_t n = a.convert(0, to_count);
-        const uint64_t m = a.convert(1, to_count);
-        const uint64_t seed = a.convert(2, to_count);
+        const auto [n, m, seed] =
+            bind_each(kBarabasiAlbert, args, kwargs, to_count, to_count, to_count);
         return edges_to_py(barabasi_albert(n, m, seed));
     });
 }
 
 PyObject* gen_watts_strogatz(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
-        const BoundArgs a = bind(kWattsStrogatzSig, args, kwargs);
-        const uint64_t n = a.convert(0, to_count);
-        const uint64_t k = a.convert(1, to_count);
-        const double beta = a.convert(2, to_real);
-        const uint64_t seed = a.convert(3, to_count);
+        const auto [n, k, beta, seed] =
+            bind_each(kWattsStrogatz, args, kwargs, to_count, to_count, to_real, to_count);
         return edges_to_py(watts_strogatz(n, k, beta, seed));
     });
 }
 
+// ---------------------------------------------------------------------------
+// sample_maze(name)
+
+namespace {
+
+constexpr const char* kSampleMazeParams[] = {"name"};
+constexpr Signature kSampleMaze{"sample_maze", kSampleMazeParams, 1};
+
+}  // namespace
+
 PyObject* sample_maze(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
-        const BoundArgs a = bind(kSampleMazeSig, args, kwargs);
-        const std::string name = a.convert(0, to_text);
+        const auto [name] = bind_each(kSampleMaze, args, kwargs, to_text);
         if (name == "open") return str_to_py(kOpenMaze);
         if (name == "wall") return str_to_py(kWallMaze);
         throw value_error("unknown sample maze: '" + name + "'. Available: open, wall");
     });
 }
 
+// ---------------------------------------------------------------------------
+// random_maze_ascii(width, height, obstacle_density, seed)
+
+namespace {
+
+constexpr const char* kRandomMazeParams[] = {"width", "height", "obstacle_density", "seed"};
+constexpr Signature kRandomMaze{"random_maze_ascii", kRandomMazeParams, 4};
+
+}  // namespace
+
 PyObject* random_maze_ascii(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
-        const BoundArgs a = bind(kRandomMazeSig, args, kwargs);
-        const int32_t width = a.convert(0, to_int32);
-        const int32_t height = a.convert(1, to_int32);
-        const double density = a.convert(2, to_real);
-        const uint64_t seed = a.convert(3, to_count);
+        const auto [width, height, density, seed] =
+            bind_each(kRandomMaze, args, kwargs, to_int32, to_int32, to_real, to_count);
         // The grid (refused by itself past physical memory), its text and
         // the str made from it live at once: two bytes per cell more.
         if (width > 0 && height > 0) {

@@ -176,13 +176,7 @@ is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.)";
 
 constexpr int kFlags = METH_VARARGS | METH_KEYWORDS;
 
-// Module functions take (self, args, kwargs); the table stores them as
-// PyCFunction.
-template <class Fn>
-PyCFunction F(Fn* fn) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn));
-}
-
+constexpr auto F = as_cfunction;
 
 // The functions in registration order.
 PyMethodDef g_functions[] = {

@@ -8,11 +8,16 @@
 // instance is made and destroyed in dealloc; nothing changes it in between.
 // Python cannot construct one: the `tp_new` slot is `refuse_new`.
 //
-// A class's type spec (static storage: the interpreter keeps pointers into it)
-// should list at least:
-//   {Py_tp_new, refuse_new}, {Py_tp_dealloc, dealloc_instance<Value>},
-//   {Py_tp_doc, ...}, {Py_tp_repr, ...}, {Py_tp_getset, ...}
-// with basicsize sizeof(Instance<Value>) and flags Py_TPFLAGS_DEFAULT.
+// A class is declared in the file of its functions, top-down: its getters
+// (mostly `field_getter<&Value::field, convert>`), methods and `__repr__`, then
+// its tables:
+//
+//   PyGetSetDef kGetters[] = {
+//       attribute("cost", field_getter<&Record::cost, float_to_py>), ..., {}};
+//   ClassSpec<Record> kClass{"builtins.Name", kDoc, repr, kGetters, kMethods};
+//
+// `ClassSpec` (static storage: the interpreter keeps pointers into it) holds
+// the slot table every class shares and the type spec made from it.
 #pragma once
 
 #include <Python.h>
@@ -90,5 +95,75 @@ const Value& receiver(PyObject* self, ClassId id) {
     if (!PyObject_TypeCheck(self, class_type(id))) detail::wrong_receiver(self, id);
     return reinterpret_cast<const Instance<Value>*>(self)->value;
 }
+
+// ---------------------------------------------------------------------------
+// Tables
+
+namespace detail {
+template <class Member>
+struct MemberPointer;
+template <class Class_, class Field>
+struct MemberPointer<Field Class_::*> {
+    using Class = Class_;
+};
+}  // namespace detail
+
+// The getter of one field: `convert(value.*field)`, a new reference. The
+// attribute's descriptor checks the instance's class before calling it.
+template <auto field, auto convert>
+PyObject* field_getter(PyObject* self, void*) noexcept {
+    using Value = typename detail::MemberPointer<decltype(field)>::Class;
+    return guarded([&] {
+        Value& value = reinterpret_cast<Instance<Value>*>(self)->value;
+        return convert(value.*field);
+    });
+}
+
+// A (self, args, kwargs) function as a method table holds it
+// (METH_VARARGS | METH_KEYWORDS).
+using KeywordFunction = PyObject* (*)(PyObject*, PyObject*, PyObject*) noexcept;
+inline PyCFunction as_cfunction(KeywordFunction fn) noexcept {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn));
+}
+
+// A read-only attribute row of a getter table (ended by `{}`).
+constexpr PyGetSetDef attribute(const char* name, ::getter get) {
+    return {.name = name, .get = get, .set = nullptr, .doc = "", .closure = nullptr};
+}
+
+// The slot table and type spec of the class holding a `Value`: the refusing
+// `tp_new`, the value's dealloc, `__repr__`, the getters, the docstring and,
+// when given, the methods; the default flags, no items. Must stay where it
+// was made (the spec points into the slot table).
+template <class Value>
+class ClassSpec {
+public:
+    ClassSpec(const char* name, const char* doc, reprfunc repr, PyGetSetDef* getters,
+              PyMethodDef* methods = nullptr) noexcept
+        : slots_{
+              {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
+              {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<Value>)},
+              {Py_tp_repr, reinterpret_cast<void*>(repr)},
+              {Py_tp_getset, getters},
+              {Py_tp_doc, const_cast<char*>(doc)},
+              {methods != nullptr ? Py_tp_methods : 0, methods},  // else the end
+              {0, nullptr},
+          },
+          spec_{
+              .name = name,
+              .basicsize = static_cast<int>(sizeof(Instance<Value>)),
+              .itemsize = 0,
+              .flags = Py_TPFLAGS_DEFAULT,
+              .slots = slots_,
+          } {}
+    ClassSpec(const ClassSpec&) = delete;
+    ClassSpec& operator=(const ClassSpec&) = delete;
+
+    PyType_Spec* get() noexcept { return &spec_; }
+
+private:
+    PyType_Slot slots_[7];
+    PyType_Spec spec_;
+};
 
 }  // namespace quorvane::py

@@ -20,16 +20,12 @@ constexpr const char kPanicDoc[] =
     "It derives from BaseException, so ``except Exception`` does not catch it.";
 
 std::optional<std::string> utf8_of(PyObject* str) {
-    PyObject* bytes = PyUnicode_AsEncodedString(str, "utf-8", "replace");
-    if (bytes == nullptr) return std::nullopt;
+    const PyRef bytes = PyRef::steal(PyUnicode_AsEncodedString(str, "utf-8", "replace"));
+    if (!bytes) return std::nullopt;
     char* data = nullptr;
     Py_ssize_t size = 0;
-    std::optional<std::string> out;
-    if (PyBytes_AsStringAndSize(bytes, &data, &size) == 0) {
-        out.emplace(data, static_cast<std::size_t>(size));
-    }
-    Py_DECREF(bytes);
-    return out;
+    if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return std::nullopt;
+    return std::string(data, static_cast<std::size_t>(size));
 }
 
 void write_stderr(std::string_view text) noexcept {
@@ -44,22 +40,23 @@ void print_pending_error() noexcept {
     PyErr_Fetch(&type, &value, &traceback);
     if (type == nullptr) return;
     PyErr_NormalizeException(&type, &value, &traceback);
+    // Owned from here; declared so that the value is released before its
+    // traceback.
+    const PyRef owned_traceback = PyRef::steal(traceback);
+    const PyRef owned_value = PyRef::steal(value);
+    const PyRef owned_type = PyRef::steal(type);
     // Unlike PyErr_Print, never exits the process on a pending SystemExit.
     PyErr_Display(type, value, traceback);
-    Py_XDECREF(type);
-    Py_XDECREF(value);
-    Py_XDECREF(traceback);
 }
 
 void PyError::restore() const noexcept {
-    PyObject* text =
-        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
-    if (text == nullptr) return;  // the interpreter's error (memory) stands
-    PyErr_SetObject(type, text);
-    Py_DECREF(text);
+    const PyRef text = PyRef::steal(
+        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+    if (!text) return;  // the interpreter's error (memory) stands
+    PyErr_SetObject(type, text.get());
 }
 
-PyRef made(PyObject* result) {
+PyRef made_or_panic(PyObject* result) {
     if (result == nullptr) {
         print_pending_error();
         throw Panic("Python API call failed");
@@ -97,6 +94,9 @@ PyRef fetch_error() {
         throw PyError(PyExc_SystemError, "error return without exception set");
     }
     PyErr_NormalizeException(&type, &value, &traceback);
+    PyRef owned_type = PyRef::steal(type);
+    PyRef owned_value = PyRef::steal(value);
+    PyRef owned_traceback = PyRef::steal(traceback);
     if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
     if (g_panic_exception != nullptr && PyErr_GivenExceptionMatches(type, g_panic_exception)) {
         std::string message =
@@ -104,29 +104,23 @@ PyRef fetch_error() {
                              : std::string("Unwrapped panic from Python code");
         write_stderr("quorvane_native: a PanicException was raised from Python code; "
                      "resuming the panic:\n");
-        PyErr_Restore(type, value, traceback);
+        PyErr_Restore(owned_type.release(), owned_value.release(), owned_traceback.release());
         print_pending_error();
         throw Panic(message);
     }
-    Py_XDECREF(type);
-    Py_XDECREF(traceback);
-    return PyRef::steal(value);
+    return owned_value;
 }
 
 void restore_error(PyRef exception) noexcept {
     PyObject* value = exception.release();
-    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(value));
-    Py_INCREF(type);
-    PyErr_Restore(type, value, PyException_GetTraceback(value));
+    PyRef type = PyRef::borrow(reinterpret_cast<PyObject*>(Py_TYPE(value)));
+    PyErr_Restore(type.release(), value, PyException_GetTraceback(value));
 }
 
 std::string str_or(PyObject* object, std::string_view fallback) {
-    PyObject* text = PyObject_Str(object);
+    const PyRef text = PyRef::steal(PyObject_Str(object));
     std::optional<std::string> out;
-    if (text != nullptr) {
-        out = utf8_of(text);
-        Py_DECREF(text);
-    }
+    if (text) out = utf8_of(text.get());
     if (!out) {
         PyErr_Clear();
         return std::string(fallback);
@@ -135,11 +129,10 @@ std::string str_or(PyObject* object, std::string_view fallback) {
 }
 
 std::string type_qualname(PyObject* object) {
-    PyObject* name =
-        PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__");
+    const PyRef name = PyRef::steal(
+        PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__"));
     std::optional<std::string> out;
-    if (name != nullptr && PyUnicode_Check(name)) out = utf8_of(name);
-    Py_XDECREF(name);
+    if (name && PyUnicode_Check(name.get())) out = utf8_of(name.get());
     if (!out) {
         PyErr_Clear();
         return "<failed to extract type name>";

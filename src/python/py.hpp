@@ -119,9 +119,9 @@ inline int checked(int status) {
 
 // A new reference to a value the module is converting for Python (a list,
 // tuple, int, float or str). Failing to make one is not an argument error
-// but a broken expectation: the interpreter's error is printed and the call
-// fails with the panic "Python API call failed".
-PyRef made(PyObject* result);
+// but a broken expectation: a null result prints the interpreter's error
+// and becomes the panic "Python API call failed".
+PyRef made_or_panic(PyObject* result);
 
 // Writes the interpreter's current exception, if any, with its traceback to
 // standard error and clears it.
@@ -160,20 +160,31 @@ std::string type_qualname(PyObject* object);
 // ---------------------------------------------------------------------------
 // The interpreter lock
 
+// A scope that calls `enter` when it begins and `leave` with what `enter`
+// returned when it ends, unwinding included.
+template <class State, State (*enter)(), void (*leave)(State)>
+class LockScope {
+public:
+    LockScope() noexcept : state_(enter()) {}
+    ~LockScope() { leave(state_); }
+    LockScope(const LockScope&) = delete;
+    LockScope& operator=(const LockScope&) = delete;
+
+private:
+    State state_;
+};
+
 // Releases the interpreter lock for its lifetime; other Python threads run
 // meanwhile. Use only around code that touches no Python object at all;
 // PyError and Panic may be thrown from inside (the lock is taken back while
 // unwinding).
-class ReleasedGil {
-public:
-    ReleasedGil() noexcept : state_(PyEval_SaveThread()) {}
-    ~ReleasedGil() { PyEval_RestoreThread(state_); }
-    ReleasedGil(const ReleasedGil&) = delete;
-    ReleasedGil& operator=(const ReleasedGil&) = delete;
+using ReleasedGil = LockScope<PyThreadState*, PyEval_SaveThread, PyEval_RestoreThread>;
 
-private:
-    PyThreadState* state_;
-};
+// Holds the interpreter lock for its lifetime, re-entrantly: taken around
+// every callback into Python. A search with callbacks always holds the lock
+// already, so this only counts a nesting level; a thread without the lock
+// would acquire it here.
+using CallbackGil = LockScope<PyGILState_STATE, PyGILState_Ensure, PyGILState_Release>;
 
 // ---------------------------------------------------------------------------
 // The entry guard

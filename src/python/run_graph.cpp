@@ -1,185 +1,46 @@
-// search_graph, and the edge-list argument it shares with bellman_ford and
-// floyd_warshall.
+// search_graph: build the CSR graph of the caller's edge list, then search
+// (run_search.hpp).
 //
-// Check order of a search_graph call: binding and conversion; start and
-// goal below num_nodes; every edge in range; then the CSR graph is built
-// (with the lock held); the heuristic's type; the heuristic name ("zero"
-// only); the algorithm name and the depth limit of "dls". The search with
-// "zero" runs with the interpreter lock released.
-#include <algorithm>
-#include <string>
+// Check order of a call: binding and conversion (the edge list: edge_list.hpp);
+// start and goal below num_nodes; every edge in range; then the CSR graph is
+// built (with the lock held); the heuristic's type; the heuristic name
+// ("zero" only); the algorithm name and the depth limit of "dls". The search
+// with "zero" runs with the interpreter lock released; a callable heuristic,
+// h(node, goal) with ints, keeps it held.
+#include <cstdint>
 #include <utility>
 
 #include "args.hpp"
-#include "callbacks.hpp"
+#include "edge_list.hpp"
 #include "functions.hpp"
 #include "graph/csr.hpp"
-#include "graph_args.hpp"
 #include "py.hpp"
-#include "search_result.hpp"
-#include "selection.hpp"
+#include "run_search.hpp"
 
 namespace quorvane::py {
 
 // ---------------------------------------------------------------------------
-// The edge list
+// search_graph(num_nodes, edges, start, goal, algorithm="bfs", heuristic=None,
+//              undirected=True, record=True, weight=2.0, beam_width=None,
+//              depth_limit=None, max_nodes=None, reopen=False)
 
 namespace {
 
-bool cleared() {
-    PyErr_Clear();
-    return false;
-}
+struct GraphHeuristics {
+    enum class Kind : uint8_t { zero };
 
-// The numbers of an edge in the common shape (an exact tuple of two exact
-// ints and an exact float or int, all in range), converted without running
-// any Python code. Anything else, and any value that fails, gives false and
-// takes the general route, which also raises the exact error.
-bool convert_plain_numbers(PyObject* u, PyObject* v, PyObject* w, Edge& out) {
-    if (!PyLong_CheckExact(u) || !PyLong_CheckExact(v)) return false;
-    constexpr unsigned long long kFailed = static_cast<unsigned long long>(-1);
-    out.u = PyLong_AsUnsignedLongLong(u);
-    if (out.u == kFailed && PyErr_Occurred() != nullptr) return cleared();
-    out.v = PyLong_AsUnsignedLongLong(v);
-    if (out.v == kFailed && PyErr_Occurred() != nullptr) return cleared();
-    if (PyFloat_CheckExact(w)) {
-        out.w = PyFloat_AsDouble(w);
-    } else if (PyLong_CheckExact(w)) {
-        out.w = PyLong_AsDouble(w);  // what float(w) gives
-        if (out.w == -1.0 && PyErr_Occurred() != nullptr) return cleared();
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool is_plain_triple(PyObject* item) { return PyTuple_CheckExact(item) && Py_SIZE(item) == 3; }
-
-bool convert_plain_edge(PyObject* item, Edge& out) {
-    return is_plain_triple(item) &&
-           convert_plain_numbers(PyTuple_GetItem(item, 0), PyTuple_GetItem(item, 1),
-                                 PyTuple_GetItem(item, 2), out);
-}
-
-void push_edge(EdgeListArg& arg, const Edge& e) {
-    arg.edges.push_back(e);
-    arg.largest = std::max({arg.largest, e.u, e.v});
-}
-
-Edge convert_edge(PyObject* item) {
-    Edge e;
-    if (convert_plain_edge(item, e)) return e;
-    const EdgeTriple t = to_edge_triple(item);
-    return {t.u, t.v, t.w};
-}
-
-// Converts the items of an exact list or tuple from `from` on while they
-// have the common shape, appending them to `out`; returns the index of the
-// first item that does not (or the length). No Python code runs meanwhile,
-// so a list cannot change and the borrowed items stay alive.
-//
-// The edge objects of a long list are scattered over the heap, and the
-// conversion waits on memory more than it computes. It is a pipeline: the
-// tuple kTupleAhead items ahead is asked for, the numbers of the one
-// kItemsAhead ahead are read out of their (by then cached) tuple and asked
-// for, and the current edge is converted from numbers already at hand.
-template <PyObject* (*GetItem)(PyObject*, Py_ssize_t)>
-Py_ssize_t convert_plain_run(PyObject* sequence, Py_ssize_t from, EdgeListArg& out) {
-    constexpr Py_ssize_t kTupleAhead = 16;
-    constexpr Py_ssize_t kItemsAhead = 8;
-    constexpr Py_ssize_t kRing = 32;  // > kTupleAhead, a power of two
-    struct Slot {
-        PyObject* tuple;
-        PyObject* numbers[3];  // null when the tuple is not a plain triple
+    static constexpr HeuristicNames<Kind, 1> kNames{
+        .default_name = "zero",
+        .rows = {{{"zero", Kind::zero}}},
+        .unknown_prefix = "unknown graph heuristic: '",
+        .unknown_suffix = "'. Use 'zero' or a callable h(node, goal) -> float",
     };
-    Slot ring[kRing];
-    const Py_ssize_t size = Py_SIZE(sequence);
-    const auto ask_tuple = [&](Py_ssize_t j) {
-        PyObject* t = GetItem(sequence, j);
-        ring[j % kRing].tuple = t;
-        __builtin_prefetch(t);
-        __builtin_prefetch(reinterpret_cast<const char*>(t) + 40);
-    };
-    const auto ask_numbers = [&](Py_ssize_t j) {
-        Slot& s = ring[j % kRing];
-        if (!is_plain_triple(s.tuple)) {
-            s.numbers[0] = nullptr;
-            return;
-        }
-        for (Py_ssize_t k = 0; k < 3; ++k) {
-            s.numbers[k] = PyTuple_GetItem(s.tuple, k);
-            __builtin_prefetch(s.numbers[k]);
-        }
-    };
-    for (Py_ssize_t j = from; j < size && j < from + kTupleAhead; ++j) ask_tuple(j);
-    for (Py_ssize_t j = from; j < size && j < from + kItemsAhead; ++j) ask_numbers(j);
-    for (Py_ssize_t i = from; i < size; ++i) {
-        if (i + kTupleAhead < size) ask_tuple(i + kTupleAhead);
-        if (i + kItemsAhead < size) ask_numbers(i + kItemsAhead);
-        const Slot& s = ring[i % kRing];
-        Edge e;
-        if (s.numbers[0] == nullptr ||
-            !convert_plain_numbers(s.numbers[0], s.numbers[1], s.numbers[2], e))
-            return i;
-        push_edge(out, e);
+
+    template <class F>
+    static decltype(auto) with_kind(Kind, const Csr&, uint64_t, F&& f) {
+        return f(ZeroHeuristic{});
     }
-    return size;
-}
-
-}  // namespace
-
-EdgeListArg to_edge_list(PyObject* o) {
-    EdgeListArg arg;
-    EdgeList& out = arg.edges;
-    if (PyList_CheckExact(o)) {
-        // Index by index, re-reading the length, exactly as iterating the
-        // list would: a conversion that runs Python code may change it.
-        out.reserve(static_cast<std::size_t>(PyList_Size(o)));
-        Py_ssize_t i = 0;
-        while ((i = convert_plain_run<PyList_GetItem>(o, i, arg)) < PyList_Size(o)) {
-            PyRef item = PyRef::borrow(PyList_GetItem(o, i));
-            push_edge(arg, convert_edge(item.get()));
-            ++i;
-        }
-        return arg;
-    }
-    if (PyTuple_CheckExact(o)) {
-        const Py_ssize_t n = PyTuple_Size(o);
-        out.reserve(static_cast<std::size_t>(n));
-        Py_ssize_t i = 0;
-        while ((i = convert_plain_run<PyTuple_GetItem>(o, i, arg)) < n) {
-            push_edge(arg, convert_edge(PyTuple_GetItem(o, i)));
-            ++i;
-        }
-        return arg;
-    }
-    const std::vector<Edge> items = to_sequence(o, convert_edge);
-    out.assign(items.begin(), items.end());
-    for (const Edge& e : out) arg.largest = std::max({arg.largest, e.u, e.v});
-    return arg;
-}
-
-void check_edges(uint64_t num_nodes, const EdgeListArg& edges) {
-    if (edges.edges.empty() || edges.largest < num_nodes) return;
-    for (const Edge& e : edges.edges) {
-        if (e.u >= num_nodes || e.v >= num_nodes) {
-            throw value_error("edge (" + std::to_string(e.u) + ", " + std::to_string(e.v) +
-                              ") is out of range for a " + std::to_string(num_nodes) +
-                              "-node graph");
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------
-// search_graph
-
-namespace {
-
-constexpr const char* kParams[] = {
-    "num_nodes", "edges",  "start",  "goal",       "algorithm",   "heuristic", "undirected",
-    "record",    "weight", "beam_width", "depth_limit", "max_nodes", "reopen",
 };
-constexpr Signature kSignature{"search_graph", kParams, 4};
 
 // Bidirectional search walks the goal side against the arcs: an undirected
 // graph is its own reverse; a directed one gets its arcs reversed, so the
@@ -198,49 +59,48 @@ struct GraphBidirectional {
     }
 };
 
-PyRef run_graph(uint64_t num_nodes, EdgeListArg edges, uint64_t start, uint64_t goal,
-                bool undirected, SearchTail& tail) {
-    if (start >= num_nodes || goal >= num_nodes)
+constexpr const char* kSearchGraphParams[] = {
+    "num_nodes", "edges",  "start",      "goal",        "algorithm", "heuristic", "undirected",
+    "record",    "weight", "beam_width", "depth_limit", "max_nodes", "reopen",
+};
+constexpr Signature kSearchGraph{"search_graph", kSearchGraphParams, 4};
+
+struct SearchGraphArgs {
+    uint64_t num_nodes = 0;
+    EdgeListArg edges;
+    uint64_t start = 0;
+    uint64_t goal = 0;
+    bool undirected = true;
+    SearchTail tail;
+};
+
+SearchGraphArgs bind_search_graph(PyObject* args, PyObject* kwargs) {
+    const BoundArgs a = bind(kSearchGraph, args, kwargs);
+    SearchGraphArgs out;
+    out.num_nodes = a.convert(0, to_count);
+    out.edges = a.convert(1, to_edge_list);
+    out.start = a.convert(2, to_count);
+    out.goal = a.convert(3, to_count);
+    const TailLayout layout{.algorithm_at = 4, .default_algorithm = "bfs", .own_option = true};
+    out.tail = convert_search_tail(
+        a, layout, [&](std::size_t i) { out.undirected = a.convert_or(i, to_flag, true); });
+    return out;
+}
+
+PyRef run_search_graph(SearchGraphArgs a) {
+    if (a.start >= a.num_nodes || a.goal >= a.num_nodes)
         throw value_error("start and goal must be < num_nodes");
-    check_edges(num_nodes, edges);
-    const Csr graph = Csr::from_edges(num_nodes, edges.edges, undirected);
-    edges = {};  // the graph holds what the search needs
-
-    const SearchOptions options = search_options(tail);
-    HeuristicSpec choice = parse_heuristic(std::move(tail.heuristic), "zero");
-    if (choice.is_name()) {
-        if (choice.name != "zero") {
-            throw value_error("unknown graph heuristic: '" + choice.name +
-                              "'. Use 'zero' or a callable h(node, goal) -> float");
-        }
-        SearchOutcome<uint64_t> outcome = without_gil([&] {
-            return dispatch_algorithm(graph, start, goal, tail.algorithm, ZeroHeuristic{},
-                                      tail.record, options, GraphBidirectional{undirected});
-        });
-        return make_search_result(std::move(outcome));
-    }
-
-    // A Python callable as heuristic, h(node, goal) with ints: the lock
-    // stays held.
-    return search_with_callable(graph, start, goal, std::move(choice.callable), tail.algorithm,
-                                tail.record, options, GraphBidirectional{undirected});
+    check_edges(a.num_nodes, a.edges);
+    const Csr graph = Csr::from_edges(a.num_nodes, a.edges.edges, a.undirected);
+    a.edges = {};  // the graph holds what the search needs
+    return run_search<GraphHeuristics>(graph, a.start, a.goal, a.tail,
+                                       GraphBidirectional{a.undirected});
 }
 
 }  // namespace
 
 PyObject* search_graph(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&] {
-        const BoundArgs a = bind(kSignature, args, kwargs);
-        const uint64_t num_nodes = a.convert(0, to_count);
-        EdgeListArg edges = a.convert(1, to_edge_list);
-        const uint64_t start = a.convert(2, to_count);
-        const uint64_t goal = a.convert(3, to_count);
-        bool undirected = true;
-        SearchTail tail = convert_search_tail(a, {4, "bfs", true, false}, [&](std::size_t i) {
-            undirected = a.convert_or(i, to_flag, true);
-        });
-        return run_graph(num_nodes, std::move(edges), start, goal, undirected, tail);
-    });
+    return guarded([&] { return run_search_graph(bind_search_graph(args, kwargs)); });
 }
 
 }  // namespace quorvane::py

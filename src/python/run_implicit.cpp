@@ -17,48 +17,51 @@
 #include "callbacks.hpp"
 #include "functions.hpp"
 #include "py.hpp"
-#include "selection.hpp"
+#include "run_search.hpp"
 
 namespace quorvane::py {
 
+// ---------------------------------------------------------------------------
+// search_implicit(successors, start, goal, algorithm="astar", heuristic=None,
+//                 record=True, weight=2.0, beam_width=None, depth_limit=None,
+//                 max_nodes=None, reopen=False)
+
 namespace {
 
-constexpr const char* kParams[] = {
+constexpr const char* kSearchImplicitParams[] = {
     "successors", "start",      "goal",        "algorithm", "heuristic", "record",
     "weight",     "beam_width", "depth_limit", "max_nodes", "reopen",
 };
-constexpr Signature kSignature{"search_implicit", kParams, 3};
+constexpr Signature kSearchImplicit{"search_implicit", kSearchImplicitParams, 3};
 
-PyRef run_implicit(PyRef successors, PyRef start_object, PyRef goal_object, SearchTail& tail) {
-    ImplicitNode start = extract_implicit_state(start_object.get());
-    ImplicitNode goal = extract_implicit_state(goal_object.get());
-    start_object = PyRef();
-    goal_object = PyRef();
+struct SearchImplicitArgs {
+    PyRef successors;
+    PyRef start;
+    PyRef goal;
+    SearchTail tail;
+};
 
+SearchImplicitArgs bind_search_implicit(PyObject* args, PyObject* kwargs) {
+    const BoundArgs a = bind(kSearchImplicit, args, kwargs);
+    return {a.object(0), a.object(1), a.object(2), convert_search_tail(a, {.algorithm_at = 3})};
+}
+
+// The heuristic is the tail's object as it is: empty for None (h = 0).
+PyRef run_search_implicit(SearchImplicitArgs a) {
+    ImplicitNode start = extract_implicit_state(a.start.get());
+    ImplicitNode goal = extract_implicit_state(a.goal.get());
+    a.start = PyRef();
+    a.goal = PyRef();
     CallbackErrorSlot slot;
-    const ImplicitGraph graph(std::move(successors), slot);
-    const SearchOptions options = search_options(tail);
-    SearchOutcome<ImplicitNode> outcome;
-    {
-        // Released when the driver returns, before the outcome is converted.
-        const CallableHeuristic heuristic{CallbackContext(slot, std::move(tail.heuristic))};
-        outcome = dispatch_algorithm(graph, std::move(start), std::move(goal), tail.algorithm,
-                                     heuristic, tail.record, options, CheckedBidirectional{});
-    }
-    return finish_callback_search(slot, std::move(outcome));
+    const ImplicitGraph graph(std::move(a.successors), slot);
+    return search_with_callable(slot, graph, std::move(start), std::move(goal),
+                                std::move(a.tail.heuristic), a.tail, CheckedBidirectional{});
 }
 
 }  // namespace
 
 PyObject* search_implicit(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&] {
-        const BoundArgs a = bind(kSignature, args, kwargs);
-        PyRef successors = a.object(0);
-        PyRef start = a.object(1);
-        PyRef goal = a.object(2);
-        SearchTail tail = convert_search_tail(a, {3, "astar", false, false});
-        return run_implicit(std::move(successors), std::move(start), std::move(goal), tail);
-    });
+    return guarded([&] { return run_search_implicit(bind_search_implicit(args, kwargs)); });
 }
 
 }  // namespace quorvane::py

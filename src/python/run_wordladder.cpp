@@ -1,9 +1,11 @@
 // search_wordladder: lower-case the end words and the dictionary, build the
-// word ladder, choose heuristic and algorithm, search, convert.
+// word ladder, then search (run_search.hpp).
 //
 // Check order: binding and conversion; the lower-cased start and goal of
 // equal UTF-8 byte length; the heuristic's type; the heuristic name; the
-// algorithm name and the depth limit of "dls". The word list is never
+// algorithm name and the depth limit of "dls". A search with a named
+// heuristic runs with the interpreter lock released; a callable heuristic,
+// h(word, goal) with two str, keeps it held. The word list is never
 // refused: repeats, case variants and words of other lengths are all kept
 // (the last can never be on a path, since a move keeps the byte length).
 //
@@ -13,51 +15,46 @@
 // a word becomes the final sigma. Building a plain `str` first means a `str`
 // subclass with its own `lower` changes nothing. Pure-ASCII text, by far the
 // common case, is lower-cased here directly, with the same result.
-#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "args.hpp"
-#include "callbacks.hpp"
 #include "functions.hpp"
 #include "puzzles/byte_state.hpp"
 #include "puzzles/word_ladder.hpp"
 #include "py.hpp"
-#include "search_result.hpp"
-#include "selection.hpp"
+#include "run_search.hpp"
 
 namespace quorvane::py {
 
+// ---------------------------------------------------------------------------
+// search_wordladder(start, goal, words, algorithm="astar", heuristic=None,
+//                   record=True, weight=2.0, beam_width=None,
+//                   depth_limit=None, max_nodes=None, reopen=False)
+
 namespace {
 
-// ---------------------------------------------------------------------------
-// Heuristic names
+struct WordLadderHeuristics {
+    enum class Kind : uint8_t { hamming, zero };
 
-enum class WordLadderHeuristic : uint8_t { hamming, zero };
+    static constexpr HeuristicNames<Kind, 2> kNames{
+        .default_name = "hamming",
+        .rows = {{{"hamming", Kind::hamming}, {"zero", Kind::zero}}},
+        .unknown_prefix = "unknown wordladder heuristic: '",
+        .unknown_suffix = "'. Use hamming, zero, or a callable",
+    };
 
-WordLadderHeuristic parse_wordladder_heuristic(std::string_view name) {
-    static constexpr std::array<std::pair<std::string_view, WordLadderHeuristic>, 2> kNames{{
-        {"hamming", WordLadderHeuristic::hamming},
-        {"zero", WordLadderHeuristic::zero},
-    }};
-    return match_name(name, kNames, "unknown wordladder heuristic: '",
-                      "'. Use hamming, zero, or a callable");
-}
-
-template <class F>
-decltype(auto) with_wordladder_heuristic(WordLadderHeuristic kind, F&& f) {
-    switch (kind) {
-        case WordLadderHeuristic::hamming:
-            return f(MismatchHeuristic{});
-        default:
-            return f(ZeroHeuristic{});
+    template <class F>
+    static decltype(auto) with_kind(Kind kind, const WordLadder&, const std::string&, F&& f) {
+        switch (kind) {
+            case Kind::hamming: return f(MismatchHeuristic{});
+            default: return f(ZeroHeuristic{});
+        }
     }
-}
-
-// ---------------------------------------------------------------------------
-// Arguments
+};
 
 constexpr const char* kSearchWordladderParams[] = {
     "start",  "goal",       "words",       "algorithm", "heuristic", "record",
@@ -74,16 +71,9 @@ struct SearchWordladderArgs {
 
 SearchWordladderArgs bind_search_wordladder(PyObject* args, PyObject* kwargs) {
     const BoundArgs a = bind(kSearchWordladder, args, kwargs);
-    SearchWordladderArgs out;
-    out.start = a.convert(0, to_text);
-    out.goal = a.convert(1, to_text);
-    out.words = a.convert(2, sequence_of(to_text));
-    out.tail = convert_search_tail(a, {3, "astar", false, false});
-    return out;
+    return {a.convert(0, to_text), a.convert(1, to_text), a.convert(2, sequence_of(to_text)),
+            convert_search_tail(a, {.algorithm_at = 3})};
 }
-
-// ---------------------------------------------------------------------------
-// Lower-casing
 
 // Needs the interpreter lock. `text` is UTF-8 as copied out of a `str`.
 std::string lower_case(std::string text) {
@@ -102,9 +92,6 @@ std::string lower_case(std::string text) {
     return to_text(lowered.get());
 }
 
-// ---------------------------------------------------------------------------
-// Run routine
-
 // Every word of the list, lower-cased, then the two end words (already
 // lower-cased, so they go in as they are). The list is consumed.
 WordLadder build_dictionary(std::vector<std::string> words, const std::string& start,
@@ -120,38 +107,18 @@ WordLadder build_dictionary(std::vector<std::string> words, const std::string& s
     return ladder;
 }
 
-PyRef run_wordladder(SearchWordladderArgs& a) {
+PyRef run_search_wordladder(SearchWordladderArgs a) {
     std::string start = lower_case(std::move(a.start));
     std::string goal = lower_case(std::move(a.goal));
     if (start.size() != goal.size()) throw value_error("start and goal must have the same length");
     const WordLadder ladder = build_dictionary(std::move(a.words), start, goal);
-
-    const SearchOptions options = search_options(a.tail);
-    HeuristicSpec choice = parse_heuristic(std::move(a.tail.heuristic), "hamming");
-    if (choice.is_name()) {
-        SearchOutcome<std::string> outcome = without_gil([&] {
-            const WordLadderHeuristic kind = parse_wordladder_heuristic(choice.name);
-            return with_wordladder_heuristic(kind, [&](const auto& heuristic) {
-                return dispatch_algorithm(ladder, std::move(start), std::move(goal),
-                                          a.tail.algorithm, heuristic, a.tail.record, options);
-            });
-        });
-        return make_search_result(std::move(outcome));
-    }
-
-    // A Python callable as heuristic, h(word, goal) with two str: the lock
-    // stays held.
-    return search_with_callable(ladder, std::move(start), std::move(goal), std::move(choice.callable),
-                                a.tail.algorithm, a.tail.record, options);
+    return run_search<WordLadderHeuristics>(ladder, std::move(start), std::move(goal), a.tail);
 }
 
 }  // namespace
 
 PyObject* search_wordladder(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&] {
-        SearchWordladderArgs a = bind_search_wordladder(args, kwargs);
-        return run_wordladder(a);
-    });
+    return guarded([&] { return run_search_wordladder(bind_search_wordladder(args, kwargs)); });
 }
 
 }  // namespace quorvane::py

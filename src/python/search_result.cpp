@@ -13,26 +13,18 @@ namespace quorvane::py {
 // ---------------------------------------------------------------------------
 // Conversions
 
-PyRef int_to_py(int64_t v) { return made(PyLong_FromLongLong(v)); }
+PyRef int_to_py(int64_t v) { return made_or_panic(PyLong_FromLongLong(v)); }
 
-PyRef uint_to_py(uint64_t v) { return made(PyLong_FromUnsignedLongLong(v)); }
+PyRef uint_to_py(uint64_t v) { return made_or_panic(PyLong_FromUnsignedLongLong(v)); }
 
-PyRef float_to_py(double v) { return made(PyFloat_FromDouble(v)); }
+PyRef float_to_py(double v) { return made_or_panic(PyFloat_FromDouble(v)); }
 
 PyRef str_to_py(std::string_view text) {
-    return made(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    return made_or_panic(
+        PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 
-PyRef tuple_of(std::initializer_list<PyObject*> stolen) {
-    PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(stolen.size()));
-    if (tuple == nullptr) {
-        for (PyObject* item : stolen) Py_XDECREF(item);
-    }
-    PyRef owned = made(tuple);
-    Py_ssize_t i = 0;
-    for (PyObject* item : stolen) PyTuple_SetItem(tuple, i++, item);
-    return owned;
-}
+PyRef bool_to_py(bool b) { return PyRef::borrow(b ? Py_True : Py_False); }
 
 void ResultLists::materialise() {
     if (trace_) {
@@ -44,8 +36,8 @@ void ResultLists::materialise() {
     PyRef trace, tree;
     if (!pending_) {
         // Nothing was recorded.
-        trace = made(PyList_New(0));
-        tree = made(PyList_New(0));
+        trace = made_or_panic(PyList_New(0));
+        tree = made_or_panic(PyList_New(0));
         trace_ = std::move(trace);
         tree_ = std::move(tree);
         return;
@@ -73,12 +65,6 @@ PyRef new_search_result_object(SearchResultRecord record) {
 }
 
 namespace {
-
-using Self = Instance<SearchResultRecord>;
-
-const SearchResultRecord& record_of(PyObject* self) {
-    return reinterpret_cast<const Self*>(self)->value;
-}
 
 // The fewest significant digits that read back as `v`, written positionally
 // with zeros as needed: "12", "7.5", "0.0000001", "1000000000000000000000",
@@ -130,52 +116,11 @@ std::string shortest_decimal(double v) {
 // made at the first read of either); everything else is made anew at each
 // read.
 
-PyObject* get_path(PyObject* self, void*) noexcept {
-    return guarded([&] {
-        const PyRef& path = record_of(self).path;
-        return PyRef::borrow(path ? path.get() : Py_None);
-    });
-}
+PyRef list_or_none(const PyRef& list) { return PyRef::borrow(list ? list.get() : Py_None); }
 
-PyObject* get_cost(PyObject* self, void*) noexcept {
-    return guarded([&] { return float_to_py(record_of(self).cost); });
-}
+PyRef trace_of(ResultLists& lists) { return PyRef::borrow(lists.trace()); }
 
-PyObject* get_found(PyObject* self, void*) noexcept {
-    return guarded([&] { return PyRef::borrow(record_of(self).found ? Py_True : Py_False); });
-}
-
-PyObject* get_nodes_expanded(PyObject* self, void*) noexcept {
-    return guarded([&] { return uint_to_py(record_of(self).nodes_expanded); });
-}
-
-PyObject* get_nodes_generated(PyObject* self, void*) noexcept {
-    return guarded([&] { return uint_to_py(record_of(self).nodes_generated); });
-}
-
-PyObject* get_nodes_reopened(PyObject* self, void*) noexcept {
-    return guarded([&] { return uint_to_py(record_of(self).nodes_reopened); });
-}
-
-PyObject* get_max_frontier_size(PyObject* self, void*) noexcept {
-    return guarded([&] { return uint_to_py(record_of(self).max_frontier_size); });
-}
-
-PyObject* get_elapsed(PyObject* self, void*) noexcept {
-    return guarded([&] { return float_to_py(record_of(self).elapsed); });
-}
-
-PyObject* get_stop_reason(PyObject* self, void*) noexcept {
-    return guarded([&] { return str_to_py(record_of(self).stop_reason); });
-}
-
-PyObject* get_trace(PyObject* self, void*) noexcept {
-    return guarded([&] { return PyRef::borrow(record_of(self).lists.trace()); });
-}
-
-PyObject* get_tree(PyObject* self, void*) noexcept {
-    return guarded([&] { return PyRef::borrow(record_of(self).lists.tree()); });
-}
+PyRef tree_of(ResultLists& lists) { return PyRef::borrow(lists.tree()); }
 
 PyObject* repr(PyObject* self) noexcept {
     return guarded([&] {
@@ -233,40 +178,27 @@ Attributes:
         ``viz.plot_search_tree``. Empty for the iterative-deepening and
         bidirectional algorithms.)";
 
+using Record = SearchResultRecord;
+
 PyGetSetDef kGetters[] = {
-    {"path", get_path, nullptr, "", nullptr},
-    {"cost", get_cost, nullptr, "", nullptr},
-    {"found", get_found, nullptr, "", nullptr},
-    {"nodes_expanded", get_nodes_expanded, nullptr, "", nullptr},
-    {"nodes_generated", get_nodes_generated, nullptr, "", nullptr},
-    {"nodes_reopened", get_nodes_reopened, nullptr, "", nullptr},
-    {"max_frontier_size", get_max_frontier_size, nullptr, "", nullptr},
-    {"elapsed", get_elapsed, nullptr, "", nullptr},
-    {"stop_reason", get_stop_reason, nullptr, "", nullptr},
-    {"trace", get_trace, nullptr, "", nullptr},
-    {"tree", get_tree, nullptr, "", nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    attribute("path", field_getter<&Record::path, list_or_none>),
+    attribute("cost", field_getter<&Record::cost, float_to_py>),
+    attribute("found", field_getter<&Record::found, bool_to_py>),
+    attribute("nodes_expanded", field_getter<&Record::nodes_expanded, uint_to_py>),
+    attribute("nodes_generated", field_getter<&Record::nodes_generated, uint_to_py>),
+    attribute("nodes_reopened", field_getter<&Record::nodes_reopened, uint_to_py>),
+    attribute("max_frontier_size", field_getter<&Record::max_frontier_size, uint_to_py>),
+    attribute("elapsed", field_getter<&Record::elapsed, float_to_py>),
+    attribute("stop_reason", field_getter<&Record::stop_reason, str_to_py>),
+    attribute("trace", field_getter<&Record::lists, trace_of>),
+    attribute("tree", field_getter<&Record::lists, tree_of>),
+    {},
 };
 
-PyType_Slot kSlots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<SearchResultRecord>)},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_getset, kGetters},
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {0, nullptr},
-};
-
-PyType_Spec kSpec = {
-    "builtins.SearchResult",
-    static_cast<int>(sizeof(Self)),
-    0,
-    Py_TPFLAGS_DEFAULT,
-    kSlots,
-};
+ClassSpec<Record> kClass{"builtins.SearchResult", kDoc, repr, kGetters};
 
 }  // namespace
 
-PyType_Spec* search_result_spec() noexcept { return &kSpec; }
+PyType_Spec* search_result_spec() noexcept { return kClass.get(); }
 
 }  // namespace quorvane::py

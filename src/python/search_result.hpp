@@ -32,6 +32,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -107,7 +108,7 @@ struct SearchResultRecord {
     uint64_t max_frontier_size = 0;
     double elapsed = 0.0;
     std::string stop_reason;
-    mutable ResultLists lists;  // trace and tree
+    ResultLists lists;  // trace and tree
 };
 
 // ---------------------------------------------------------------------------
@@ -135,8 +136,16 @@ PyRef int_to_py(int64_t v);
 PyRef uint_to_py(uint64_t v);
 PyRef float_to_py(double v);
 PyRef str_to_py(std::string_view text);
-// A tuple taking over the given references, in order.
-PyRef tuple_of(std::initializer_list<PyObject*> stolen);
+PyRef bool_to_py(bool b);
+
+// A tuple of the given objects, in order, taking them over.
+template <std::same_as<PyRef>... Items>
+PyRef tuple_of(Items... items) {
+    PyRef tuple = made_or_panic(PyTuple_New(static_cast<Py_ssize_t>(sizeof...(items))));
+    Py_ssize_t i = 0;
+    (PyTuple_SetItem(tuple.get(), i++, items.release()), ...);
+    return tuple;
+}
 
 inline PyRef node_to_py(uint64_t index) { return uint_to_py(index); }
 
@@ -146,13 +155,13 @@ template <CellNode C>
 PyRef node_to_py(const C& cell) {
     PyRef row = int_to_py(cell.row);
     PyRef col = int_to_py(cell.col);
-    return tuple_of({row.release(), col.release()});
+    return tuple_of(std::move(row), std::move(col));
 }
 
 template <ByteNode S>
 PyRef node_to_py(const S& state) {
     const std::size_t n = state.size();
-    PyRef tuple = made(PyTuple_New(static_cast<Py_ssize_t>(n)));
+    PyRef tuple = made_or_panic(PyTuple_New(static_cast<Py_ssize_t>(n)));
     for (std::size_t i = 0; i < n; ++i) {
         PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i),
                         int_to_py(static_cast<uint8_t>(state[i])).release());
@@ -164,7 +173,7 @@ template <Int64Node S>
 PyRef node_to_py(const S& state) {
     const std::size_t n = state.size();
     if (n == 1) return int_to_py(state[0]);
-    PyRef tuple = made(PyTuple_New(static_cast<Py_ssize_t>(n)));
+    PyRef tuple = made_or_panic(PyTuple_New(static_cast<Py_ssize_t>(n)));
     for (std::size_t i = 0; i < n; ++i) {
         PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), int_to_py(state[i]).release());
     }
@@ -237,7 +246,7 @@ template <CellNode C>
 PyRef result_node(const C& cell, SharedInts& ints) {
     PyRef row = ints.get(cell.row);
     PyRef col = ints.get(cell.col);
-    return untracked(tuple_of({row.release(), col.release()}));
+    return untracked(tuple_of(std::move(row), std::move(col)));
 }
 
 // The result forms of the nodes of one conversion (the path, or trace and
@@ -319,7 +328,7 @@ void build_trace_and_tree(const std::vector<TraceEntry<Node>>& trace,
             }
         },
         ints);
-    PyRef trace_list = made(PyList_New(static_cast<Py_ssize_t>(trace.size())));
+    PyRef trace_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(trace.size())));
     {
         // Traces run through long stretches of one g: one float serves each.
         PyRef last_g;
@@ -340,18 +349,18 @@ void build_trace_and_tree(const std::vector<TraceEntry<Node>>& trace,
             }
             PyRef size = ints.get_unsigned(entry.frontier_size);
             PyList_SetItem(trace_list.get(), i++,
-                           untracked(tuple_of({node.release(), g.release(), size.release()}))
+                           untracked(tuple_of(std::move(node), std::move(g), std::move(size)))
                                .release());
         }
     }
-    PyRef tree_list = made(PyList_New(static_cast<Py_ssize_t>(tree.size())));
+    PyRef tree_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(tree.size())));
     {
         Py_ssize_t i = 0;
         for (const TreeEdge<Node>& edge : tree) {
             PyRef parent = nodes_py.get(edge.parent);
             PyRef child = nodes_py.get(edge.child);
             PyList_SetItem(tree_list.get(), i++,
-                           untracked(tuple_of({parent.release(), child.release()})).release());
+                           untracked(tuple_of(std::move(parent), std::move(child))).release());
         }
     }
     trace_out = std::move(trace_list);
@@ -389,7 +398,7 @@ SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
                 for (const Node& n : nodes) see(n);
             },
             ints);
-        r.path = made(PyList_New(static_cast<Py_ssize_t>(nodes.size())));
+        r.path = made_or_panic(PyList_New(static_cast<Py_ssize_t>(nodes.size())));
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             PyList_SetItem(r.path.get(), static_cast<Py_ssize_t>(i),
                            nodes_py.get(nodes[i]).release());
@@ -400,8 +409,7 @@ SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
             std::move(outcome.trace), std::move(outcome.tree)));
     }
     r.stop_reason = std::string(stop_reason_word(outcome.stop_reason));
-    r.elapsed = static_cast<double>(outcome.elapsed.secs) +
-                static_cast<double>(outcome.elapsed.nanos) / 1e9;
+    r.elapsed = outcome.elapsed.seconds();
     r.cost = outcome.cost;
     r.found = outcome.found();
     r.nodes_expanded = outcome.nodes_expanded;

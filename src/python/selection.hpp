@@ -1,19 +1,6 @@
 // Algorithm and heuristic selection: from the `algorithm` and `heuristic`
-// arguments to exactly one driver call.
-//
-// The road of a search with a built-in heuristic name:
-//
-//   SearchOptions options = search_options(tail);                  // lock held
-//   HeuristicSpec choice = parse_heuristic(std::move(tail.heuristic), "manhattan");
-//   if (choice.is_name()) {
-//       outcome = without_gil([&] {                                 // lock released
-//           const GridHeuristic kind = parse_grid_heuristic(choice.name);
-//           return with_grid_heuristic(kind, [&](const auto& h) {
-//               return dispatch_algorithm(grid, start, goal, tail.algorithm, h,
-//                                         tail.record, options);
-//           });
-//       });
-//   }
+// arguments to exactly one driver call. run_search.hpp puts the pieces
+// together; this header holds the tables and the dispatch.
 //
 // Errors found while the lock is released (an unknown heuristic or
 // algorithm name, "'dls' requires depth_limit") are thrown as `PyError`
@@ -29,10 +16,9 @@
 //     dispatch_algorithm / run_algorithm (a directed graph passes its
 //     predecessor lists, an implicit graph `bidirectional_search_checked`);
 //   - its nodes must be movable values; start and goal are taken over.
-// Adding a domain's heuristic names: an enum of kinds, a `parse_<domain>_
-// heuristic` built on `match_name` with the domain's table and message, and
-// a `with_<domain>_heuristic(kind, f)` that calls f with one heuristic value
-// per kind (see the grid's below). Each kind is one driver instance.
+// Adding a domain's heuristic names: a table type in its run file (see
+// run_search.hpp), its names in a `HeuristicNames`. Each kind is one driver
+// instance.
 // Adding an algorithm: one enumerator, one row in `parse_algorithm`, one
 // case in `run_algorithm`.
 #pragma once
@@ -47,7 +33,6 @@
 
 #include "args.hpp"
 #include "domain.hpp"
-#include "graph/grid.hpp"
 #include "py.hpp"
 #include "state/outcome.hpp"
 #include "drivers/beam.hpp"
@@ -236,18 +221,32 @@ inline HeuristicSpec parse_heuristic(PyRef object, std::string_view default_name
     throw value_error("heuristic must be a name (str) or a callable h(node, goal) -> float");
 }
 
-// The kind named in `table`, else ValueError `prefix` + name + `suffix`.
-// Safe without the interpreter lock.
+// A domain's heuristic names: the name taken for `heuristic=None`, the
+// (name, kind) rows, and the message for any other name,
+// `unknown_prefix` + name + `unknown_suffix`.
 template <class Kind, std::size_t N>
-Kind match_name(std::string_view name, const std::array<std::pair<std::string_view, Kind>, N>& table,
-                std::string_view prefix, std::string_view suffix) {
-    for (const auto& [text, kind] : table)
-        if (text == name) return kind;
-    std::string message(prefix);
-    message.append(name);
-    message.append(suffix);
-    throw value_error(std::move(message));
-}
+struct HeuristicNames {
+    struct Row {
+        std::string_view name;
+        Kind kind;
+    };
+
+    std::string_view default_name;
+    std::array<Row, N> rows;
+    std::string_view unknown_prefix;
+    std::string_view unknown_suffix;
+
+    // Matches the name exactly (bytes, case-sensitive, no trimming). Safe
+    // without the interpreter lock.
+    Kind parse(std::string_view name) const {
+        for (const Row& row : rows)
+            if (row.name == name) return row.kind;
+        std::string message(unknown_prefix);
+        message.append(name);
+        message.append(unknown_suffix);
+        throw value_error(std::move(message));
+    }
+};
 
 // Runs `body` with the interpreter lock released and returns its result.
 // IMPORTANT: `body` must touch no Python object (no PyRef may be made,
@@ -256,32 +255,6 @@ template <class Body>
 auto without_gil(Body&& body) {
     ReleasedGil released;
     return body();
-}
-
-// Grid heuristics.
-
-enum class GridHeuristic : uint8_t { zero, manhattan, euclidean, octile };
-
-inline GridHeuristic parse_grid_heuristic(std::string_view name) {
-    static constexpr std::array<std::pair<std::string_view, GridHeuristic>, 4> kNames{{
-        {"zero", GridHeuristic::zero},
-        {"manhattan", GridHeuristic::manhattan},
-        {"euclidean", GridHeuristic::euclidean},
-        {"octile", GridHeuristic::octile},
-    }};
-    return match_name(name, kNames, "unknown heuristic: '",
-                      "'. Available: zero, manhattan, euclidean, octile, or a callable "
-                      "h(node, goal) -> float");
-}
-
-template <class F>
-decltype(auto) with_grid_heuristic(GridHeuristic kind, F&& f) {
-    switch (kind) {
-        case GridHeuristic::zero: return f(ZeroHeuristic{});
-        case GridHeuristic::manhattan: return f(GridManhattan{});
-        case GridHeuristic::euclidean: return f(GridEuclidean{});
-        default: return f(GridOctile{});
-    }
 }
 
 }  // namespace quorvane::py

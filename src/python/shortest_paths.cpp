@@ -6,14 +6,17 @@
 // with the lock released, and moves the record into a new object. The
 // objects never change afterwards: every attribute and method only reads,
 // and each list they return is built anew.
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "args.hpp"
+#include "edge_list.hpp"
 #include "functions.hpp"
 #include "graph/csr.hpp"
-#include "graph_args.hpp"
 #include "native_class.hpp"
 #include "py.hpp"
 #include "search_result.hpp"
@@ -27,26 +30,30 @@ namespace {
 // ---------------------------------------------------------------------------
 // Helpers
 
-PyRef bool_to_py(bool b) { return PyRef::borrow(b ? Py_True : Py_False); }
-
 const char* lower_bool(bool b) { return b ? "true" : "false"; }
 
-PyRef floats_to_list(const double* values, std::size_t n) {
-    PyRef list = made(PyList_New(static_cast<Py_ssize_t>(n)));
-    for (std::size_t i = 0; i < n; ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), float_to_py(values[i]).release());
+// A list of `to_py(value)` for each value, in order.
+template <class T, class ToPy>
+PyRef list_of(std::span<const T> values, ToPy&& to_py) {
+    PyRef list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(values.size())));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), to_py(values[i]).release());
     return list;
 }
+
+PyRef floats_to_list(std::span<const double> values) { return list_of(values, float_to_py); }
+
+// A node, or None for kNoNode.
+PyRef node_or_none(uint64_t node) {
+    return node == kNoNode ? PyRef::borrow(Py_None) : uint_to_py(node);
+}
+
+PyRef nodes_or_none(std::span<const uint64_t> nodes) { return list_of(nodes, node_or_none); }
 
 PyRef path_to_py(const std::optional<std::vector<uint64_t>>& path) {
     if (!path) return PyRef::borrow(Py_None);
-    PyRef list = made(PyList_New(static_cast<Py_ssize_t>(path->size())));
-    for (std::size_t i = 0; i < path->size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), uint_to_py((*path)[i]).release());
-    return list;
+    return list_of(std::span<const uint64_t>(*path), uint_to_py);
 }
-
-using MethodBody = PyObject* (*)(PyObject*, PyObject*, PyObject*);
 
 // ---------------------------------------------------------------------------
 // ShortestPaths
@@ -55,40 +62,14 @@ const ShortestPaths& shortest_paths_of(PyObject* self) {
     return receiver<ShortestPaths>(self, ClassId::shortest_paths);
 }
 
-PyObject* sp_source(PyObject* self, void*) noexcept {
-    return guarded([&] { return uint_to_py(shortest_paths_of(self).source); });
-}
-
-PyObject* sp_dist(PyObject* self, void*) noexcept {
-    return guarded([&] {
-        const ShortestPaths& r = shortest_paths_of(self);
-        return floats_to_list(r.dist.data(), r.dist.size());
-    });
-}
-
-PyObject* sp_pred(PyObject* self, void*) noexcept {
-    return guarded([&] {
-        const ShortestPaths& r = shortest_paths_of(self);
-        PyRef list = made(PyList_New(static_cast<Py_ssize_t>(r.pred.size())));
-        for (std::size_t i = 0; i < r.pred.size(); ++i) {
-            PyRef item = r.pred[i] == kNoNode ? PyRef::borrow(Py_None) : uint_to_py(r.pred[i]);
-            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item.release());
-        }
-        return list;
-    });
-}
-
-PyObject* sp_negative_cycle(PyObject* self, void*) noexcept {
-    return guarded([&] { return bool_to_py(shortest_paths_of(self).negative_cycle); });
-}
+constexpr const char* kPathToParams[] = {"target"};
+constexpr Signature kPathTo{"ShortestPaths.path_to", kPathToParams, 1};
 
 PyObject* sp_path_to(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
         const ShortestPaths& r = shortest_paths_of(self);
-        static constexpr const char* kParams[] = {"target"};
-        static constexpr Signature kSig{"ShortestPaths.path_to", kParams, 1};
-        const BoundArgs a = bind(kSig, args, kwargs);
-        return path_to_py(r.rebuild_path(a.convert(0, to_count)));
+        const auto [target] = bind_each(kPathTo, args, kwargs, to_count);
+        return path_to_py(r.rebuild_path(target));
     });
 }
 
@@ -121,37 +102,21 @@ Rebuild the ``source -> target`` shortest path (inclusive), or ``None``
 if ``target`` is unreachable.)";
 
 PyGetSetDef kShortestPathsGetters[] = {
-    {"source", sp_source, nullptr, "", nullptr},
-    {"dist", sp_dist, nullptr, "", nullptr},
-    {"pred", sp_pred, nullptr, "", nullptr},
-    {"negative_cycle", sp_negative_cycle, nullptr, "", nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    attribute("source", field_getter<&ShortestPaths::source, uint_to_py>),
+    attribute("dist", field_getter<&ShortestPaths::dist, floats_to_list>),
+    attribute("pred", field_getter<&ShortestPaths::pred, nodes_or_none>),
+    attribute("negative_cycle", field_getter<&ShortestPaths::negative_cycle, bool_to_py>),
+    {},
 };
 
 PyMethodDef kShortestPathsMethods[] = {
-    {"path_to", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
-                    static_cast<MethodBody>(sp_path_to))),
-     METH_VARARGS | METH_KEYWORDS, kPathToDoc},
-    {nullptr, nullptr, 0, nullptr},
+    {"path_to", as_cfunction(sp_path_to), METH_VARARGS | METH_KEYWORDS, kPathToDoc},
+    {},
 };
 
-PyType_Slot kShortestPathsSlots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<ShortestPaths>)},
-    {Py_tp_repr, reinterpret_cast<void*>(sp_repr)},
-    {Py_tp_getset, kShortestPathsGetters},
-    {Py_tp_methods, kShortestPathsMethods},
-    {Py_tp_doc, const_cast<char*>(kShortestPathsDoc)},
-    {0, nullptr},
-};
-
-PyType_Spec kShortestPathsSpec = {
-    "builtins.ShortestPaths",
-    static_cast<int>(sizeof(Instance<ShortestPaths>)),
-    0,
-    Py_TPFLAGS_DEFAULT,
-    kShortestPathsSlots,
-};
+ClassSpec<ShortestPaths> kShortestPathsClass{"builtins.ShortestPaths", kShortestPathsDoc,
+                                             sp_repr, kShortestPathsGetters,
+                                             kShortestPathsMethods};
 
 // ---------------------------------------------------------------------------
 // AllPairs
@@ -160,23 +125,14 @@ const AllPairs& all_pairs_of(PyObject* self) {
     return receiver<AllPairs>(self, ClassId::all_pairs);
 }
 
-PyObject* ap_num_nodes(PyObject* self, void*) noexcept {
-    return guarded([&] { return uint_to_py(all_pairs_of(self).num_nodes); });
-}
-
-PyObject* ap_negative_cycle(PyObject* self, void*) noexcept {
-    return guarded([&] { return bool_to_py(all_pairs_of(self).negative_cycle); });
-}
-
 constexpr const char* kFromTo[] = {"from_", "to"};
+constexpr Signature kDistance{"AllPairs.distance", kFromTo, 2};
+constexpr Signature kPath{"AllPairs.path", kFromTo, 2};
 
 PyObject* ap_distance(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
         const AllPairs& r = all_pairs_of(self);
-        static constexpr Signature kSig{"AllPairs.distance", kFromTo, 2};
-        const BoundArgs a = bind(kSig, args, kwargs);
-        const uint64_t from = a.convert(0, to_count);
-        const uint64_t to = a.convert(1, to_count);
+        const auto [from, to] = bind_each(kDistance, args, kwargs, to_count, to_count);
         return float_to_py(r.dist_at(from, to));
     });
 }
@@ -187,10 +143,10 @@ PyObject* ap_matrix(PyObject* self, PyObject*) noexcept {
         const std::size_t n = r.num_nodes;
         // Rows straight from the flat table: the same values as
         // `AllPairs::rows`, without the intermediate copy.
-        PyRef rows = made(PyList_New(static_cast<Py_ssize_t>(n)));
+        PyRef rows = made_or_panic(PyList_New(static_cast<Py_ssize_t>(n)));
         for (std::size_t i = 0; i < n; ++i) {
             PyList_SetItem(rows.get(), static_cast<Py_ssize_t>(i),
-                           floats_to_list(r.dist.data() + i * n, n).release());
+                           floats_to_list({r.dist.data() + i * n, n}).release());
         }
         return rows;
     });
@@ -199,10 +155,7 @@ PyObject* ap_matrix(PyObject* self, PyObject*) noexcept {
 PyObject* ap_path(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return guarded([&] {
         const AllPairs& r = all_pairs_of(self);
-        static constexpr Signature kSig{"AllPairs.path", kFromTo, 2};
-        const BoundArgs a = bind(kSig, args, kwargs);
-        const uint64_t from = a.convert(0, to_count);
-        const uint64_t to = a.convert(1, to_count);
+        const auto [from, to] = bind_each(kPath, args, kwargs, to_count, to_count);
         return path_to_py(r.rebuild_path(from, to));
     });
 }
@@ -241,91 +194,104 @@ Rebuild the cheapest ``from_ -> to`` path (inclusive), or ``None`` if
 there is none.)";
 
 PyGetSetDef kAllPairsGetters[] = {
-    {"num_nodes", ap_num_nodes, nullptr, "", nullptr},
-    {"negative_cycle", ap_negative_cycle, nullptr, "", nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    attribute("num_nodes", field_getter<&AllPairs::num_nodes, uint_to_py>),
+    attribute("negative_cycle", field_getter<&AllPairs::negative_cycle, bool_to_py>),
+    {},
 };
 
 PyMethodDef kAllPairsMethods[] = {
-    {"distance", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
-                     static_cast<MethodBody>(ap_distance))),
-     METH_VARARGS | METH_KEYWORDS, kDistanceDoc},
+    {"distance", as_cfunction(ap_distance), METH_VARARGS | METH_KEYWORDS, kDistanceDoc},
     {"matrix", ap_matrix, METH_NOARGS, kMatrixDoc},
-    {"path", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
-                 static_cast<MethodBody>(ap_path))),
-     METH_VARARGS | METH_KEYWORDS, kPathDoc},
-    {nullptr, nullptr, 0, nullptr},
+    {"path", as_cfunction(ap_path), METH_VARARGS | METH_KEYWORDS, kPathDoc},
+    {},
 };
 
-PyType_Slot kAllPairsSlots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<AllPairs>)},
-    {Py_tp_repr, reinterpret_cast<void*>(ap_repr)},
-    {Py_tp_getset, kAllPairsGetters},
-    {Py_tp_methods, kAllPairsMethods},
-    {Py_tp_doc, const_cast<char*>(kAllPairsDoc)},
-    {0, nullptr},
-};
-
-PyType_Spec kAllPairsSpec = {
-    "builtins.AllPairs",
-    static_cast<int>(sizeof(Instance<AllPairs>)),
-    0,
-    Py_TPFLAGS_DEFAULT,
-    kAllPairsSlots,
-};
+ClassSpec<AllPairs> kAllPairsClass{"builtins.AllPairs", kAllPairsDoc, ap_repr, kAllPairsGetters,
+                                   kAllPairsMethods};
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// The two functions
+// bellman_ford(num_nodes, edges, source, undirected=False)
+
+namespace {
+
+constexpr const char* kBellmanFordParams[] = {"num_nodes", "edges", "source", "undirected"};
+constexpr Signature kBellmanFord{"bellman_ford", kBellmanFordParams, 3};
+
+struct BellmanFordArgs {
+    uint64_t num_nodes;
+    EdgeListArg edges;
+    uint64_t source;
+    bool undirected;
+};
+
+BellmanFordArgs bind_bellman_ford(PyObject* args, PyObject* kwargs) {
+    const BoundArgs a = bind(kBellmanFord, args, kwargs);
+    return {a.convert(0, to_count), a.convert(1, to_edge_list), a.convert(2, to_count),
+            a.convert_or(3, to_flag, false)};
+}
+
+PyRef run_bellman_ford(BellmanFordArgs a) {
+    if (a.source >= a.num_nodes) throw value_error("source must be < num_nodes");
+    check_edges(a.num_nodes, a.edges);
+    ShortestPaths record;
+    {
+        ReleasedGil released;
+        const Csr graph = Csr::from_edges(a.num_nodes, a.edges.edges, a.undirected);
+        a.edges = {};
+        record = quorvane::bellman_ford(graph, a.source);
+    }
+    return new_instance(ClassId::shortest_paths, std::move(record));
+}
+
+}  // namespace
 
 PyObject* bellman_ford(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&] {
-        static constexpr const char* kParams[] = {"num_nodes", "edges", "source", "undirected"};
-        static constexpr Signature kSig{"bellman_ford", kParams, 3};
-        const BoundArgs a = bind(kSig, args, kwargs);
-        const uint64_t num_nodes = a.convert(0, to_count);
-        EdgeListArg edges = a.convert(1, to_edge_list);
-        const uint64_t source = a.convert(2, to_count);
-        const bool undirected = a.convert_or(3, to_flag, false);
-        if (source >= num_nodes) throw value_error("source must be < num_nodes");
-        check_edges(num_nodes, edges);
-        ShortestPaths record;
-        {
-            ReleasedGil released;
-            const Csr graph = Csr::from_edges(num_nodes, edges.edges, undirected);
-            edges = {};
-            record = quorvane::bellman_ford(graph, source);
-        }
-        return new_instance(ClassId::shortest_paths, std::move(record));
-    });
+    return guarded([&] { return run_bellman_ford(bind_bellman_ford(args, kwargs)); });
 }
+
+// ---------------------------------------------------------------------------
+// floyd_warshall(num_nodes, edges, undirected=False)
+
+namespace {
+
+constexpr const char* kFloydWarshallParams[] = {"num_nodes", "edges", "undirected"};
+constexpr Signature kFloydWarshall{"floyd_warshall", kFloydWarshallParams, 2};
+
+struct FloydWarshallArgs {
+    uint64_t num_nodes;
+    EdgeListArg edges;
+    bool undirected;
+};
+
+FloydWarshallArgs bind_floyd_warshall(PyObject* args, PyObject* kwargs) {
+    const BoundArgs a = bind(kFloydWarshall, args, kwargs);
+    return {a.convert(0, to_count), a.convert(1, to_edge_list), a.convert_or(2, to_flag, false)};
+}
+
+PyRef run_floyd_warshall(FloydWarshallArgs a) {
+    check_edges(a.num_nodes, a.edges);
+    AllPairs record;
+    {
+        ReleasedGil released;
+        // A size whose tables cannot be built is refused before the graph is
+        // built.
+        check_all_pairs_size(a.num_nodes);
+        const Csr graph = Csr::from_edges(a.num_nodes, a.edges.edges, a.undirected);
+        a.edges = {};
+        record = quorvane::floyd_warshall(graph);
+    }
+    return new_instance(ClassId::all_pairs, std::move(record));
+}
+
+}  // namespace
 
 PyObject* floyd_warshall(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded([&] {
-        static constexpr const char* kParams[] = {"num_nodes", "edges", "undirected"};
-        static constexpr Signature kSig{"floyd_warshall", kParams, 2};
-        const BoundArgs a = bind(kSig, args, kwargs);
-        const uint64_t num_nodes = a.convert(0, to_count);
-        EdgeListArg edges = a.convert(1, to_edge_list);
-        const bool undirected = a.convert_or(2, to_flag, false);
-        check_edges(num_nodes, edges);
-        AllPairs record;
-        {
-            ReleasedGil released;
-            // A size whose tables cannot be built is refused before the
-            // graph is built.
-            check_all_pairs_size(num_nodes);
-            const Csr graph = Csr::from_edges(num_nodes, edges.edges, undirected);
-            edges = {};
-            record = quorvane::floyd_warshall(graph);
-        }
-        return new_instance(ClassId::all_pairs, std::move(record));
-    });
+    return guarded([&] { return run_floyd_warshall(bind_floyd_warshall(args, kwargs)); });
 }
 
-PyType_Spec* shortest_paths_spec() noexcept { return &kShortestPathsSpec; }
-PyType_Spec* all_pairs_spec() noexcept { return &kAllPairsSpec; }
+PyType_Spec* shortest_paths_spec() noexcept { return kShortestPathsClass.get(); }
+PyType_Spec* all_pairs_spec() noexcept { return kAllPairsClass.get(); }
 
 }  // namespace quorvane::py

@@ -1,5 +1,5 @@
 // The edge-list argument of `search_graph`, `bellman_ford` and
-// `floyd_warshall`, and its range check (both defined in run_graph.cpp).
+// `floyd_warshall`, and its range check.
 #pragma once
 
 #include <Python.h>
