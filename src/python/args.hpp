@@ -21,9 +21,11 @@
 //   }
 //
 // The binder binds first, then converts parameter by parameter in parameter
-// order (a braced list is evaluated left to right); a list of required
-// parameters only needs no struct of its own (`bind_each`), and the search
-// functions convert their common tail with `convert_search_tail`.
+// order (a braced list is evaluated left to right). The search functions
+// convert their common tail with `convert_search_tail`. A function whose
+// parameters are all required binds with `bind_each` and needs no struct;
+// when its work is a call or two, that stands in the entry point itself
+// (generators.cpp, the methods of shortest_paths.cpp).
 //
 // `bind` raises the binding errors (too many positional arguments, multiple
 // values, unexpected keyword, missing required arguments) with their fixed
@@ -252,10 +254,10 @@ struct SearchTail {
 // Where a function's tail stands and what it holds, e.g. for search_graph
 // `{.algorithm_at = 4, .default_algorithm = "bfs", .own_option = true}`.
 struct TailLayout {
-    std::size_t algorithm_at;                // index of `algorithm` in the signature
+    std::size_t algorithm_at;  // index of `algorithm` in the signature
     const char* default_algorithm = "astar";
-    bool own_option = false;                 // one own parameter right after `heuristic`
-    bool diagonal = false;                   // `diagonal` between `max_nodes` and `reopen`
+    bool own_option = false;  // one own parameter right after `heuristic`
+    bool diagonal = false;    // `diagonal` between `max_nodes` and `reopen`
 };
 
 namespace detail {

@@ -24,15 +24,15 @@ namespace {
 // State: made once, kept for the process.
 
 PyModuleDef g_module_def = {
-    PyModuleDef_HEAD_INIT,
-    "quorvane_native",
-    "",  // so that __doc__ is "" rather than None
-    0,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "quorvane_native",
+    .m_doc = "",  // so that __doc__ is "" rather than None
+    .m_size = 0,
+    .m_methods = nullptr,
+    .m_slots = nullptr,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
 };
 
 // Set after the first successful initialisation, never cleared.

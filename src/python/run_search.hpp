@@ -37,6 +37,12 @@
 // `with_kind` is handed the domain and the goal for the values that are
 // prepared for them (the N-puzzle's Manhattan distance); it builds the value
 // before f hands start and goal over to the driver.
+//
+// Adding a search function over a new domain: copy run_hanoi.cpp and write
+// its checks, heuristic table, signature and binder; declare the entry point
+// in functions.hpp and list it, with its docstring, in module.cpp. A node
+// type of a new form also needs its Python form (search_result.hpp
+// `node_to_py`) and its hash feed (state/fx_hash.hpp).
 #pragma once
 
 #include <utility>

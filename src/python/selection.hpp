@@ -10,15 +10,14 @@
 // the depth limit of "dls". Nothing here touches a Python object except
 // parse_heuristic, which runs with the lock held.
 //
-// Adding a domain:
-//   - nothing to do if `bidirectional_search(domain, start, goal, record)`
-//     is right for it; otherwise pass your own call as the last argument of
-//     dispatch_algorithm / run_algorithm (a directed graph passes its
-//     predecessor lists, an implicit graph `bidirectional_search_checked`);
-//   - its nodes must be movable values; start and goal are taken over.
-// Adding a domain's heuristic names: a table type in its run file (see
-// run_search.hpp), its names in a `HeuristicNames`. Each kind is one driver
-// instance.
+// Adding a domain (see run_search.hpp for the run file):
+//   - nothing to do here if `bidirectional_search(domain, start, goal,
+//     record)` is right for it; otherwise pass your own call as the last
+//     argument of run_search (a directed graph passes its predecessor lists,
+//     an implicit graph `bidirectional_search_checked`);
+//   - its nodes must be movable values; start and goal are taken over;
+//   - its heuristic names are a `HeuristicNames` in its run file's table.
+//     Each kind is one driver instance.
 // Adding an algorithm: one enumerator, one row in `parse_algorithm`, one
 // case in `run_algorithm`.
 #pragma once
