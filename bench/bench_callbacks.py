@@ -20,12 +20,9 @@ ours (above 1: we are faster).
 import argparse
 
 import quorvane_native as qn
-from timing import best_of
+from harness import best_of, optional
 
-try:
-    import networkx as nx
-except ImportError:
-    nx = None
+nx = optional("networkx")
 
 
 def manhattan(a, b):

@@ -13,7 +13,7 @@ are not installed, or that have no such generator, are reported as such.
 import argparse
 
 import quorvane_native as qn
-from timing import best_of, optional
+from harness import best_of, optional
 
 
 nx = optional("networkx")

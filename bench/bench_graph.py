@@ -28,40 +28,21 @@ import math
 import random
 
 import quorvane_native as q
-from timing import best_of
+from harness import best_of, optional, report
 
-try:
-    import numpy as np
-    import scipy.sparse
-    import scipy.sparse.csgraph as csgraph
-except ImportError:  # pragma: no cover - optional peer
-    np = None
-try:
-    import igraph
-except ImportError:  # pragma: no cover - optional peer
-    igraph = None
-try:
-    import rustworkx
-except ImportError:  # pragma: no cover - optional peer
-    rustworkx = None
-
-
-def report(title, ours, peers):
-    print(f"{title}")
-    print(f"  {'ours':<28}{ours * 1e3:10.1f} ms")
-    for name, t in peers:
-        print(f"  {name:<28}{t * 1e3:10.1f} ms   ours/peer = {ours / t:.2f}")
-    if peers:
-        name, t = min(peers, key=lambda p: p[1])
-        print(f"  -> vs fastest peer ({name}): {ours / t:.2f}")
-    print()
+# numpy counts as present only with scipy: it serves the scipy peers alone.
+csgraph = optional("scipy.sparse.csgraph")
+sparse = optional("scipy.sparse")
+np = csgraph and optional("numpy")
+igraph = optional("igraph")
+rustworkx = optional("rustworkx")
 
 
 def scipy_matrix(n, edges):
     u = np.fromiter((e[0] for e in edges), dtype=np.int64, count=len(edges))
     v = np.fromiter((e[1] for e in edges), dtype=np.int64, count=len(edges))
     w = np.fromiter((e[2] for e in edges), dtype=np.float64, count=len(edges))
-    return scipy.sparse.csr_matrix((w, (u, v)), shape=(n, n))
+    return sparse.csr_matrix((w, (u, v)), shape=(n, n))
 
 
 # --- Floyd-Warshall ------------------------------------------------------------------
@@ -105,6 +86,15 @@ def potential_digraph(n, m, seed):
     return edges
 
 
+def scipy_bellman_ford(n, edges):
+    return csgraph.bellman_ford(scipy_matrix(n, edges), directed=True, indices=0)
+
+
+def igraph_bellman_ford(n, edges):
+    g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=True)
+    return g.distances(source=0, weights=[w for _, _, w in edges], algorithm="bellman_ford")[0]
+
+
 def bench_bellman_ford(repeat):
     n, m = 10_000, 100_000
     edges = potential_digraph(n, m, seed=7)
@@ -113,17 +103,11 @@ def bench_bellman_ford(repeat):
     assert not result.negative_cycle
     peers = []
     if np is not None:
-        def run_scipy():
-            return csgraph.bellman_ford(scipy_matrix(n, edges), directed=True, indices=0)
-        t, dist = best_of(repeat, run_scipy)
+        t, dist = best_of(repeat, lambda: scipy_bellman_ford(n, edges))
         assert np.allclose(dist, result.dist)
         peers.append(("scipy bellman_ford", t))
     if igraph is not None:
-        def run_igraph():
-            g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=True)
-            return g.distances(source=0, weights=[w for _, _, w in edges],
-                               algorithm="bellman_ford")[0]
-        t, dist = best_of(repeat, run_igraph)
+        t, dist = best_of(repeat, lambda: igraph_bellman_ford(n, edges))
         assert np.allclose(dist, result.dist)
         peers.append(("igraph bellman_ford", t))
     report(f"bellman_ford: {n} nodes, {m} arcs ({negative} negative)", ours, peers)
@@ -145,6 +129,23 @@ def erdos_renyi(n, mean_degree, seed):
     return edges
 
 
+def scipy_dijkstra(n, edges):
+    """Distances from node 0 to all (scipy has no target)."""
+    return csgraph.dijkstra(scipy_matrix(n, edges), directed=False, indices=0)
+
+
+def igraph_distance(n, edges, target):
+    g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=False)
+    return g.distances(source=0, target=target, weights=[w for _, _, w in edges])[0][0]
+
+
+def rustworkx_distance(n, edges, target):
+    g = rustworkx.PyGraph()
+    g.add_nodes_from(range(n))
+    g.add_edges_from(edges)
+    return rustworkx.dijkstra_shortest_path_lengths(g, 0, float, goal=target)[target]
+
+
 def bench_dijkstra(repeat):
     n = 100_000
     edges = erdos_renyi(n, 10, seed=3)
@@ -155,26 +156,15 @@ def bench_dijkstra(repeat):
                                                           record=False))
     peers = []
     if np is not None:
-        def run_scipy():
-            return csgraph.dijkstra(scipy_matrix(n, edges), directed=False, indices=0)
-        t, d = best_of(repeat, run_scipy)
+        t, d = best_of(repeat, lambda: scipy_dijkstra(n, edges))
         assert math.isclose(d[far], result.cost)
         peers.append(("scipy dijkstra", t))
     if igraph is not None:
-        def run_igraph():
-            g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=False)
-            return g.distances(source=0, target=far, weights=[w for _, _, w in edges])[0][0]
-        t, d = best_of(repeat, run_igraph)
+        t, d = best_of(repeat, lambda: igraph_distance(n, edges, far))
         assert math.isclose(d, result.cost)
         peers.append(("igraph distances", t))
     if rustworkx is not None:
-        def run_rustworkx():
-            g = rustworkx.PyGraph()
-            g.add_nodes_from(range(n))
-            g.add_edges_from(edges)
-            lengths = rustworkx.dijkstra_shortest_path_lengths(g, 0, float, goal=far)
-            return lengths[far]
-        t, d = best_of(repeat, run_rustworkx)
+        t, d = best_of(repeat, lambda: rustworkx_distance(n, edges, far))
         assert math.isclose(d, result.cost)
         peers.append(("rustworkx dijkstra", t))
     report(f"search_graph dijkstra: {n} nodes, {len(edges)} edges, 0 -> {far} "

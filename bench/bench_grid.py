@@ -21,7 +21,14 @@ import argparse
 import random
 
 import quorvane_native as q
-from timing import best_of
+from harness import best_of, optional, time_line
+
+np = optional("numpy")
+sparse = optional("scipy.sparse")
+csgraph = optional("scipy.sparse.csgraph")
+rx = optional("rustworkx")
+ig = optional("igraph")
+nx = optional("networkx")
 
 
 def make_maze(size, density, seed):
@@ -61,11 +68,6 @@ def ours(text, algorithm, runs):
     return elapsed, call, r
 
 
-def line(name, seconds, reference=None):
-    ratio = f"   ratio ours/peer {reference / seconds:6.3f}" if reference is not None else ""
-    print(f"  {name:<34} {seconds * 1e3:9.2f} ms{ratio}")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--size", type=int, default=1000)
@@ -84,52 +86,45 @@ def main():
     ast, ast_call, r_ast = ours(text, "astar", args.runs)
     print(f"  path cost {r_dij.cost:.0f}; dijkstra expanded {r_dij.nodes_expanded}, "
           f"astar expanded {r_ast.nodes_expanded}")
-    line("ours dijkstra (to the far corner)", dij)
-    line("ours dijkstra, call", dij_call)
-    line("ours astar (manhattan)", ast)
-    line("ours astar, call", ast_call)
+    time_line("ours dijkstra (to the far corner)", dij)
+    time_line("ours dijkstra, call", dij_call)
+    time_line("ours astar (manhattan)", ast)
+    time_line("ours astar, call", ast_call)
 
     src, dst = grid_edges(rows)
-    try:
-        import numpy as np
-        from scipy.sparse import csr_matrix
-        from scipy.sparse.csgraph import dijkstra as sp_dijkstra
-
-        matrix = csr_matrix((np.ones(len(src)), (np.array(src), np.array(dst))), shape=(n, n))
-        t, dist = best_of(args.runs, lambda: sp_dijkstra(matrix, directed=True, indices=0))
-        assert dist[goal] == r_dij.cost
-        line("scipy dijkstra (single source)", t, dij)
-        line("  vs ours astar", t, ast)
-    except ImportError:
+    if csgraph is None:
         print("  scipy not installed: skipped")
+    else:
+        matrix = sparse.csr_matrix((np.ones(len(src)), (np.array(src), np.array(dst))),
+                                   shape=(n, n))
+        t, dist = best_of(args.runs, lambda: csgraph.dijkstra(matrix, directed=True, indices=0))
+        assert dist[goal] == r_dij.cost
+        time_line("scipy dijkstra (single source)", t, dij)
+        time_line("  vs ours astar", t, ast)
 
-    try:
-        import rustworkx as rx
-
+    if rx is None:
+        print("  rustworkx not installed: skipped")
+    else:
         g = rx.PyDiGraph()
         g.add_nodes_from(range(n))
         g.add_edges_from([(u, v, 1.0) for u, v in zip(src, dst)])
         t, dist = best_of(args.runs, lambda: rx.dijkstra_shortest_path_lengths(
             g, 0, edge_cost_fn=float))
         assert dist[goal] == r_dij.cost
-        line("rustworkx dijkstra (single source)", t, dij)
-    except ImportError:
-        print("  rustworkx not installed: skipped")
+        time_line("rustworkx dijkstra (single source)", t, dij)
 
-    try:
-        import igraph as ig
-
+    if ig is None:
+        print("  python-igraph not installed: skipped")
+    else:
         g = ig.Graph(n=n, edges=list(zip(src, dst)), directed=True)
         weights = [1.0] * len(src)
         t, dist = best_of(args.runs, lambda: g.distances(source=0, weights=weights))
         assert dist[0][goal] == r_dij.cost
-        line("igraph dijkstra (single source)", t, dij)
-    except ImportError:
-        print("  python-igraph not installed: skipped")
+        time_line("igraph dijkstra (single source)", t, dij)
 
-    try:
-        import networkx as nx
-
+    if nx is None:
+        print("  networkx not installed: skipped")
+    else:
         small_text, small_rows, small_seed = make_maze(args.nx_size, args.density, args.seed)
         m = args.nx_size
         small_ast, _, r_small = ours(small_text, "astar", args.runs)
@@ -144,12 +139,10 @@ def main():
                                                    weight="weight"))
         assert len(path) - 1 == r_small.cost
         print(f"maze {m}x{m} (seed {small_seed}) for networkx")
-        line("ours astar", small_ast)
-        line("networkx astar_path", t, small_ast)
+        time_line("ours astar", small_ast)
+        time_line("networkx astar_path", t, small_ast)
         scale = n / (m * m)
-        line(f"networkx scaled x{scale:.0f} by node count", t * scale, ast)
-    except ImportError:
-        print("  networkx not installed: skipped")
+        time_line(f"networkx scaled x{scale:.0f} by node count", t * scale, ast)
 
 
 if __name__ == "__main__":

@@ -20,6 +20,7 @@ import json
 import statistics
 
 import quorvane_native as qn
+from harness import rate_line
 
 # (tiles, optimal number of moves), blank = 0, goal 1..15 then the blank.
 BOARDS = [
@@ -56,15 +57,9 @@ def main():
         search = statistics.median(times)
         total_search += search
         total_expanded += result.nodes_expanded
-        print(
-            f"{optimum:3d} moves  search {search:8.4f} s  expanded {result.nodes_expanded:>10}  "
-            f"{result.nodes_expanded / search / 1e6:7.2f} M expansions/s"
-        )
+        print(f"{optimum:3d} moves  {rate_line(search, result.nodes_expanded)}")
     rate = total_expanded / total_search
-    print(
-        f"all {len(BOARDS)} boards  search {total_search:8.4f} s  expanded {total_expanded:>10}  "
-        f"{rate / 1e6:7.2f} M expansions/s"
-    )
+    print(f"all {len(BOARDS)} boards  {rate_line(total_search, total_expanded)}")
     print(
         json.dumps(
             {

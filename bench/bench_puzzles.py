@@ -15,9 +15,9 @@ import argparse
 import json
 import random
 import statistics
-import time
 
 import quorvane_native as qn
+from harness import rate_line, timed
 
 
 def random_board(side, steps, rng):
@@ -48,9 +48,8 @@ def measure(label, calls, repeat):
         search, wall, expanded = 0.0, 0.0, 0
         lengths = []
         for call in calls:
-            t0 = time.perf_counter()
-            result = call()
-            wall += time.perf_counter() - t0
+            seconds, result = timed(call)
+            wall += seconds
             search += result.elapsed
             expanded += result.nodes_expanded
             lengths.append(int(result.cost))
@@ -60,10 +59,7 @@ def measure(label, calls, repeat):
     search = statistics.median(search_times)
     wall = statistics.median(wall_times)
     rate = expanded / search if search > 0 else float("inf")
-    print(
-        f"{label:<44} search {search:8.4f} s  call {wall:8.4f} s  "
-        f"expanded {expanded:>10}  {rate / 1e6:7.2f} M expansions/s"
-    )
+    print(f"{label:<44} {rate_line(search, expanded)}  call {wall:8.4f} s")
     record = {
         "workload": label,
         "search_s": search,

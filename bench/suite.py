@@ -23,64 +23,22 @@ import argparse
 import json
 import math
 import statistics
-import time
 
 import quorvane_native as q
 
-from bench_graph import dense_digraph, erdos_renyi, potential_digraph, scipy_matrix
+from bench_graph import (dense_digraph, erdos_renyi, igraph_bellman_ford, igraph_distance,
+                         potential_digraph, rustworkx_distance, scipy_bellman_ford,
+                         scipy_dijkstra, scipy_matrix)
 from bench_grid import grid_edges, make_maze
 from bench_ida_star import BOARDS
+from harness import figures, median_of, optional, peak_memory, report
 
-try:
-    import numpy as np
-    import scipy.sparse.csgraph as csgraph
-except ImportError:  # pragma: no cover - optional peer
-    np = None
-try:
-    import igraph
-except ImportError:  # pragma: no cover - optional peer
-    igraph = None
-try:
-    import rustworkx
-except ImportError:  # pragma: no cover - optional peer
-    rustworkx = None
-try:
-    import networkx
-except ImportError:  # pragma: no cover - optional peer
-    networkx = None
-
-
-def median_time(fn, runs):
-    """(median seconds over `runs` calls, the last result)."""
-    times, result = [], None
-    for _ in range(runs):
-        result = None  # the previous result is freed outside the timing
-        t = time.perf_counter()
-        result = fn()
-        times.append(time.perf_counter() - t)
-    return statistics.median(times), result
-
-
-def _proc_kib(field):
-    with open("/proc/self/status") as f:
-        for line in f:
-            if line.startswith(field + ":"):
-                return int(line.split()[1])
-    return None
-
-
-def peak_memory(fn):
-    """{peak_rss_mib, rise_mib} of one call of `fn`, or {} where Linux's counters are missing."""
-    try:
-        with open("/proc/self/clear_refs", "w") as f:
-            f.write("5")  # resets the high-water mark to the current resident size
-        before = _proc_kib("VmRSS")
-        result = fn()
-        peak = _proc_kib("VmHWM")
-        del result
-    except OSError:
-        return {}
-    return {"peak_rss_mib": round(peak / 1024, 1), "rise_mib": round((peak - before) / 1024, 1)}
+# numpy counts as present only with scipy: it serves the scipy checks alone.
+csgraph = optional("scipy.sparse.csgraph")
+np = csgraph and optional("numpy")
+igraph = optional("igraph")
+rustworkx = optional("rustworkx")
+networkx = optional("networkx")
 
 
 class Suite:
@@ -88,27 +46,13 @@ class Suite:
         self.runs, self.quick = runs, quick
         self.records = []
 
-    def report(self, name, ours, peers, target=None, goal="ratio", extra=None):
-        """Prints one workload; `peers` are (name, seconds); the ratio is against the fastest."""
-        print(f"\n{name}")
-        print(f"  {'ours':<40}{ours * 1e3:11.2f} ms")
-        for peer, t in peers:
-            print(f"  {peer:<40}{t * 1e3:11.2f} ms   ours/peer {ours / t:7.3f}")
-        record = {"workload": name, "ours_s": ours, "peers_s": dict(peers)}
-        if peers:
-            fastest, t = min(peers, key=lambda p: p[1])
-            record["ratio"] = ours / t
-            record["vs"] = fastest
-            if target is not None:
-                record["target"] = target
-                record["met"] = record["ratio"] <= target
-                print(f"  -> vs {fastest}: {record['ratio']:.3f} (target <= {target}) "
-                      f"{'met' if record['met'] else 'MISSED'}")
-        record.update(extra or {})
-        for key, value in (extra or {}).items():
-            print(f"  {key}: {value}")
+    def add(self, record):
         self.records.append(record)
         print(json.dumps(record))
+
+    def report(self, name, ours, peers, target=None, extra=None):
+        """Prints one workload and its JSON line; `peers` are (name, seconds)."""
+        self.add(report(name, ours, peers, target, extra))
 
     # --- grid ------------------------------------------------------------------------
 
@@ -124,30 +68,30 @@ class Suite:
             return r, r.trace, r.tree
 
         # Memory first, while no peer graph is held.
-        memory = peak_memory(lambda: q.search_grid(text, "dijkstra", record=False))
-        recorded_memory = peak_memory(lambda: q.search_grid(text, "dijkstra"))
-        read_memory = peak_memory(call_and_read)
-        astar_memory = peak_memory(lambda: q.search_grid(text, "astar", record=False))
-        ours, r = median_time(lambda: q.search_grid(text, "dijkstra", record=False), self.runs)
+        memory = peak_memory(lambda: q.search_grid(text, "dijkstra", record=False))[0]
+        recorded_memory = peak_memory(lambda: q.search_grid(text, "dijkstra"))[0]
+        read_memory = peak_memory(call_and_read)[0]
+        astar_memory = peak_memory(lambda: q.search_grid(text, "astar", record=False))[0]
+        ours, r = median_of(self.runs, lambda: q.search_grid(text, "dijkstra", record=False))
         peers = []
         if np is not None:
             matrix = scipy_matrix(n, [(u, v, 1.0) for u, v in zip(src, dst)])
-            t, dist = median_time(lambda: csgraph.dijkstra(matrix, directed=True, indices=0),
-                                  self.runs)
+            t, dist = median_of(self.runs,
+                                lambda: csgraph.dijkstra(matrix, directed=True, indices=0))
             assert dist[goal] == r.cost
             peers.append(("scipy dijkstra (single source)", t))
         if rustworkx is not None:
             g = rustworkx.PyDiGraph()
             g.add_nodes_from(range(n))
             g.add_edges_from([(u, v, 1.0) for u, v in zip(src, dst)])
-            t, _ = median_time(lambda: rustworkx.dijkstra_shortest_path_lengths(
-                g, 0, edge_cost_fn=float, goal=goal), self.runs)
+            t, _ = median_of(self.runs, lambda: rustworkx.dijkstra_shortest_path_lengths(
+                g, 0, edge_cost_fn=float, goal=goal))
             peers.append(("rustworkx dijkstra (to the goal)", t))
         if igraph is not None:
             g = igraph.Graph(n=n, edges=list(zip(src, dst)), directed=True)
             weights = [1.0] * len(src)
-            t, _ = median_time(lambda: g.distances(source=0, target=goal, weights=weights),
-                               self.runs)
+            t, _ = median_of(self.runs,
+                             lambda: g.distances(source=0, target=goal, weights=weights))
             peers.append(("igraph distances (to the goal)", t))
         # The target is against scipy alone; the others are shown for scale.
         self.report(f"{label}: dijkstra to the far corner", ours, peers[:1], target=0.5,
@@ -155,7 +99,7 @@ class Suite:
         for peer, t in peers[1:]:
             print(f"  (also {peer}: {t * 1e3:.2f} ms, ours/peer {ours / t:.3f})")
 
-        recorded, _ = median_time(lambda: q.search_grid(text, "dijkstra"), self.runs)
+        recorded, _ = median_of(self.runs, lambda: q.search_grid(text, "dijkstra"))
         print(f"\n{label}: dijkstra record=True vs record=False")
         ratio = recorded / ours
         record = {"workload": f"{label}: dijkstra record=True / record=False",
@@ -163,29 +107,25 @@ class Suite:
                   "met": ratio <= 3.0, **recorded_memory}
         print(f"  record=True {recorded * 1e3:.2f} ms, record=False {ours * 1e3:.2f} ms: "
               f"{ratio:.2f}x (target <= 3) {'met' if ratio <= 3 else 'MISSED'}")
-        for key, value in recorded_memory.items():
-            print(f"  {key}: {value}")
-        self.records.append(record)
-        print(json.dumps(record))
+        figures(recorded_memory)
+        self.add(record)
 
         # trace and tree become Python lists only when first read, so the
         # time above leaves their conversion out. This is the time of a caller
         # who reads both; no target, shown so that the one above misleads no one.
-        read_both, (_, trace, tree) = median_time(call_and_read, self.runs)
+        read_both, (_, trace, tree) = median_of(self.runs, call_and_read)
         name = f"{label}: dijkstra record=True, call + reading trace and tree (no target)"
         print(f"\n{name}")
         print(f"  {read_both * 1e3:.2f} ms, {read_both / ours:.2f}x record=False "
               f"({len(trace)} trace entries, {len(tree)} tree edges)")
-        for key, value in read_memory.items():
-            print(f"  {key}: {value}")
+        figures(read_memory)
         record = {"workload": name, "ours_s": read_both, "record_false_s": ours,
                   "ratio": read_both / ours, "trace_len": len(trace), "tree_len": len(tree),
                   **read_memory}
         del _, trace, tree
-        self.records.append(record)
-        print(json.dumps(record))
+        self.add(record)
 
-        ours, r = median_time(lambda: q.search_grid(text, "astar", record=False), self.runs)
+        ours, r = median_of(self.runs, lambda: q.search_grid(text, "astar", record=False))
         peers = []
         if networkx is not None:
             g = networkx.DiGraph()
@@ -195,8 +135,8 @@ class Suite:
             def manhattan(u, v):
                 return abs(u // size - v // size) + abs(u % size - v % size)
 
-            t, path = median_time(lambda: networkx.astar_path(
-                g, 0, goal, heuristic=manhattan, weight="weight"), max(1, min(self.runs, 3)))
+            t, path = median_of(max(1, min(self.runs, 3)), lambda: networkx.astar_path(
+                g, 0, goal, heuristic=manhattan, weight="weight"))
             assert len(path) - 1 == r.cost
             peers.append(("networkx astar_path", t))
             del g
@@ -210,31 +150,22 @@ class Suite:
         edges = erdos_renyi(n, 10, seed=3)
         dist = q.bellman_ford(n, edges, 0, True).dist
         far = max((d, v) for v, d in enumerate(dist) if d != math.inf)[1]
-        ours, r = median_time(lambda: q.search_graph(n, edges, 0, far, "dijkstra",
-                                                     record=False), self.runs)
+        ours, r = median_of(self.runs, lambda: q.search_graph(n, edges, 0, far, "dijkstra",
+                                                              record=False))
         search = statistics.median(
             q.search_graph(n, edges, 0, far, "dijkstra", record=False).elapsed
             for _ in range(self.runs))
         peers = []
         if np is not None:
-            t, d = median_time(lambda: csgraph.dijkstra(scipy_matrix(n, edges), directed=False,
-                                                        indices=0), self.runs)
+            t, d = median_of(self.runs, lambda: scipy_dijkstra(n, edges))
             assert math.isclose(d[far], r.cost)
             peers.append(("scipy dijkstra (single source)", t))
         if igraph is not None:
-            def run_igraph():
-                g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=False)
-                return g.distances(source=0, target=far, weights=[w for _, _, w in edges])
-            t, d = median_time(run_igraph, self.runs)
-            assert math.isclose(d[0][0], r.cost)
+            t, d = median_of(self.runs, lambda: igraph_distance(n, edges, far))
+            assert math.isclose(d, r.cost)
             peers.append(("igraph distances", t))
         if rustworkx is not None:
-            def run_rustworkx():
-                g = rustworkx.PyGraph()
-                g.add_nodes_from(range(n))
-                g.add_edges_from(edges)
-                return rustworkx.dijkstra_shortest_path_lengths(g, 0, float, goal=far)[far]
-            t, d = median_time(run_rustworkx, self.runs)
+            t, d = median_of(self.runs, lambda: rustworkx_distance(n, edges, far))
             assert math.isclose(d, r.cost)
             peers.append(("rustworkx dijkstra", t))
         self.report(f"search_graph dijkstra: Erdos-Renyi {n} nodes, mean degree 10, 0 -> {far}",
@@ -243,20 +174,15 @@ class Suite:
     def bellman_ford(self):
         n, m = (1000, 10_000) if self.quick else (10_000, 100_000)
         edges = potential_digraph(n, m, seed=7)
-        ours, r = median_time(lambda: q.bellman_ford(n, edges, 0), self.runs)
+        ours, r = median_of(self.runs, lambda: q.bellman_ford(n, edges, 0))
         assert not r.negative_cycle
         peers = []
         if np is not None:
-            t, d = median_time(lambda: csgraph.bellman_ford(scipy_matrix(n, edges),
-                                                            directed=True, indices=0), self.runs)
+            t, d = median_of(self.runs, lambda: scipy_bellman_ford(n, edges))
             assert np.allclose(d, r.dist)
             peers.append(("scipy bellman_ford", t))
         if igraph is not None:
-            def run_igraph():
-                g = igraph.Graph(n=n, edges=[(u, v) for u, v, _ in edges], directed=True)
-                return g.distances(source=0, weights=[w for _, _, w in edges],
-                                   algorithm="bellman_ford")[0]
-            t, d = median_time(run_igraph, self.runs)
+            t, d = median_of(self.runs, lambda: igraph_bellman_ford(n, edges))
             assert np is None or np.allclose(d, r.dist)
             peers.append(("igraph bellman_ford", t))
         if rustworkx is not None:
@@ -265,7 +191,7 @@ class Suite:
                 g.add_nodes_from(range(n))
                 g.add_edges_from(edges)
                 return rustworkx.digraph_bellman_ford_shortest_path_lengths(g, 0, float)
-            t, _ = median_time(run_rustworkx, self.runs)
+            t, _ = median_of(self.runs, run_rustworkx)
             peers.append(("rustworkx bellman_ford", t))
         negative = sum(1 for e in edges if e[2] < 0)
         self.report(f"bellman_ford: {n} nodes, {m} arcs ({negative} negative)", ours, peers,
@@ -274,11 +200,11 @@ class Suite:
     def floyd_warshall(self):
         n = 200 if self.quick else 1000
         edges = dense_digraph(n, 0.1, seed=n)
-        ours, r = median_time(lambda: q.floyd_warshall(n, edges), self.runs)
+        ours, r = median_of(self.runs, lambda: q.floyd_warshall(n, edges))
         peers = []
         if np is not None:
-            t, dist = median_time(lambda: csgraph.floyd_warshall(
-                scipy_matrix(n, edges), directed=True), self.runs)
+            t, dist = median_of(self.runs, lambda: csgraph.floyd_warshall(
+                scipy_matrix(n, edges), directed=True))
             assert np.array_equal(np.array(r.matrix()), dist)
             peers.append(("scipy floyd_warshall", t))
         self.report(f"floyd_warshall: {n} nodes, {len(edges)} arcs", ours, peers, target=0.5)
@@ -299,8 +225,8 @@ class Suite:
              igraph and (lambda: igraph.Graph.Watts_Strogatz(
                  dim=1, size=n, nei=5, p=0.1).get_edgelist())),
         ):
-            ours, _ = median_time(ours_fn, self.runs)
-            peers = [("igraph (edge list out)", median_time(peer_fn, self.runs)[0])] \
+            ours, _ = median_of(self.runs, ours_fn)
+            peers = [("igraph (edge list out)", median_of(self.runs, peer_fn)[0])] \
                 if peer_fn else []
             self.report(name, ours, peers, target=1.0)
 
@@ -320,7 +246,7 @@ class Suite:
                 expanded += r.nodes_expanded
             return search, expanded
 
-        memory = peak_memory(solve_all)
+        memory = peak_memory(solve_all)[0]
         rounds = [solve_all() for _ in range(self.runs)]
         search = statistics.median(s for s, _ in rounds)
         expanded = rounds[0][1]
@@ -331,12 +257,9 @@ class Suite:
         print(f"\n{name}")
         print(f"  search {search:.3f} s, expanded {expanded}: {rate / 1e6:.2f} M expansions/s "
               f"(target >= 10) {'met' if met else 'MISSED'}")
-        for key, value in memory.items():
-            print(f"  {key}: {value}")
-        record = {"workload": name, "ours_s": search, "expanded": expanded,
-                  "expansions_per_s": rate, "target": 10e6, "met": met, **memory}
-        self.records.append(record)
-        print(json.dumps(record))
+        figures(memory)
+        self.add({"workload": name, "ours_s": search, "expanded": expanded,
+                  "expansions_per_s": rate, "target": 10e6, "met": met, **memory})
 
 
 WORKLOADS = ("grid", "graph_dijkstra", "bellman_ford", "floyd_warshall", "generators", "ida_star")
