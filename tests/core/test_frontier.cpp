@@ -9,7 +9,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "state/bucket_frontier.hpp"
 #include "state/priority_frontier.hpp"
+#include "state/queue_frontiers.hpp"
 
 namespace quorvane {
 namespace {

@@ -66,7 +66,9 @@
 
 #include "domain.hpp"
 #include "state/outcome.hpp"
+#include "state/bucket_frontier.hpp"
 #include "state/priority_frontier.hpp"
+#include "state/queue_frontiers.hpp"
 #include "state/reached_table.hpp"
 #include "drivers/best_first_config.hpp"
 

@@ -11,6 +11,7 @@
 #include "state/keyed_hash.hpp"
 #include "generators/random_stream.hpp"
 #include "panic.hpp"
+#include "uint128.hpp"
 
 namespace quorvane {
 
@@ -27,8 +28,8 @@ long double result_bytes(uint64_t n, long double edges) {
 }
 
 // An exact element count that must also be a valid vector length.
-std::size_t checked_count(detail::U128 count) {
-    constexpr auto kMax = static_cast<detail::U128>(PTRDIFF_MAX / sizeof(Edge));
+std::size_t checked_count(uint128 count) {
+    constexpr auto kMax = static_cast<uint128>(PTRDIFF_MAX / sizeof(Edge));
     if (count > kMax) throw Panic("capacity overflow");
     return static_cast<std::size_t>(count);
 }
@@ -112,7 +113,7 @@ GeneratedGraph watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed
     if (k >= n || k % 2 != 0) throw Panic("k must be even and < n");
     auto rng = ChaCha8Rng::seed_from_u64(seed);
     const uint64_t half = k / 2;
-    const std::size_t count = checked_count(static_cast<detail::U128>(n) * half);
+    const std::size_t count = checked_count(static_cast<uint128>(n) * half);
     // The set (16-byte slots at most 3/4 full, plus a flag), the rewiring
     // list and the result all live at once at the end.
     refuse_oversized_allocation(static_cast<long double>(count) * (2 * 17 + 16) +
@@ -165,7 +166,7 @@ GeneratedGraph watts_strogatz(uint64_t n, uint64_t k, double beta, uint64_t seed
 GeneratedGraph barabasi_albert(uint64_t n, uint64_t m, uint64_t seed) {
     if (m == 0 || n <= m) throw Panic("need n > m >= 1");
     auto rng = ChaCha8Rng::seed_from_u64(seed);
-    const auto wide_m = static_cast<detail::U128>(m);
+    const auto wide_m = static_cast<uint128>(m);
     const std::size_t count = checked_count(wide_m * (wide_m - 1) / 2 + (n - m) * wide_m);
     refuse_oversized_allocation(static_cast<long double>(count) * (2 * sizeof(uint64_t)) +
                                 result_bytes(n, static_cast<long double>(count)));

@@ -34,6 +34,7 @@
 #include <span>
 
 #include "panic.hpp"
+#include "uint128.hpp"
 
 namespace quorvane {
 
@@ -44,9 +45,6 @@ namespace detail {
 inline constexpr uint32_t kChaChaConstants[4] = {0x61707865u, 0x3320646eu, 0x79622d32u,
                                                  0x6b206574u};
 inline constexpr int kChaChaDoubleRounds = 4;
-
-// The full product of two 64-bit words (`__extension__` keeps -Wpedantic quiet).
-__extension__ typedef unsigned __int128 U128;
 
 // One quarter round on any type with wrapping +, ^, << and >> (a word, or a
 // vector of words).
@@ -240,7 +238,7 @@ public:
         if (n == 0) throw Panic("cannot draw from an empty range");
         const uint64_t zone = (n << std::countl_zero(n)) - 1;
         for (;;) {
-            const detail::U128 p = static_cast<detail::U128>(next_u64()) * n;
+            const uint128 p = static_cast<uint128>(next_u64()) * n;
             if (static_cast<uint64_t>(p) <= zone) return static_cast<uint64_t>(p >> 64);
         }
     }

@@ -19,13 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "uint128.hpp"
+
 namespace quorvane {
 
 namespace detail {
 
 inline uint64_t fx_mix(uint64_t x, uint64_t y) noexcept {
-    __extension__ using u128 = unsigned __int128;
-    const u128 p = static_cast<u128>(x) * y;
+    const uint128 p = static_cast<uint128>(x) * y;
     return static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64);
 }
 
