@@ -18,9 +18,24 @@
 //
 // Heuristics are small value types: `double operator()(const Node&, const
 // Node&) const`; the ones that need the domain hold a copy of what they read.
+//
+// Optional hooks, each probed by the concept named beside it. A driver that
+// finds one runs faster, never differently; only the best-first driver looks
+// for any, the others keep to the contract above. (Who offers it in brackets.)
+//   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
+//   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
+//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid)
+//   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
+//   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
+//   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
+//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h)
+// The bidirectional driver takes the predecessors of a one-way domain as a
+// `NeighbourSource`.
 #pragma once
 
 #include <concepts>
+#include <cstdint>
+#include <ranges>
 #include <vector>
 
 namespace quorvane {
@@ -47,6 +62,68 @@ concept Domain = requires(const D& d, const typename D::Node& n,
 template <class H, class Node>
 concept HeuristicFor = requires(const H& h, const Node& a, const Node& b) {
     { h(a, b) } -> std::convertible_to<double>;
+};
+
+// ---- optional hooks ----
+
+// `successors_view(n)`: a forward range of `Successor<Node>` holding exactly
+// what successors_into would append, in the same order, valid until the next
+// call.
+template <class D>
+concept SuccessorsInPlace = requires(const D& d, const typename D::Node& n) {
+    requires std::ranges::forward_range<decltype(d.successors_view(n))>;
+    requires std::convertible_to<std::ranges::range_reference_t<decltype(d.successors_view(n))>,
+                                 const Successor<typename D::Node>&>;
+};
+
+// `prefetch_successors(n)`: a cache hint that n's list is about to be read;
+// it reads nothing, and n must be a node of the domain. Used only with a
+// table that prefetches its own entries and a frontier that can peek.
+template <class D>
+concept PrefetchesSuccessors = requires(const D& d, const typename D::Node& n) {
+    d.prefetch_successors(n);
+};
+
+// `step_costs_nonnegative()`: true promises that every step cost is >= 0
+// and never NaN; false promises nothing.
+template <class D>
+concept DeclaresStepCosts = requires(const D& d) {
+    { d.step_costs_nonnegative() } -> std::convertible_to<bool>;
+};
+
+// `arcs()`: a range of every step of the domain, each with a `cost`; looked
+// over in time linear in its length when the domain does not declare its
+// step costs.
+template <class D>
+concept ShowsArcs = requires(const D& d) { d.arcs().begin()->cost; };
+
+// `dense_slots()` (the number of slots), `dense_slot(n)` (an unsigned slot
+// below it, one per node) and `dense_node(slot)` (its inverse): the domain
+// numbers its nodes densely, at any size.
+template <class D>
+concept HasDenseSlots = requires(const D& d, const typename D::Node& n) {
+    { d.dense_slots() } -> std::convertible_to<uint64_t>;
+    { d.dense_slot(n) } -> std::unsigned_integral;
+    { d.dense_node(d.dense_slot(n)) } -> std::same_as<typename D::Node>;
+};
+
+// Nodes that are indices below `num_nodes()`: each node is its own slot.
+template <class D>
+concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const D& d) {
+    { d.num_nodes() } -> std::convertible_to<uint64_t>;
+};
+
+// `static constexpr bool kNonNegative` on a heuristic type: true promises
+// that every value is >= 0 and never NaN. ZeroHeuristic needs no flag.
+template <class H>
+concept DeclaresHeuristicSign = requires { H::kNonNegative; };
+
+// Anything that lists (neighbour, cost) pairs for a node the way a domain
+// lists its successors: the bidirectional driver's predecessors, whose
+// `successors(v)` lists (u, cost) for every move u -> v.
+template <class S, class Node>
+concept NeighbourSource = requires(const S& s, const Node& n) {
+    { s.successors(n) } -> std::same_as<SuccessorList<Node>>;
 };
 
 // The heuristic that estimates nothing: h = 0 for every node.

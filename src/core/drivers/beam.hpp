@@ -51,6 +51,14 @@
 
 namespace quorvane {
 
+template <Domain D, class H>
+    requires HeuristicFor<H, typename D::Node>
+SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node start,
+                                            typename D::Node goal_in, uint64_t width, H heuristic,
+                                            bool record);
+
+// ---- details ----
+
 namespace detail {
 
 template <class Node>

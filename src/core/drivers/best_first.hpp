@@ -56,10 +56,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <concepts>
 #include <cstdint>
 #include <optional>
-#include <ranges>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -74,17 +72,13 @@
 
 namespace quorvane {
 
-// A domain that keeps its successor lists and can show one in place:
-// `successors_view(node)` is a range of `Successor<Node>` holding exactly
-// what successors_into would append, in the same order, valid until the
-// next call. The best-first driver then reads the list without copying it;
-// every other driver keeps to the Domain contract.
-template <class D>
-concept SuccessorsInPlace = requires(const D& d, const typename D::Node& n) {
-    requires std::ranges::forward_range<decltype(d.successors_view(n))>;
-    requires std::convertible_to<std::ranges::range_reference_t<decltype(d.successors_view(n))>,
-                                 const Successor<typename D::Node>&>;
-};
+template <Domain D, HeuristicFor<typename D::Node> H>
+SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::Node start,
+                                                  typename D::Node goal,
+                                                  const BestFirstConfig& config, const H& heuristic,
+                                                  const BestFirstLimits& limits);
+
+// ---- details ----
 
 namespace detail {
 
@@ -179,10 +173,9 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         // computes its lists from nearby walls: there the peek costs more
         // than it saves.) A dense table's keys are nodes of the domain, as
         // the domain's prefetch asks.
-        if constexpr (requires(Key k, const Node& n) {
+        if constexpr (PrefetchesSuccessors<D> && requires(Key k) {
                           frontier.peek_hint();
                           table.prefetch_key(k);
-                          domain.prefetch_successors(n);
                       }) {
             if (const std::optional<Key> next = frontier.peek_hint()) {
                 table.prefetch_key(*next);
@@ -253,17 +246,15 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
     out.nodes_reopened = reopened;
 }
 
-// Whether every step cost of the domain is >= 0 and never NaN. A domain
-// says so through `bool step_costs_nonnegative() const`; one that shows all
-// its arcs (`arcs()`, each with a `cost`) is looked over, in time linear in
-// its arcs like its own building; others are not assumed to.
+// Whether every step cost of the domain is >= 0 and never NaN: as the
+// domain declares it (DeclaresStepCosts), else by a look over all its arcs
+// (ShowsArcs), in time linear in them like the domain's own building; other
+// domains are not assumed to.
 template <class D>
 bool step_costs_nonnegative(const D& domain) {
-    if constexpr (requires {
-                      { domain.step_costs_nonnegative() } -> std::convertible_to<bool>;
-                  }) {
+    if constexpr (DeclaresStepCosts<D>) {
         return domain.step_costs_nonnegative();
-    } else if constexpr (requires { domain.arcs().begin()->cost; }) {
+    } else if constexpr (ShowsArcs<D>) {
         bool bad = false;
         for (const auto& arc : domain.arcs()) bad |= !(arc.cost >= 0.0);
         return !bad;
@@ -272,13 +263,13 @@ bool step_costs_nonnegative(const D& domain) {
     }
 }
 
-// Whether every value of the heuristic is >= 0 and never NaN. A heuristic
-// type says so with `static constexpr bool kNonNegative = true`.
+// Whether every value of the heuristic is >= 0 and never NaN, as its type
+// declares it (DeclaresHeuristicSign); ZeroHeuristic always is.
 template <class H>
 constexpr bool heuristic_nonnegative() {
     if constexpr (std::is_same_v<H, ZeroHeuristic>) {
         return true;
-    } else if constexpr (requires { H::kNonNegative; }) {
+    } else if constexpr (DeclaresHeuristicSign<H>) {
         return H::kNonNegative;
     } else {
         return false;

@@ -48,7 +48,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -62,12 +61,24 @@
 
 namespace quorvane {
 
-// Anything that lists (neighbour, cost) pairs for a node the way a domain
-// lists its successors.
-template <class S, class Node>
-concept NeighbourSource = requires(const S& s, const Node& n) {
-    { s.successors(n) } -> std::same_as<SuccessorList<Node>>;
-};
+template <Domain D>
+SearchOutcome<typename D::Node> bidirectional_search(const D& domain, typename D::Node start,
+                                                     typename D::Node goal, bool record);
+
+template <Domain D, class P>
+    requires NeighbourSource<P, typename D::Node>
+SearchOutcome<typename D::Node> bidirectional_search(const D& domain, typename D::Node start,
+                                                     typename D::Node goal, bool record,
+                                                     const P& predecessors);
+
+template <Domain D>
+SearchOutcome<typename D::Node> bidirectional_search_checked(const D& domain,
+                                                             typename D::Node start,
+                                                             typename D::Node goal, bool record);
+
+// ---- details ----
+
+namespace detail {
 
 // The path start -> ... -> meeting -> ... -> goal: the forward half follows
 // the forward map from `meeting` back to its root, the backward half the
@@ -86,8 +97,6 @@ std::vector<Node> join_bidirectional_path(const ParentMap<Node>& forward,
     }
     return path;
 }
-
-namespace detail {
 
 template <bool kCheckBackwardSteps, Domain D, class Back>
 SearchOutcome<typename D::Node> bidirectional_run(const D& domain, const Back& backward_source,

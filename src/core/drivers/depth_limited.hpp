@@ -54,6 +54,17 @@
 
 namespace quorvane {
 
+template <Domain D>
+SearchOutcome<typename D::Node> depth_limited_search(const D& domain, typename D::Node start,
+                                                     typename D::Node goal, uint64_t depth_limit,
+                                                     bool record);
+
+template <Domain D>
+SearchOutcome<typename D::Node> dls(const D& domain, typename D::Node start, typename D::Node goal,
+                                    uint64_t depth_limit, bool record);
+
+// ---- details ----
+
 namespace detail {
 
 // One reusable successor list per level of the current path. The list of

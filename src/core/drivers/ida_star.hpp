@@ -60,6 +60,12 @@
 
 namespace quorvane {
 
+template <Domain D, HeuristicFor<typename D::Node> H>
+SearchOutcome<typename D::Node> ida_star(const D& domain, typename D::Node start,
+                                         typename D::Node goal, H heuristic, bool record);
+
+// ---- details ----
+
 namespace detail {
 
 template <Domain D, class H>

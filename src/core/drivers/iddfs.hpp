@@ -44,6 +44,12 @@ namespace quorvane {
 
 template <Domain D>
 SearchOutcome<typename D::Node> iddfs(const D& domain, typename D::Node start,
+                                      typename D::Node goal, uint64_t limit, bool record);
+
+// ---- details ----
+
+template <Domain D>
+SearchOutcome<typename D::Node> iddfs(const D& domain, typename D::Node start,
                                       typename D::Node goal, uint64_t limit, bool record) {
     using Node = typename D::Node;
     const auto started = std::chrono::steady_clock::now();

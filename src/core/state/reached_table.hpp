@@ -28,7 +28,8 @@
 //                       slot array is zero-filled lazily (huge pages where
 //                       Linux gives them), so a small search on a huge
 //                       domain touches little.
-// `DenseIndexing<D>` says whether and how a domain numbers its nodes:
+// `DenseIndexing<D>` says whether and how a domain numbers its nodes, from
+// the hooks HasDenseSlots and IndexNodes of domain.hpp:
 //   - a domain offering
 //       uint64_t dense_slots() const;              // number of slots
 //       <unsigned> dense_slot(const Node&) const;  // the node's slot
@@ -71,18 +72,6 @@ enum class Reached : uint8_t { absent = 0, open = 1, closed = 2 };
 struct ReachedLookup {
     Reached state = Reached::absent;
     double g = 0.0;  // meaningless when absent
-};
-
-template <class D>
-concept HasDenseSlots = requires(const D& d, const typename D::Node& n) {
-    { d.dense_slots() } -> std::convertible_to<uint64_t>;
-    { d.dense_slot(n) } -> std::unsigned_integral;
-    { d.dense_node(d.dense_slot(n)) } -> std::same_as<typename D::Node>;
-};
-
-template <class D>
-concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const D& d) {
-    { d.num_nodes() } -> std::convertible_to<uint64_t>;
 };
 
 template <class D>
