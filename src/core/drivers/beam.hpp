@@ -36,7 +36,6 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <unordered_set>
@@ -91,10 +90,9 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
                                             typename D::Node goal_in, uint64_t width, H heuristic,
                                             bool record) {
     using Node = typename D::Node;
-    const auto t0 = std::chrono::steady_clock::now();
-
-    SearchOutcome<Node> out;
-    {
+    // The search state is freed inside the measured time.
+    return timed([&] {
+        SearchOutcome<Node> out;
         const Node goal = std::move(goal_in);
         const H h = std::move(heuristic);
         std::unordered_set<Node, FxHash<Node>> reached;
@@ -150,9 +148,8 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
             out.stop_reason = StopReason::exhausted;
         }
         out.nodes_reopened = 0;
-    }  // search state freed here, inside the measured time
-    out.elapsed = Elapsed::since(t0);
-    return out;
+        return out;
+    });
 }
 
 }  // namespace quorvane

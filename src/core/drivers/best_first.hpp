@@ -54,7 +54,6 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -322,11 +321,9 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
                                                   typename D::Node goal,
                                                   const BestFirstConfig& config, const H& heuristic,
                                                   const BestFirstLimits& limits) {
-    const auto started = std::chrono::steady_clock::now();
-    SearchOutcome<typename D::Node> out;
-    {
-        // Everything the search builds lives in this scope and is freed
-        // before the clock is read again.
+    // Everything the search builds is freed before the clock is read again.
+    return timed([&] {
+        SearchOutcome<typename D::Node> out;
         bool done = false;
         if constexpr (DenseIndexing<D>::enabled) {
             using Indexing = DenseIndexing<D>;
@@ -344,9 +341,8 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
             detail::run_with_frontier(domain, std::move(start), goal, config, heuristic, limits,
                                       table, out);
         }
-    }
-    out.elapsed = Elapsed::since(started);
-    return out;
+        return out;
+    });
 }
 
 }  // namespace quorvane

@@ -46,7 +46,6 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -103,21 +102,19 @@ SearchOutcome<typename D::Node> bidirectional_run(const D& domain, const Back& b
                                                   typename D::Node start,
                                                   typename D::Node goal, bool record) {
     using Node = typename D::Node;
-    const auto t0 = std::chrono::steady_clock::now();
+    // The maps and layers are freed inside the measured time.
+    return timed([&] {
+        SearchOutcome<Node> out;
+        if (start == goal) {
+            out.path.emplace();
+            out.path->push_back(std::move(start));
+            out.cost = 0.0;
+            out.nodes_generated = 1;
+            out.max_frontier_size = 1;
+            out.stop_reason = StopReason::goal;
+            return out;
+        }
 
-    SearchOutcome<Node> out;
-    if (start == goal) {
-        out.path.emplace();
-        out.path->push_back(std::move(start));
-        out.cost = 0.0;
-        out.nodes_generated = 1;
-        out.max_frontier_size = 1;
-        out.stop_reason = StopReason::goal;
-        out.elapsed = Elapsed::since(t0);
-        return out;
-    }
-
-    {
         ParentMap<Node> forward_map;
         ParentMap<Node> backward_map;
         forward_map.insert(start, start);
@@ -201,10 +198,9 @@ SearchOutcome<typename D::Node> bidirectional_run(const D& domain, const Back& b
             out.cost = std::numeric_limits<double>::infinity();
             out.stop_reason = StopReason::exhausted;
         }
-    }  // maps and layers freed here, inside the measured time
-    out.nodes_reopened = 0;
-    out.elapsed = Elapsed::since(t0);
-    return out;
+        out.nodes_reopened = 0;
+        return out;
+    });
 }
 
 }  // namespace detail

@@ -3,8 +3,8 @@
 // `depth_limited_search(domain, start, goal, depth_limit, record)` visits
 // nodes depth first from `start`, trying each node's successors in the
 // domain's order, and stops at the first visit of a node equal to `goal`.
-// It keeps no reached table: its only memory is the current path, a stack of
-// frames mirrored in an `OnPathSet`. So it follows simple paths only (a
+// It keeps no reached table: its only memory is the current path, a
+// `PathStack` (state/path_stack.hpp). So it follows simple paths only (a
 // successor already on the path, the parent included, is skipped without
 // being counted or traced) and it visits a node once for every simple path
 // that reaches it within the limit. The path it returns is the first one met
@@ -40,7 +40,6 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -48,9 +47,9 @@
 #include <vector>
 
 #include "domain.hpp"
-#include "state/on_path_set.hpp"
 #include "state/outcome.hpp"
 #include "state/path_cost.hpp"
+#include "state/path_stack.hpp"
 
 namespace quorvane {
 
@@ -67,39 +66,8 @@ SearchOutcome<typename D::Node> dls(const D& domain, typename D::Node start, typ
 
 namespace detail {
 
-// One reusable successor list per level of the current path. The list of
-// level d holds the successors of the node at depth d; the node at depth
-// d + 1 lives in it, so it is refilled only after every deeper level has been
-// left. Entries keep their addresses while the list is untouched (growing
-// the outer vector moves the lists, not their elements).
-template <class Node>
-class LevelBuffers {
-public:
-    template <class D>
-    SuccessorList<Node>& fill(const D& domain, std::size_t level, const Node& node) {
-        if (level == lists_.size()) lists_.emplace_back();
-        SuccessorList<Node>& list = lists_[level];
-        list.clear();
-        domain.successors_into(node, list);
-        return list;
-    }
-
-private:
-    std::vector<SuccessorList<Node>> lists_;
-};
-
-// The nodes of the frames from the bottom up, then the goal: copies.
-template <class Node, class Frame>
-std::vector<Node> path_through(const std::vector<Frame>& frames, const Node& goal) {
-    std::vector<Node> path;
-    path.reserve(frames.size() + 1);
-    for (const Frame& frame : frames) path.push_back(*frame.node);
-    path.push_back(goal);
-    return path;
-}
-
 // The depth-limited core, kept as an object so that iterative deepening can
-// run it again and again on the same buffers.
+// run it again and again on the same path stack and buffers.
 template <Domain D>
 class DepthLimitedCore {
 public:
@@ -113,83 +81,51 @@ public:
         uint64_t max_frontier_size = 1;
     };
 
-    explicit DepthLimitedCore(const D& domain) : domain_(domain) {}
+    explicit DepthLimitedCore(const D& domain) : domain_(domain), path_(domain) {}
 
     // One complete search to `depth_limit`; its trace entries are appended
     // to `*trace` when `trace` is not null.
     Run run(const Node& start, const Node& goal, uint64_t depth_limit,
             std::vector<TraceEntry<Node>>* trace) {
         Run out;
-        frames_.clear();
-        on_path_.clear();
+        path_.clear();
 
         const Node* node = &start;
         double g = 0.0;
         uint64_t remaining = depth_limit;
-        uint64_t hash = OnPathSet<Node>::hash(start);
+        uint64_t hash = Path::hash(start);
         for (;;) {
             ++out.nodes_expanded;
-            if (trace != nullptr) trace->push_back({*node, g, on_path_.size()});
+            if (trace != nullptr) trace->push_back({*node, g, path_.size()});
             if (*node == goal) {
-                out.path = path_through(frames_, *node);
+                out.path = path_.path_to(*node);
                 break;
             }
             if (remaining > 0) {
-                const auto& list = buffers_.fill(domain_, frames_.size(), *node);
-                on_path_.push(*node, hash);
-                out.max_frontier_size = std::max<uint64_t>(out.max_frontier_size, on_path_.size());
-                const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
-                frames_.push_back(
-                    {node, parent, list.data(), list.data() + list.size(), g, remaining});
+                path_.push(*node, hash, g, remaining);
+                out.max_frontier_size = std::max<uint64_t>(out.max_frontier_size, path_.size());
+            } else if (path_.empty()) {
+                break;  // a limit of 0: the start was the whole search
             }
-            if (!next_child(node, g, remaining, hash)) break;
+            const Successor<Node>* child = path_.next_child(hash, [](uint64_t) {});
+            if (child == nullptr) break;
+            const typename Path::Frame& from = path_.top();
+            node = &child->node;
+            g = from.g + child->cost;
+            remaining = from.extra - 1;
             ++out.nodes_generated;
         }
-        frames_.clear();
-        on_path_.clear();
+        path_.clear();
         if (out.path) out.cost = path_cost_from_successors(domain_, *out.path);
         return out;
     }
 
 private:
-    struct Frame {
-        const Node* node;
-        const Node* parent;  // null for the start
-        const Successor<Node>* next;
-        const Successor<Node>* end;
-        double g;
-        uint64_t remaining;  // >= 1 on every frame
-    };
-
-    // Takes the next successor, in order, that is not on the path, popping
-    // the frames whose lists are used up. False when the stack runs empty.
-    bool next_child(const Node*& node, double& g, uint64_t& remaining, uint64_t& hash) {
-        while (!frames_.empty()) {
-            Frame& top = frames_.back();
-            if (top.next == top.end) {
-                frames_.pop_back();
-                on_path_.pop();
-                continue;
-            }
-            const Successor<Node>& entry = *top.next++;
-            // The step back to the parent is the commonest on-path hit; one
-            // comparison settles it before any hashing.
-            if (top.parent != nullptr && entry.node == *top.parent) continue;
-            const uint64_t h = OnPathSet<Node>::hash(entry.node);
-            if (on_path_.contains(entry.node, h)) continue;
-            node = &entry.node;
-            g = top.g + entry.cost;
-            remaining = top.remaining - 1;
-            hash = h;
-            return true;
-        }
-        return false;
-    }
+    // Each frame's extra is the depth budget left below it, >= 1.
+    using Path = PathStack<D, uint64_t>;
 
     const D& domain_;
-    LevelBuffers<Node> buffers_;
-    std::vector<Frame> frames_;
-    OnPathSet<Node> on_path_;
+    Path path_;
 };
 
 }  // namespace detail
@@ -215,11 +151,10 @@ SearchOutcome<typename D::Node> depth_limited_search(const D& domain, typename D
 template <Domain D>
 SearchOutcome<typename D::Node> dls(const D& domain, typename D::Node start, typename D::Node goal,
                                     uint64_t depth_limit, bool record) {
-    const auto started = std::chrono::steady_clock::now();
-    auto outcome =
-        depth_limited_search(domain, std::move(start), std::move(goal), depth_limit, record);
-    outcome.elapsed = Elapsed::since(started);
-    return outcome;
+    return timed([&] {
+        return depth_limited_search(domain, std::move(start), std::move(goal), depth_limit,
+                                    record);
+    });
 }
 
 }  // namespace quorvane

@@ -4,8 +4,8 @@
 // iterations from `start`, each cut off by a bound on f = g + h(node, goal).
 // The first bound is h(start, goal); every later bound is the least f that
 // exceeded the bound before it. Like the depth-limited core it remembers only
-// the current path (frames mirrored in an `OnPathSet`), so it follows simple
-// paths only and expands a node once per simple path within the bound.
+// the current path (a `PathStack`, state/path_stack.hpp), so it follows
+// simple paths only and expands a node once per simple path within the bound.
 //
 // A visit of a node with cost g along the current path:
 //   - evaluates h once: f = g + h. Over a call, h runs once for the first
@@ -44,19 +44,14 @@
 // IMPORTANT: the domain must outlive the call; it is only read.
 #pragma once
 
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <utility>
-#include <vector>
 
 #include "domain.hpp"
-#include "state/on_path_set.hpp"
 #include "state/outcome.hpp"
-#include "state/path_cost.hpp"
-#include "drivers/depth_limited.hpp"
+#include "state/path_stack.hpp"
 
 namespace quorvane {
 
@@ -74,14 +69,14 @@ public:
     using Node = typename D::Node;
 
     IdaStarSearch(const D& domain, const H& heuristic, SearchOutcome<Node>& outcome, bool record)
-        : domain_(domain), heuristic_(heuristic), outcome_(outcome), record_(record) {}
+        : heuristic_(heuristic), outcome_(outcome), record_(record), path_(domain) {}
 
     // Runs iterations until the goal is expanded or the bound cannot grow.
     void run(const Node& start, const Node& goal) {
         outcome_.nodes_expanded = 0;
         outcome_.nodes_generated = 1;
         outcome_.max_frontier_size = 1;
-        const uint64_t start_hash = OnPathSet<Node>::hash(start);
+        const uint64_t start_hash = Path::hash(start);
         double bound = heuristic_(start, goal);
         for (;;) {
             const double next_bound = iterate(start, start_hash, goal, bound);
@@ -91,14 +86,9 @@ public:
     }
 
 private:
-    struct Frame {
-        const Node* node;
-        const Node* parent;  // null for the start
-        const Successor<Node>* next;
-        const Successor<Node>* end;
-        double g;
-        double least_f;  // least f pruned below this node in this iteration
-    };
+    // Each frame's extra is the least f pruned below its node in this
+    // iteration.
+    using Path = PathStack<D, double>;
 
     // One iteration under `bound`. Returns the next bound; on reaching the
     // goal it stores the path and returns +inf.
@@ -114,63 +104,45 @@ private:
             outcome_.max_frontier_size = max_frontier;
             return next_bound;
         };
+        // A popped frame hands its least pruned f down to its parent's; the
+        // start's is the next bound.
+        double least_popped = kInf;
+        const auto popped = [&](double least) {
+            least_popped = least;
+            if (!path_.empty() && least < path_.top().extra) path_.top().extra = least;
+        };
         const Node* node = &start;
         uint64_t hash = start_hash;
         double g = 0.0;
         for (;;) {
             const double f = g + static_cast<double>(heuristic_(*node, goal));
             if (f > bound) {
-                if (frames_.empty()) return finish(f);
-                Frame& parent = frames_.back();
-                if (f < parent.least_f) parent.least_f = f;
+                if (path_.empty()) return finish(f);
+                double& least = path_.top().extra;
+                if (f < least) least = f;
             } else {
                 ++expanded;
-                if (record_) outcome_.trace.push_back({*node, g, on_path_.size()});
+                if (record_) outcome_.trace.push_back({*node, g, path_.size()});
                 if (*node == goal) {
-                    outcome_.path = path_through(frames_, *node);
-                    frames_.clear();
-                    on_path_.clear();
+                    outcome_.path = path_.path_to(*node);
+                    path_.clear();
                     return finish(kInf);
                 }
-                const auto& list = buffers_.fill(domain_, frames_.size(), *node);
-                on_path_.push(*node, hash);
-                if (on_path_.size() > max_frontier) max_frontier = on_path_.size();
-                const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
-                frames_.push_back({node, parent, list.data(), list.data() + list.size(), g, kInf});
+                path_.push(*node, hash, g, kInf);
+                if (path_.size() > max_frontier) max_frontier = path_.size();
             }
-            // Next child not on the path, popping exhausted frames.
-            for (;;) {
-                Frame& top = frames_.back();
-                if (top.next == top.end) {
-                    const double least = top.least_f;
-                    frames_.pop_back();
-                    on_path_.pop();
-                    if (frames_.empty()) return finish(least);
-                    if (least < frames_.back().least_f) frames_.back().least_f = least;
-                    continue;
-                }
-                const Successor<Node>& entry = *top.next++;
-                // The step back to the parent is the commonest on-path hit;
-                // one comparison settles it before any hashing.
-                if (top.parent != nullptr && entry.node == *top.parent) continue;
-                const uint64_t h = OnPathSet<Node>::hash(entry.node);
-                if (on_path_.contains(entry.node, h)) continue;
-                ++generated;
-                node = &entry.node;
-                hash = h;
-                g = top.g + entry.cost;
-                break;
-            }
+            const Successor<Node>* child = path_.next_child(hash, popped);
+            if (child == nullptr) return finish(least_popped);
+            ++generated;
+            g = path_.top().g + child->cost;
+            node = &child->node;
         }
     }
 
-    const D& domain_;
     const H& heuristic_;
     SearchOutcome<Node>& outcome_;
     const bool record_;
-    LevelBuffers<Node> buffers_;
-    std::vector<Frame> frames_;
-    OnPathSet<Node> on_path_;
+    Path path_;
 };
 
 }  // namespace detail
@@ -179,21 +151,16 @@ template <Domain D, HeuristicFor<typename D::Node> H>
 SearchOutcome<typename D::Node> ida_star(const D& domain, typename D::Node start,
                                          typename D::Node goal, H heuristic, bool record) {
     using Node = typename D::Node;
-    const auto started = std::chrono::steady_clock::now();
-    SearchOutcome<Node> outcome;
-    {
+    return timed([&] {
+        SearchOutcome<Node> outcome;
         const Node owned_start = std::move(start);
         const Node owned_goal = std::move(goal);
         const H owned_heuristic = std::move(heuristic);
         detail::IdaStarSearch<D, H>(domain, owned_heuristic, outcome, record)
             .run(owned_start, owned_goal);
-        if (outcome.path) {
-            outcome.cost = path_cost_from_successors(domain, *outcome.path);
-            outcome.stop_reason = StopReason::goal;
-        }
-    }
-    outcome.elapsed = Elapsed::since(started);
-    return outcome;
+        detail::price_found_path(domain, outcome);
+        return outcome;
+    });
 }
 
 }  // namespace quorvane

@@ -31,13 +31,12 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <utility>
 
 #include "domain.hpp"
 #include "state/outcome.hpp"
-#include "state/path_cost.hpp"
+#include "state/path_stack.hpp"
 #include "drivers/depth_limited.hpp"
 
 namespace quorvane {
@@ -52,9 +51,8 @@ template <Domain D>
 SearchOutcome<typename D::Node> iddfs(const D& domain, typename D::Node start,
                                       typename D::Node goal, uint64_t limit, bool record) {
     using Node = typename D::Node;
-    const auto started = std::chrono::steady_clock::now();
-    SearchOutcome<Node> outcome;
-    {
+    return timed([&] {
+        SearchOutcome<Node> outcome;
         const Node owned_start = std::move(start);
         const Node owned_goal = std::move(goal);
         detail::DepthLimitedCore<D> core(domain);
@@ -69,13 +67,9 @@ SearchOutcome<typename D::Node> iddfs(const D& domain, typename D::Node start,
             }
             if (depth == limit) break;
         }
-        if (outcome.path) {
-            outcome.cost = path_cost_from_successors(domain, *outcome.path);
-            outcome.stop_reason = StopReason::goal;
-        }
-    }
-    outcome.elapsed = Elapsed::since(started);
-    return outcome;
+        detail::price_found_path(domain, outcome);
+        return outcome;
+    });
 }
 
 }  // namespace quorvane

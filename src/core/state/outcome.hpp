@@ -1,4 +1,5 @@
-// The record every search driver returns, and its companion types.
+// The record every search driver returns, its companion types, and
+// `timed`, which fills in the time a driver took.
 //
 // A driver returns exactly one `SearchOutcome` and reports no error of its
 // own. Invariants every driver keeps:
@@ -18,6 +19,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -73,5 +75,17 @@ struct SearchOutcome {
 
     bool found() const noexcept { return path.has_value(); }
 };
+
+// Runs `search`, which returns a SearchOutcome, and sets its `elapsed` to
+// the time from just before the call to just after its return. Whatever
+// `search` builds and frees itself is inside the measured span; the caller's
+// own objects (the driver's parameters) are not.
+template <class Search>
+auto timed(Search&& search) {
+    const auto started = std::chrono::steady_clock::now();
+    auto out = std::forward<Search>(search)();
+    out.elapsed = Elapsed::since(started);
+    return out;
+}
 
 }  // namespace quorvane
