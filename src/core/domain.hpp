@@ -64,6 +64,14 @@ concept HeuristicFor = requires(const H& h, const Node& a, const Node& b) {
     { h(a, b) } -> std::convertible_to<double>;
 };
 
+// The heuristic that estimates nothing: h = 0 for every node.
+struct ZeroHeuristic {
+    template <class Node>
+    double operator()(const Node&, const Node&) const noexcept {
+        return 0.0;
+    }
+};
+
 // ---- optional hooks ----
 
 // `successors_view(n)`: a forward range of `Successor<Node>` holding exactly
@@ -124,14 +132,6 @@ concept DeclaresHeuristicSign = requires { H::kNonNegative; };
 template <class S, class Node>
 concept NeighbourSource = requires(const S& s, const Node& n) {
     { s.successors(n) } -> std::same_as<SuccessorList<Node>>;
-};
-
-// The heuristic that estimates nothing: h = 0 for every node.
-struct ZeroHeuristic {
-    template <class Node>
-    double operator()(const Node&, const Node&) const noexcept {
-        return 0.0;
-    }
 };
 
 }  // namespace quorvane
