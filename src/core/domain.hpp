@@ -88,9 +88,8 @@ concept SuccessorsInPlace = requires(const D& d, const typename D::Node& n) {
 // it reads nothing, and n must be a node of the domain. Used only with a
 // table that prefetches its own entries and a frontier that can peek.
 template <class D>
-concept PrefetchesSuccessors = requires(const D& d, const typename D::Node& n) {
-    d.prefetch_successors(n);
-};
+concept PrefetchesSuccessors =
+    requires(const D& d, const typename D::Node& n) { d.prefetch_successors(n); };
 
 // `step_costs_nonnegative()`: true promises that every step cost is >= 0
 // and never NaN; false promises nothing.

@@ -152,8 +152,7 @@ template <Domain D>
 SearchOutcome<typename D::Node> dls(const D& domain, typename D::Node start, typename D::Node goal,
                                     uint64_t depth_limit, bool record) {
     return timed([&] {
-        return depth_limited_search(domain, std::move(start), std::move(goal), depth_limit,
-                                    record);
+        return depth_limited_search(domain, std::move(start), std::move(goal), depth_limit, record);
     });
 }
 
