@@ -31,7 +31,7 @@ from bench_graph import (dense_digraph, erdos_renyi, igraph_bellman_ford, igraph
                          scipy_dijkstra, scipy_matrix)
 from bench_grid import grid_edges, make_maze
 from bench_ida_star import BOARDS
-from harness import figures, median_of, optional, peak_memory, report
+from harness import figures, median_of, optional, peak_memory, peak_memory_in_child, report
 
 # numpy counts as present only with scipy: it serves the scipy checks alone.
 csgraph = optional("scipy.sparse.csgraph")
@@ -262,7 +262,64 @@ class Suite:
                   "expansions_per_s": rate, "target": 10e6, "met": met, **memory})
 
 
-WORKLOADS = ("grid", "graph_dijkstra", "bellman_ford", "floyd_warshall", "generators", "ida_star")
+    # --- memory per reached state -----------------------------------------------------
+
+    def memory(self):
+        """Peak memory of one call per distinct state it reaches, for each hot path.
+
+        The call runs in a forked child, so nothing measured before it (nor
+        what the allocator kept from it) hides part of its rise. Distinct
+        states reached are counted by the same search with record=True (the
+        start plus one tree edge per other state reached); IDA* keeps only
+        its path, so its rise is shown whole."""
+        size = 200 if self.quick else 1000
+        text = make_maze(size, 0.25, 20240607)[0]
+        disks = 9 if self.quick else 11
+        board = [9, 15, 3, 8, 5, 14, 2, 0, 13, 1, 12, 4, 6, 7, 10, 11]  # A*: 44 moves
+        if self.quick:
+            board = [1, 2, 11, 13, 10, 5, 15, 8, 9, 7, 4, 12, 3, 0, 6, 14]
+        chain = 20_000 if self.quick else 200_000
+
+        def successors(s):
+            return [(s + 1, 1.0)]
+
+        cases = [
+            (f"grid {size}x{size} dijkstra", lambda record: q.search_grid(
+                text, "dijkstra", record=record)),
+            (f"grid {size}x{size} astar", lambda record: q.search_grid(
+                text, "astar", record=record)),
+            (f"hanoi {disks} disks 4 pegs bfs", lambda record: q.search_hanoi(
+                disks, "bfs", pegs=4, record=record)),
+            ("15-puzzle astar manhattan", lambda record: q.search_npuzzle(
+                board, "astar", "manhattan", record=record)),
+            (f"search_implicit bfs, chain of {chain}", lambda record: q.search_implicit(
+                successors, 0, chain, "bfs", record=record)),
+        ]
+        print("\npeak memory per distinct state reached (forked child, rise over the call)")
+        for name, call in cases:
+            reached = len(call(True).tree) + 1
+            for label, fn in (("record=False", lambda: call(False)),
+                              ("record=True", lambda: call(True)),
+                              ("record=True, lists read",
+                               lambda: (lambda r: (r, r.trace, r.tree))(call(True)))):
+                memory = peak_memory_in_child(fn)
+                if not memory:
+                    continue
+                per_state = memory["rise_mib"] * 2**20 / reached
+                print(f"  {name + ', ' + label:<58} reached {reached:>8}  "
+                      f"rise {memory['rise_mib']:7.1f} MiB  {per_state:7.1f} B/state")
+                self.records.append({"workload": f"memory: {name}, {label}", "reached": reached,
+                                     "bytes_per_state": per_state, **memory})
+        tiles = BOARDS[4][0]
+        memory = peak_memory_in_child(lambda: q.search_npuzzle(tiles, "ida_star", "manhattan",
+                                                               record=False))
+        if memory:
+            print(f"  {'15-puzzle ida_star manhattan, record=False':<58} (path only)      "
+                  f"rise {memory['rise_mib']:7.1f} MiB")
+
+
+WORKLOADS = ("grid", "graph_dijkstra", "bellman_ford", "floyd_warshall", "generators", "ida_star",
+             "memory")
 
 
 def main():
