@@ -1,8 +1,12 @@
-"""Argument binding and conversion, through search_grid and search_grid_costs."""
+"""Argument binding and conversion (through search_grid and search_grid_costs, and
+across every function), and the order in which the checks fail."""
+
+import inspect
 
 import pytest
 
 import quorvane_native as qn
+from helpers import HEURISTIC_TYPE, STATE_ERROR, UNKNOWN_GRID_HEURISTIC, Index, LyingLen
 
 COSTS = ([[1.0, 1.0]], (0, 0), (0, 1))
 
@@ -36,10 +40,7 @@ def raised(exc_type, fn, *args, **kwargs):
      "search_grid_costs() missing 3 required positional arguments: 'costs', 'start', and 'goal'"),
     (lambda: qn.search_grid_costs(start=(0, 0)),
      "search_grid_costs() missing 2 required positional arguments: 'costs' and 'goal'"),
-    (lambda: qn.search_grid(*range(11)),
-     "search_grid() takes from 1 to 10 positional arguments but 11 were given"),
-    (lambda: qn.search_grid_costs(*range(13)),
-     "search_grid_costs() takes from 3 to 12 positional arguments but 13 were given"),
+    (lambda: qn.sample_maze(), "sample_maze() missing 1 required positional argument: 'name'"),
     (lambda: qn.search_grid("S.G", "astar", map="x"),
      "search_grid() got multiple values for argument 'map'"),
     (lambda: qn.search_grid("S.G", "bfs", algorithm="x"),
@@ -56,18 +57,28 @@ def test_binding_errors(call, message):
     assert str(raised(TypeError, call)) == message
 
 
-@pytest.mark.parametrize("fn, args, message", [
-    ("gen_erdos_renyi", (4, 0.5, 1, 2),
-     "gen_erdos_renyi() takes 3 positional arguments but 4 were given"),
-    ("sample_maze", (), "sample_maze() missing 1 required positional argument: 'name'"),
-    ("bellman_ford", (3, [], 0, False, 1),
-     "bellman_ford() takes from 3 to 4 positional arguments but 5 were given"),
-])
-def test_binding_errors_of_functions_without_defaults(fn, args, message):
-    """Functions whose parameters are all required drop the "from ... to" form."""
-    with pytest.raises(TypeError) as excinfo:
-        getattr(qn, fn)(*args)
-    assert str(excinfo.value) == message
+FUNCTION_NAMES = [
+    "search_grid", "search_grid_costs", "search_graph", "search_implicit", "gen_erdos_renyi",
+    "gen_barabasi_albert", "gen_watts_strogatz", "sample_maze", "random_maze_ascii",
+    "bellman_ford", "floyd_warshall", "search_npuzzle", "search_hanoi", "search_wordladder",
+]
+
+
+@pytest.mark.parametrize("name", FUNCTION_NAMES)
+def test_binding_takes_the_parameters_the_signature_shows(name):
+    """Every parameter of the text signature binds by keyword, and the positional count agrees."""
+    fn = getattr(qn, name)
+    params = list(inspect.signature(fn).parameters.values())
+    required = sum(p.default is inspect.Parameter.empty for p in params)
+    for p in params:
+        with pytest.raises(BaseException) as info:
+            fn(**{p.name: object()}, **{"not_a_parameter": 1})
+        assert str(info.value) == f"{name}() got an unexpected keyword argument 'not_a_parameter'"
+    span = f"from {required} to {len(params)}" if required < len(params) else f"{len(params)}"
+    with pytest.raises(TypeError) as info:
+        fn(*range(len(params) + 1))
+    assert str(info.value) == (f"{name}() takes {span} positional arguments but "
+                               f"{len(params) + 1} were given")
 
 
 class FakeNumpyBool:
@@ -127,11 +138,6 @@ def test_out_of_range_counts_raise_overflow_without_name(kwargs):
     assert name not in str(raised(OverflowError, grid, **kwargs))
 
 
-class IndexOnly:
-    def __index__(self):
-        return 3
-
-
 class TypeErrorSubclass(TypeError):
     pass
 
@@ -173,7 +179,7 @@ def test_lone_surrogate_raises_unicode_encode_error():
 
 @pytest.mark.parametrize("kwargs", [
     {"map": type("Text", (str,), {})("SG")},
-    {"weight": 3}, {"weight": IndexOnly()}, {"max_nodes": IndexOnly()},
+    {"weight": 3}, {"weight": Index(3)}, {"max_nodes": Index(3)},
     {"beam_width": True}, {"depth_limit": 2**64 - 1}, {"max_nodes": None},
     {"heuristic": object()}, {"heuristic": 5},
 ])
@@ -232,16 +238,6 @@ class Rows:
         return range(1, 3)
 
 
-class LyingLength:
-    """A sequence that claims more items than memory could hold."""
-
-    def __len__(self):
-        return 2**62
-
-    def __getitem__(self, i):
-        raise IndexError(i)
-
-
 def test_sequence_forms_are_accepted():
     """Tuples, ranges and sequences with an unreadable length convert item by item."""
     accepted(qn.search_grid_costs, ((1.0, 2), range(1, 3)), (0, 0), (1, 1))
@@ -250,7 +246,7 @@ def test_sequence_forms_are_accepted():
 
 def test_impossible_length_is_memory_error():
     """A length no buffer can hold raises MemoryError rather than ending the process."""
-    raised(MemoryError, qn.search_grid_costs, LyingLength(), (0, 0), (0, 1))
+    raised(MemoryError, qn.search_grid_costs, LyingLen(), (0, 0), (0, 1))
 
 
 @pytest.mark.parametrize("start, exc_type, message", [
@@ -273,3 +269,46 @@ def test_int_pair_accepts_tuple_subclass_and_extremes():
     """A tuple subclass holding the 32-bit extremes is a valid pair."""
     pair = type("Pair", (tuple,), {})((2**31 - 1, -(2**31)))
     accepted(qn.search_grid_costs, [[1.0]], pair, (0, 0))
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: qn.search_grid("S.G", "nope", "nope"), UNKNOWN_GRID_HEURISTIC.format("nope")),
+    (lambda: qn.search_grid("S.G", "dls", "nope"), UNKNOWN_GRID_HEURISTIC.format("nope")),
+    (lambda: qn.search_grid("S.G", "nope", 5), HEURISTIC_TYPE),
+    (lambda: qn.search_grid("S.", "nope", 5),
+     "the ASCII map must contain a start 'S' and a goal 'G'"),
+    (lambda: qn.search_graph(2, [(0, 1, 1.0)], 0, 1, "nope", "zero!"),
+     "unknown graph heuristic: 'zero!'. Use 'zero' or a callable h(node, goal) -> float"),
+    (lambda: qn.search_graph(2, [(0, 9, 1.0)], 0, 1, "nope", 5),
+     "edge (0, 9) is out of range for a 2-node graph"),
+    (lambda: qn.search_hanoi(2, "nope", "hamming"),
+     "unknown hanoi heuristic: 'hamming'. Use misplaced, zero, or a callable"),
+    (lambda: qn.search_implicit(lambda s: [], (1, 2), "ab", "nope"), STATE_ERROR),
+    (lambda: qn.bellman_ford(3, [(0, 5, 1.0)], 7), "source must be < num_nodes"),
+])
+def test_first_failing_check_is_reported(call, message):
+    """Value checks, heuristic type, heuristic name and algorithm name fail in that order."""
+    with pytest.raises(ValueError) as info:
+        call()
+    assert str(info.value) == message
+
+
+@pytest.mark.parametrize("call, name", [
+    (lambda: qn.search_graph(2, [], 0, 1, undirected=None), "undirected"),
+    (lambda: qn.search_npuzzle([1, 2, 3, 0], record=None), "record"),
+    (lambda: qn.search_hanoi(2, weight=None), "weight"),
+    (lambda: qn.search_wordladder("a", "b", ["a"], reopen=None), "reopen"),
+    (lambda: qn.search_implicit(None, 0, 0, record=None), "record"),
+    (lambda: qn.bellman_ford(1, [], 0, None), "undirected"),
+])
+def test_none_for_bool_or_float_option_names_the_parameter(call, name):
+    """None is no default for a bool or float option: TypeError naming it, before value checks."""
+    with pytest.raises(TypeError, match=f"^argument '{name}': "):
+        call()
+
+
+def test_none_stands_for_default_where_default_is_none():
+    """None for heuristic, the counts and the N-puzzle goal runs the default search."""
+    plain = qn.search_npuzzle([1, 2, 3, 0])
+    r = qn.search_npuzzle([1, 2, 3, 0], "astar", None, None, True, 2.0, None, None, None)
+    assert (r.path, r.cost, r.nodes_expanded) == (plain.path, plain.cost, plain.nodes_expanded)

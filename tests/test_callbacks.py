@@ -1,9 +1,9 @@
 """Python callables inside searches: callable heuristics on every search function,
-the callback error rules, the interpreter lock, and reference counts."""
+the callback error rules, callbacks that misbehave or call the module again, the
+interpreter lock, and reference counts."""
 
 import gc
 import math
-import os
 import sys
 import threading
 import time
@@ -11,15 +11,9 @@ import time
 import pytest
 
 import quorvane_native as q
-from reference import panic_type
+from helpers import (BEST_FIRST, HAS_STATM, HEURISTIC_ERROR, SANITIZED, SHAPE_ERROR,
+                     UNKNOWN_ALGORITHM, Index, Real, panic_type, rss_bytes, two_way_line)
 
-HEURISTIC_ERROR = "the heuristic callable must return a float"
-SHAPE_ERROR = "successors must return a list of (state, cost) pairs"
-STATE_ERROR = "implicit-graph states must be an int or a sequence of ints"
-UNKNOWN_ALGORITHM = ("unknown algorithm: '{}'. Available: bfs, dfs, ucs, dijkstra, greedy, "
-                     "astar, weighted_astar, iddfs, dls, ida_star, beam, bidirectional")
-
-BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
 NO_HEURISTIC = ["dls", "iddfs", "bidirectional", "bidir"]
 
 
@@ -138,17 +132,7 @@ def test_heuristic_values_steer_the_search():
 # --- heuristic results and errors ----------------------------------------------
 
 
-class FloatLike:
-    def __float__(self):
-        return 1.5
-
-
-class IndexLike:
-    def __index__(self):
-        return 2
-
-
-@pytest.mark.parametrize("value", [3, True, 2.5, math.nan, -math.inf, FloatLike(), IndexLike()])
+@pytest.mark.parametrize("value", [3, True, 2.5, math.nan, -math.inf, Real(1.5), Index(2)])
 def test_heuristic_results_that_convert(value):
     """Ints, bools, NaN, infinities and objects with a float or index conversion are accepted."""
     r = q.search_implicit(line_successors, 0, 5, heuristic=lambda n, g: value)
@@ -246,6 +230,207 @@ def test_zero_weight_drops_an_infinite_g_under_greedy():
     assert r.path == [0, 1, 3] and r.cost == math.inf
 
 
+# --- callbacks that misbehave ------------------------------------------------
+
+
+MUTATION_CASES = {
+    "graph edges": (lambda a, h: q.search_graph(4, a, 0, 3, "astar", heuristic=h),
+                    lambda: [(0, 1, 1.0), (1, 2, 1.0), (2, 3, 1.0), (0, 3, 5.0)]),
+    "words": (lambda a, h: q.search_wordladder("hit", "cog", a, heuristic=h),
+              lambda: ["hot", "dot", "dog", "cog", "lot", "log"]),
+    "costs": (lambda a, h: q.search_grid_costs(a, (0, 0), (2, 2), heuristic=h),
+              lambda: [[1.0, 1.0, 1.0], [9.0, 0.0, 1.0], [1.0, 1.0, 1.0]]),
+    "puzzle goal": (lambda a, h: q.search_npuzzle([1, 2, 3, 4, 0, 5, 7, 8, 6], goal=a,
+                                                  heuristic=h),
+                    lambda: [1, 2, 3, 4, 5, 6, 7, 8, 0]),
+}
+
+
+@pytest.mark.parametrize("case", MUTATION_CASES)
+def test_callbacks_that_mutate_the_call_arguments_change_nothing(case):
+    """A heuristic that spoils the call's arguments changes nothing: they were copied."""
+    search, make = MUTATION_CASES[case]
+    expected = search(make(), lambda a, b: 0.0)
+    argument = make()
+
+    def wreck(*_):
+        argument.clear()
+        argument.append(None)
+        return 0.0
+
+    got = search(argument, wreck)
+    assert (got.path, got.cost, got.nodes_expanded) == (expected.path, expected.cost,
+                                                        expected.nodes_expanded)
+    assert argument == [None]
+
+
+def _pairs(state):
+    yield (state + 1, 1.0)
+
+
+def _floats(node, goal):
+    yield 0.0
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: q.search_implicit(_pairs, 0, 3), SHAPE_ERROR),
+    (lambda: q.search_implicit(lambda s: iter([(s + 1, 1.0)]), 0, 3), SHAPE_ERROR),
+    (lambda: q.search_implicit(two_way_line, 0, 3, heuristic=_floats), HEURISTIC_ERROR),
+    (lambda: q.search_grid("S..G", heuristic=_floats), HEURISTIC_ERROR),
+    (lambda: q.search_implicit(two_way_line, 0, 3, heuristic=lambda a, b: 10**400),
+     HEURISTIC_ERROR),
+])
+def test_generators_and_unconvertible_answers_are_value_errors(call, message):
+    """A generator, an iterator or a number past float range is refused with the message."""
+    with pytest.raises(ValueError) as excinfo:
+        call()
+    assert str(excinfo.value) == message
+
+
+INTERRUPTS = [KeyboardInterrupt("stop"), SystemExit(3), GeneratorExit()]
+ALGORITHMS = ["bfs", "dfs", "ucs", "greedy", "astar", "weighted_astar", "iddfs", "ida_star",
+              "beam", "bidirectional"]
+HEURISTIC_SEARCHES = {
+    "grid": lambda h, a: q.search_grid("S...\n.#..\n...G", a, heuristic=h),
+    "grid_costs": lambda h, a: q.search_grid_costs([[1, 2], [3, 4]], (0, 0), (1, 1), a,
+                                                   heuristic=h),
+    "graph": lambda h, a: q.search_graph(4, [(0, 1, 1.0), (1, 3, 1.0), (0, 2, 1.0)], 0, 3, a,
+                                         heuristic=h),
+    "implicit": lambda h, a: q.search_implicit(two_way_line, 0, 4, a, heuristic=h),
+    "npuzzle": lambda h, a: q.search_npuzzle([1, 2, 3, 4, 0, 5, 7, 8, 6], a, heuristic=h),
+    "hanoi": lambda h, a: q.search_hanoi(2, a, heuristic=h),
+    "wordladder": lambda h, a: q.search_wordladder("hit", "cog", ["hot", "dot", "dog"], a,
+                                                   heuristic=h),
+}
+
+
+class Raiser:
+    """A callable raising `exception` on every call, counting them."""
+
+    def __init__(self, exception):
+        self.exception, self.calls = exception, 0
+
+    def __call__(self, *args):
+        self.calls += 1
+        raise self.exception
+
+
+@pytest.mark.parametrize("exception", INTERRUPTS, ids=lambda e: type(e).__name__)
+@pytest.mark.parametrize("domain", HEURISTIC_SEARCHES)
+def test_interrupts_from_a_heuristic_reach_the_caller_unchanged(domain, exception):
+    """Interrupts from a heuristic are raised unchanged after one call, never as ValueError."""
+    for algorithm in ALGORITHMS:
+        h = Raiser(exception)
+        try:
+            HEURISTIC_SEARCHES[domain](h, algorithm)
+        except BaseException as exc:  # noqa: B036 - what reaches the caller is the point
+            assert exc is exception and h.calls == 1
+        else:
+            assert h.calls == 0
+
+
+class InterruptingNumber:
+    """A state or cost whose conversion raises `exception`."""
+
+    def __init__(self, exception):
+        self.exception = exception
+
+    def __index__(self):
+        raise self.exception
+
+    __float__ = __index__
+
+
+@pytest.mark.parametrize("exception", INTERRUPTS, ids=lambda e: type(e).__name__)
+@pytest.mark.parametrize("where", ["call", "state", "cost", "heuristic value"])
+def test_interrupts_from_a_successor_answer_reach_the_caller_unchanged(where, exception):
+    """Interrupts from successors or from reading answers are raised unchanged, callbacks end."""
+    log = []
+    odd = InterruptingNumber(exception)
+    raiser = "h" if where == "heuristic value" else "s"
+
+    def successors(s):
+        log.append("s")
+        if where == "call":
+            raise exception
+        if where == "state":
+            return [(odd, 1.0)]
+        if where == "cost":
+            return [(s + 1, odd)]
+        return two_way_line(s)
+
+    def heuristic(a, b):
+        log.append("h")
+        return odd
+
+    for algorithm in ALGORITHMS:
+        log.clear()
+        try:
+            q.search_implicit(successors, 0, 4, algorithm,
+                              heuristic=heuristic if raiser == "h" else None)
+        except BaseException as exc:  # noqa: B036 - what reaches the caller is the point
+            assert exc is exception
+            assert log.index(raiser) == len(log) - 1
+        else:
+            # Only a heuristic value can go unread: by the algorithms that never
+            # call the heuristic.
+            assert raiser == "h" and "h" not in log
+
+
+def test_callbacks_may_call_the_module_again():
+    """Callables running other searches, nested several deep, change no result."""
+    maze = q.sample_maze("wall")
+    expected_grid = q.search_grid(maze)
+    expected_fw = q.floyd_warshall(3, [(0, 1, 1.0), (1, 2, 1.0)]).matrix()
+    seen = []
+
+    def heuristic(a, b):
+        r = q.search_grid(maze)  # releases the lock inside this callback
+        seen.append(r.path == expected_grid.path and r.cost == expected_grid.cost)
+        seen.append(q.floyd_warshall(3, [(0, 1, 1.0), (1, 2, 1.0)]).matrix() == expected_fw)
+        inner = q.search_implicit(two_way_line, 0, 2, "astar", heuristic=lambda x, y: abs(x - y))
+        seen.append(inner.path == [0, 1, 2])
+        return abs(a[0] - b[0]) + abs(a[1] - b[1])
+
+    r = q.search_grid(maze, "astar", heuristic=heuristic)
+    assert (r.path, r.cost) == (expected_grid.path, expected_grid.cost)
+    assert seen and all(seen)
+
+    def nested(depth):
+        def successors(s):
+            if depth:
+                assert q.search_implicit(nested(depth - 1), 0, 3, "bfs").path == [0, 1, 2, 3]
+            return two_way_line(s)
+        return successors
+
+    assert q.search_implicit(nested(3), 0, 3, "bfs").path == [0, 1, 2, 3]
+
+
+def test_a_callback_waiting_on_a_thread_that_searches_does_not_deadlock():
+    """A heuristic that starts a thread running a built-in search and joins it returns."""
+    results = []
+
+    def heuristic(a, b):
+        t = threading.Thread(target=lambda: results.append(q.search_grid("S.#\n..G").cost))
+        t.start()
+        t.join()
+        return 0.0
+
+    q.search_grid("S..G", heuristic=heuristic)
+    assert results and set(results) == {3.0}
+
+
+def test_an_error_inside_a_nested_search_is_the_outer_heuristic_error():
+    """A nested search failing inside a heuristic fails that heuristic, nothing more."""
+    def heuristic(a, b):
+        q.search_grid("S..G", "no-such-algorithm")
+        return 0.0
+
+    with pytest.raises(ValueError) as excinfo:
+        q.search_grid("S..G", heuristic=heuristic)
+    assert str(excinfo.value) == HEURISTIC_ERROR
+
+
 # --- the interpreter lock -----------------------------------------------------
 
 
@@ -295,12 +480,7 @@ def test_callable_searches_keep_the_lock(kind):
 # --- reference counts and memory -------------------------------------------------
 
 
-def rss_bytes():
-    with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * 4096
-
-
-@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/statm")
+@pytest.mark.skipif(not HAS_STATM, reason="reads /proc/self/statm")
 def test_many_searches_with_callables_leak_nothing():
     """10,000 searches with callables, failing ones too, leave refcounts and memory flat."""
     def heuristic(node, goal):
@@ -344,7 +524,5 @@ def test_many_searches_with_callables_leak_nothing():
     batch(10_000)
     gc.collect()
     assert [sys.getrefcount(c) for c in callables] == counts
-    # Under the sanitizers freed memory sits in quarantine: the process grows
-    # whatever the module does.
-    if not os.environ.get("QUORVANE_SANITIZED"):
+    if not SANITIZED:
         assert rss_bytes() - rss < 4 * 1024 * 1024

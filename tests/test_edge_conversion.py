@@ -1,5 +1,7 @@
-"""Edge lists long enough for the converter's look-ahead: odd items deep in a
-list or tuple, errors raised for them, and lists changed while converting."""
+"""The edge-list argument of search_graph, bellman_ford and floyd_warshall: the
+forms it takes and the errors it raises, then lists long enough for the
+converter's look-ahead (odd items deep in a list or tuple, errors raised for
+them, and lists changed while converting)."""
 
 import collections
 import math
@@ -7,28 +9,78 @@ import math
 import pytest
 
 import quorvane_native as qn
+from helpers import Index, Real
 
 Edge = collections.namedtuple("Edge", "u v w")
 
+
+class Edges:
+    """A sequence that is neither a list nor a tuple."""
+
+    def __init__(self, items):
+        self.items = items
+
+    def __len__(self):
+        return len(self.items)
+
+    def __getitem__(self, i):
+        return self.items[i]
+
+
+@pytest.mark.parametrize("edges", [
+    [(0, 1, 2.5)],
+    ((0, 1, 2.5),),
+    [Edge(0, 1, 2.5)],
+    [(Index(0), Index(1), Real(2.5))],
+    [(False, True, 2.5)],
+    Edges([(0, 1, 2.5)]),
+    [(0, 1, 2.5), (0, 1, 7)],
+])
+def test_edge_list_forms(edges):
+    """Lists, tuples, other sequences, tuple subclasses and __index__/__float__ all convert."""
+    r = qn.search_graph(2, edges, 0, 1, "ucs", undirected=False)
+    assert (r.path, r.cost) == ([0, 1], 2.5)
+
+
+def test_int_weights_convert_to_floats_and_huge_ints_are_refused():
+    """An int weight is a float; an int weight too large for a float is an OverflowError."""
+    assert qn.search_graph(2, [(0, 1, 3)], 0, 1, "ucs").cost == 3.0
+    with pytest.raises(OverflowError):
+        qn.search_graph(2, [(0, 1, 10**400)], 0, 1)
+
+
+@pytest.mark.parametrize("edges, exc, message", [
+    ("01", TypeError, "argument 'edges': Can't extract `str` to `Vec`"),
+    (5, TypeError, "argument 'edges': 'int' object cannot be converted to 'Sequence'"),
+    ((e for e in []), TypeError,
+     "argument 'edges': 'generator' object cannot be converted to 'Sequence'"),
+    ([(0, 1, 1.0), [0, 1, 1.0]], TypeError,
+     "argument 'edges': 'list' object cannot be converted to 'PyTuple'"),
+    ([(0, 1)], ValueError, "expected tuple of length 3, but got tuple of length 2"),
+    ([(0, 1, 1.0, 2)], ValueError, "expected tuple of length 3, but got tuple of length 4"),
+    ([(0.0, 1, 1.0)], TypeError,
+     "argument 'edges': 'float' object cannot be interpreted as an integer"),
+    ([(0, 1, "w")], TypeError, "argument 'edges': must be real number, not str"),
+])
+def test_edge_list_errors(edges, exc, message):
+    """Each malformed edge list raises the conversion's error under the name 'edges'."""
+    with pytest.raises(exc) as excinfo:
+        qn.search_graph(2, edges, 0, 1)
+    assert type(excinfo.value) is exc and str(excinfo.value) == message
+
+
+@pytest.mark.parametrize("edges", [[(-1, 0, 1.0)], [(0, 2**64, 1.0)], [(0, Index(-1), 1.0)]])
+def test_negative_or_huge_endpoints_overflow(edges):
+    """Endpoints outside the unsigned 64-bit range raise OverflowError, unnamed."""
+    with pytest.raises(OverflowError) as excinfo:
+        qn.search_graph(2, edges, 0, 1)
+    assert "edges" not in str(excinfo.value)
+
+
+
+# --- long lists --------------------------------------------------------------------
+
 N = 120  # nodes of the path 0 -> 1 -> ... -> N - 1
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class Real:
-    def __init__(self, value, effect=None):
-        self.value, self.effect = value, effect
-
-    def __float__(self):
-        if self.effect is not None:
-            self.effect()
-        return self.value
 
 
 def path_edges():

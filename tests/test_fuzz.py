@@ -17,7 +17,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import quorvane_native as q
-from reference import panic_type
+from helpers import LyingLen, panic_type
 
 PANIC = panic_type()
 TOTAL_CALLS = int(os.environ.get("QUORVANE_FUZZ_CALLS", "6000"))
@@ -68,19 +68,6 @@ class BadIter:
 
     def __len__(self):
         return 2
-
-
-class LyingLen:
-    """Claims a length no buffer can hold, then yields nothing."""
-
-    def __len__(self):
-        return 2**62
-
-    def __iter__(self):
-        return iter(())
-
-    def __getitem__(self, i):
-        raise IndexError(i)
 
 
 class BadEverything:

@@ -1,21 +1,19 @@
-"""search_graph: the edge-list argument, its checks, and the best-first
-algorithms on explicit graphs."""
+"""search_graph: its checks and the best-first algorithms on explicit graphs.
+(The edge-list argument: test_edge_conversion.py.)"""
 
-import collections
 import math
 import random
 
 import pytest
 
 import quorvane_native as qn
-from reference import dijkstra
-from reference_sp import is_path, path_weight, successors
+from helpers import ALL_NAMES, BEST_FIRST, HEURISTIC_TYPE, UNKNOWN_ALGORITHM
+from reference.domains import arcs_of
+from reference.searches import dijkstra
+from reference.shortest_paths import is_path, path_weight
 
 INF = math.inf
 NAN = math.nan
-
-BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
-ALL_NAMES = BEST_FIRST + ["iddfs", "dls", "ida_star", "idastar", "beam", "bidirectional", "bidir"]
 
 # The worked example: undirected 0-1 (1), 0-2 (4), 1-2 (1), 2-3 (1), from 0 to 3.
 EXAMPLE = [(0, 1, 1.0), (0, 2, 4.0), (1, 2, 1.0), (2, 3, 1.0)]
@@ -81,11 +79,8 @@ def test_record_off_keeps_the_result_but_no_trace_or_tree():
      "unknown graph heuristic: 'manhattan'. Use 'zero' or a callable h(node, goal) -> float"),
     ((2, [], 0, 1), {"heuristic": "Zero", "algorithm": "nope"},
      "unknown graph heuristic: 'Zero'. Use 'zero' or a callable h(node, goal) -> float"),
-    ((2, [], 0, 1), {"heuristic": 3},
-     "heuristic must be a name (str) or a callable h(node, goal) -> float"),
-    ((2, [], 0, 1), {"algorithm": "BFS"},
-     "unknown algorithm: 'BFS'. Available: bfs, dfs, ucs, dijkstra, greedy, astar, "
-     "weighted_astar, iddfs, dls, ida_star, beam, bidirectional"),
+    ((2, [], 0, 1), {"heuristic": 3}, HEURISTIC_TYPE),
+    ((2, [], 0, 1), {"algorithm": "BFS"}, UNKNOWN_ALGORITHM.format("BFS")),
     ((2, [], 0, 1), {"algorithm": "dls"}, "'dls' requires depth_limit"),
 ])
 def test_value_errors_in_order(args, kwargs, message):
@@ -101,88 +96,6 @@ def test_missing_arguments():
         qn.search_graph()
     assert str(excinfo.value) == ("search_graph() missing 4 required positional arguments: "
                                   "'num_nodes', 'edges', 'start', and 'goal'")
-
-
-# --- the edge-list argument ------------------------------------------------------
-
-
-Edge = collections.namedtuple("Edge", "u v w")
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class Real:
-    def __float__(self):
-        return 2.5
-
-
-class Edges:
-    """A sequence that is neither a list nor a tuple."""
-
-    def __init__(self, items):
-        self.items = items
-
-    def __len__(self):
-        return len(self.items)
-
-    def __getitem__(self, i):
-        return self.items[i]
-
-
-@pytest.mark.parametrize("edges", [
-    [(0, 1, 2.5)],
-    ((0, 1, 2.5),),
-    [Edge(0, 1, 2.5)],
-    [(Index(0), Index(1), Real())],
-    [(False, True, 2.5)],
-    Edges([(0, 1, 2.5)]),
-    [(0, 1, 2.5), (0, 1, 7)],
-])
-def test_edge_list_forms(edges):
-    """Lists, tuples, other sequences, tuple subclasses and __index__/__float__ all convert."""
-    r = qn.search_graph(2, edges, 0, 1, "ucs", undirected=False)
-    assert (r.path, r.cost) == ([0, 1], 2.5)
-
-
-def test_int_weights_convert_to_floats_and_huge_ints_are_refused():
-    """An int weight is a float; an int weight too large for a float is an OverflowError."""
-    assert qn.search_graph(2, [(0, 1, 3)], 0, 1, "ucs").cost == 3.0
-    with pytest.raises(OverflowError):
-        qn.search_graph(2, [(0, 1, 10**400)], 0, 1)
-
-
-@pytest.mark.parametrize("edges, exc, message", [
-    ("01", TypeError, "argument 'edges': Can't extract `str` to `Vec`"),
-    (5, TypeError, "argument 'edges': 'int' object cannot be converted to 'Sequence'"),
-    ((e for e in []), TypeError,
-     "argument 'edges': 'generator' object cannot be converted to 'Sequence'"),
-    ([(0, 1, 1.0), [0, 1, 1.0]], TypeError,
-     "argument 'edges': 'list' object cannot be converted to 'PyTuple'"),
-    ([(0, 1)], ValueError, "expected tuple of length 3, but got tuple of length 2"),
-    ([(0, 1, 1.0, 2)], ValueError, "expected tuple of length 3, but got tuple of length 4"),
-    ([(0.0, 1, 1.0)], TypeError,
-     "argument 'edges': 'float' object cannot be interpreted as an integer"),
-    ([(0, 1, "w")], TypeError, "argument 'edges': must be real number, not str"),
-])
-def test_edge_list_errors(edges, exc, message):
-    """Each malformed edge list raises the conversion's error under the name 'edges'."""
-    with pytest.raises(exc) as excinfo:
-        qn.search_graph(2, edges, 0, 1)
-    assert type(excinfo.value) is exc and str(excinfo.value) == message
-
-
-@pytest.mark.parametrize("edges", [[(-1, 0, 1.0)], [(0, 2**64, 1.0)], [(0, Index(-1), 1.0)]])
-def test_negative_or_huge_endpoints_overflow(edges):
-    """Endpoints outside the unsigned 64-bit range raise OverflowError, unnamed."""
-    with pytest.raises(OverflowError) as excinfo:
-        qn.search_graph(2, edges, 0, 1)
-    assert "edges" not in str(excinfo.value)
 
 
 def test_huge_node_counts_fail_cleanly():
@@ -268,7 +181,7 @@ def test_best_first_algorithms_on_random_graphs(seed):
     edges = random_graph(rng, n)
     s, g = rng.randrange(n), rng.randrange(n)
     for undirected in (True, False):
-        succ = successors(n, edges, undirected)
+        succ = arcs_of(n, edges, undirected).__getitem__
         best = dijkstra(s, succ, g)
         for algorithm in BEST_FIRST:
             r = qn.search_graph(n, edges, s, g, algorithm, undirected=undirected, weight=1.0)
@@ -304,10 +217,7 @@ def test_reopen_with_a_negative_cycle_keeps_paths_rooted_at_the_start(algorithm)
     """A path found with reopen through a negative cycle is a real path from the start."""
     r = qn.search_graph(5, NEGATIVE_EDGE, 0, 4, algorithm, reopen=True)
     assert r.path[0] == 0 and r.path[-1] == 4
-    weights = {}
-    for u, v, w in NEGATIVE_EDGE:
-        weights[(u, v)] = weights[(v, u)] = w
-    assert r.cost == sum(weights[(a, b)] for a, b in zip(r.path, r.path[1:]))
+    assert r.cost == path_weight(r.path, NEGATIVE_EDGE, True)
 
 
 @pytest.mark.parametrize("algorithm", BEST_FIRST)

@@ -8,16 +8,12 @@ import time
 import pytest
 
 import quorvane_native as q
-from reference import panic_type
-import reference as ref
+from helpers import HEURISTIC_TYPE, UNKNOWN_ALGORITHM, UNKNOWN_GRID_HEURISTIC, outcome, panic_type
+from reference.domains import grid_from_ascii, grid_from_costs
+from reference.searches import bfs_depths, dijkstra, path_cost
 
 hypothesis = pytest.importorskip("hypothesis")
 from hypothesis import given, settings, strategies as st  # noqa: E402
-
-def summary(r):
-    return (r.path, r.cost, r.nodes_expanded, r.nodes_generated, r.max_frontier_size,
-            r.nodes_reopened, r.stop_reason, r.trace, r.tree)
-
 
 # A 2 x 3 grid: A=(0,0) start, B=(0,1) cost 1, D=(1,0) cost 4, C=(1,1) cost 1,
 # G=(1,2) the goal, (0,2) a wall. bfs reaches C first through the dear D and
@@ -67,7 +63,7 @@ def test_ascii_map_and_cost_matrix_agree(algorithm):
     """The same grid through both entry points gives the same result."""
     a = q.search_grid(WORKED_MAP, algorithm)
     b = q.search_grid_costs(WORKED_COSTS, A, G, algorithm)
-    assert summary(a) == summary(b)
+    assert outcome(a) == outcome(b)
 
 
 @pytest.mark.parametrize("max_nodes, stop, expanded, generated", [
@@ -114,8 +110,8 @@ def test_reopening_with_an_inconsistent_heuristic():
     """Manhattan over cells cheaper than 1 is inconsistent: only reopen finds the optimum."""
     costs = [[1.0, 0.1, 0.1, 1.0, 2.0], [0.1, 0.1, 0.1, 0.0, 1.0]]
     goal = (1, 4)
-    grid = ref.grid_from_costs(costs)
-    best = ref.dijkstra((0, 0), grid.successors, goal)
+    grid = grid_from_costs(costs)
+    best = dijkstra((0, 0), grid.successors, goal)
     off = q.search_grid_costs(costs, (0, 0), goal, "astar")
     on = q.search_grid_costs(costs, (0, 0), goal, "astar", reopen=True)
     assert off.nodes_reopened == 0 and off.cost == pytest.approx(4.4)
@@ -142,7 +138,7 @@ def test_record_off_changes_nothing_but_trace_and_tree():
     on = q.search_grid(m, "astar")
     off = q.search_grid(m, "astar", record=False)
     assert off.trace == [] and off.tree == []
-    assert summary(on)[:7] == summary(off)[:7]
+    assert outcome(on)[:-2] == outcome(off)[:-2]
 
 
 @pytest.mark.parametrize("text, start, goal, cost", [
@@ -200,31 +196,26 @@ def test_aliases_give_the_same_search(pair):
     """Each alias runs exactly the search of its full name."""
     m = "S..#\n.#..\n..1G"
     a, b = (q.search_grid(m, name) for name in pair)
-    assert summary(a) == summary(b)
+    assert outcome(a) == outcome(b)
 
 
 def test_weights_of_weighted_astar():
     """weighted_astar with weight 1 is astar; with weight 0 it is ucs."""
     m = "S....\n.##.#\n...2G"
-    assert summary(q.search_grid(m, "weighted_astar", weight=1.0)) == summary(q.search_grid(m))
-    assert (summary(q.search_grid(m, "weighted_astar", weight=0.0))
-            == summary(q.search_grid(m, "ucs")))
+    assert outcome(q.search_grid(m, "weighted_astar", weight=1.0)) == outcome(q.search_grid(m))
+    assert (outcome(q.search_grid(m, "weighted_astar", weight=0.0))
+            == outcome(q.search_grid(m, "ucs")))
 
 
 def test_heuristic_none_is_manhattan():
     """An absent or None heuristic is manhattan."""
     m = "S....\n.##.#\n....G"
-    assert (summary(q.search_grid(m, heuristic=None))
-            == summary(q.search_grid(m, heuristic="manhattan")) == summary(q.search_grid(m)))
+    assert (outcome(q.search_grid(m, heuristic=None))
+            == outcome(q.search_grid(m, heuristic="manhattan")) == outcome(q.search_grid(m)))
 
 
 # --- errors -------------------------------------------------------------------
 
-UNKNOWN_ALGORITHM = ("unknown algorithm: '{}'. Available: bfs, dfs, ucs, dijkstra, greedy, "
-                     "astar, weighted_astar, iddfs, dls, ida_star, beam, bidirectional")
-UNKNOWN_HEURISTIC = ("unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, "
-                     "or a callable h(node, goal) -> float")
-HEURISTIC_TYPE = "heuristic must be a name (str) or a callable h(node, goal) -> float"
 NO_S_OR_G = "the ASCII map must contain a start 'S' and a goal 'G'"
 BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
 
@@ -237,9 +228,10 @@ BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
     (dict(map="S.G", heuristic=b"zero"), HEURISTIC_TYPE),
     (dict(map="S.G", heuristic=[1]), HEURISTIC_TYPE),
     (dict(map="S.G", heuristic="\ud800"), HEURISTIC_TYPE),
-    (dict(map="S.G", algorithm="nope", heuristic="Manhattan"), UNKNOWN_HEURISTIC.format("Manhattan")),
-    (dict(map="S.G", heuristic=" manhattan"), UNKNOWN_HEURISTIC.format(" manhattan")),
-    (dict(map="S.G", heuristic=""), UNKNOWN_HEURISTIC.format("")),
+    (dict(map="S.G", algorithm="nope", heuristic="Manhattan"),
+     UNKNOWN_GRID_HEURISTIC.format("Manhattan")),
+    (dict(map="S.G", heuristic=" manhattan"), UNKNOWN_GRID_HEURISTIC.format(" manhattan")),
+    (dict(map="S.G", heuristic=""), UNKNOWN_GRID_HEURISTIC.format("")),
     (dict(map="S.G", algorithm="A*"), UNKNOWN_ALGORITHM.format("A*")),
     (dict(map="S.G", algorithm="astar "), UNKNOWN_ALGORITHM.format("astar ")),
     (dict(map="S.G", algorithm=""), UNKNOWN_ALGORITHM.format("")),
@@ -334,13 +326,13 @@ ADMISSIBLE = {False: ["zero", "manhattan", "euclidean", "octile"],
 
 
 def check_optimal(result, grid, start, goal):
-    best = ref.dijkstra(start, grid.successors, goal)
+    best = dijkstra(start, grid.successors, goal)
     if best == math.inf:
         assert not result.found and result.stop_reason == "exhausted"
         return
     assert result.found
     assert result.path[0] == start and result.path[-1] == goal
-    walked = ref.path_cost(result.path, grid.successors)
+    walked = path_cost(result.path, grid.successors)
     assert walked is not None, "a step of the path is no move of the grid"
     assert result.cost == pytest.approx(walked, rel=1e-12)
     assert result.cost == pytest.approx(best, rel=1e-12)
@@ -364,7 +356,7 @@ def test_ascii_mazes_are_solved_optimally(text, diagonal, data):
     """ucs, dijkstra and astar with admissible heuristics find least-cost valid paths."""
     algorithm = data.draw(st.sampled_from(["ucs", "dijkstra", "astar"]))
     heuristic = data.draw(st.sampled_from(ADMISSIBLE[diagonal]))
-    grid, start, goal = ref.grid_from_ascii(text, diagonal)
+    grid, start, goal = grid_from_ascii(text, diagonal)
     r = q.search_grid(text, algorithm, heuristic=heuristic, diagonal=diagonal)
     check_optimal(r, grid, start, goal)
 
@@ -380,7 +372,7 @@ def test_cost_grids_are_solved_optimally(seed):
     goal = (rng.randrange(height), rng.randrange(width))
     rows[start[0]][start[1]] = rows[goal[0]][goal[1]] = 1.0
     diagonal = seed % 2 == 1
-    grid = ref.grid_from_costs(rows, diagonal)
+    grid = grid_from_costs(rows, diagonal)
     for algorithm in ["ucs", "dijkstra", "astar"]:
         for heuristic in ADMISSIBLE[diagonal]:
             r = q.search_grid_costs(rows, start, goal, algorithm, heuristic=heuristic,
@@ -396,10 +388,10 @@ def test_bfs_finds_fewest_moves_on_unit_grids(seed):
     cells = [["#" if rng.random() < 0.25 else "." for _ in range(width)] for _ in range(height)]
     cells[0][0], cells[-1][-1] = "S", "G"
     text = "\n".join("".join(row) for row in cells)
-    grid, start, goal = ref.grid_from_ascii(text)
-    depths = ref.bfs_depths(start, grid.successors)
+    grid, start, goal = grid_from_ascii(text)
+    depths = bfs_depths(start, grid.successors)
     r = q.search_grid(text, "bfs")
     assert r.found == (goal in depths)
     if r.found:
         assert len(r.path) - 1 == depths[goal]
-        assert ref.path_cost(r.path, grid.successors) == r.cost
+        assert path_cost(r.path, grid.successors) == r.cost

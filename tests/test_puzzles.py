@@ -1,13 +1,15 @@
 """search_npuzzle and search_hanoi: checks, their order, and optimal answers."""
 
+import itertools
 import random
 
 import pytest
 
 import quorvane_native as qn
-from reference import bfs_path
+from helpers import BEST_FIRST, HEURISTIC_TYPE, UNKNOWN_ALGORITHM
+from reference.domains import hanoi_successors, npuzzle_successors
+from reference.searches import bfs_depths, bfs_path, is_move
 
-BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
 OPTIMAL = {"bfs", "ucs", "dijkstra", "astar", "a*"}
 GOAL8 = (1, 2, 3, 4, 5, 6, 7, 8, 0)
 
@@ -15,55 +17,22 @@ PERFECT_SQUARE = "tiles length must be a non-zero perfect square (9, 16, 25, …
 PARITY = "this configuration is not solvable into the goal (parity)"
 TILES_PERM = "tiles must be a permutation of 0..8 (0 = blank)"
 GOAL_PERM = "goal must be a permutation of 0..8 (0 = blank)"
-HEURISTIC_TYPE = "heuristic must be a name (str) or a callable h(node, goal) -> float"
-
-
-# --- pure-Python reference moves -------------------------------------------
-
-
-def npuzzle_moves(state, side):
-    """The blank moved up, down, left, right, where the board allows."""
-    b = state.index(0) if 0 in state else 0
-    r, c = divmod(b, side)
-    out = []
-    for tr, tc in ((r - 1, c), (r + 1, c), (r, c - 1), (r, c + 1)):
-        if 0 <= tr < side and 0 <= tc < side:
-            s = list(state)
-            t = tr * side + tc
-            s[b], s[t] = s[t], s[b]
-            out.append(tuple(s))
-    return out
-
-
-def hanoi_moves(state, pegs):
-    """Top disks by source peg, then target peg, never onto a smaller disk."""
-    top = {}
-    for d, p in enumerate(state):
-        top.setdefault(p, d)
-    out = []
-    for s in range(pegs):
-        if s not in top:
-            continue
-        d = top[s]
-        for t in range(pegs):
-            if t != s and top.get(t, len(state)) > d:
-                out.append(state[:d] + (t,) + state[d + 1 :])
-    return out
 
 
 def random_board(side, steps, seed, goal=None):
     """A solvable board: a seeded random walk of the blank from the goal."""
     rng = random.Random(seed)
+    successors = npuzzle_successors(side)
     state = tuple(goal) if goal else tuple(list(range(1, side * side)) + [0])
     for _ in range(steps):
-        state = rng.choice(npuzzle_moves(state, side))
+        state = rng.choice([child for child, _ in successors(state)])
     return state
 
 
-def assert_valid_path(path, start, goal, moves):
+def assert_valid_path(path, start, goal, successors):
     assert path[0] == tuple(start) and path[-1] == tuple(goal)
     for a, b in zip(path, path[1:]):
-        assert b in moves(a)
+        assert is_move(successors, a, b)
 
 
 # --- N-puzzle: checks and their order --------------------------------------
@@ -93,8 +62,7 @@ def assert_valid_path(path, start, goal, moves):
         (dict(tiles=list(GOAL8), heuristic=1.5, algorithm="nope"), HEURISTIC_TYPE),
         (
             dict(tiles=list(GOAL8), algorithm="A*"),
-            "unknown algorithm: 'A*'. Available: bfs, dfs, ucs, dijkstra, greedy, astar, "
-            "weighted_astar, iddfs, dls, ida_star, beam, bidirectional",
+            UNKNOWN_ALGORITHM.format("A*"),
         ),
     ],
 )
@@ -149,6 +117,20 @@ def test_npuzzle_sixteen_by_sixteen_default_goal():
     assert result.cost == 1.0
 
 
+@pytest.mark.parametrize("goal", [(1, 2, 3, 0), (0, 3, 2, 1), (2, 0, 1, 3)])
+def test_npuzzle_parity_rule_matches_reachability_on_an_even_board(goal):
+    """On a 2x2 board a start is accepted exactly when the blank can slide it into the goal."""
+    reachable = bfs_depths(goal, npuzzle_successors(2))  # moves are reversible
+    for tiles in itertools.permutations(range(4)):
+        if tiles in reachable:
+            result = qn.search_npuzzle(list(tiles), goal=list(goal), algorithm="bfs")
+            assert result.path[0] == tiles and result.path[-1] == goal
+        else:
+            with pytest.raises(ValueError) as excinfo:
+                qn.search_npuzzle(list(tiles), goal=list(goal))
+            assert str(excinfo.value) == PARITY
+
+
 # --- N-puzzle: searches ------------------------------------------------------
 
 
@@ -157,12 +139,12 @@ def test_npuzzle_sixteen_by_sixteen_default_goal():
 def test_npuzzle_every_best_first_algorithm(algorithm, heuristic):
     """Each best-first algorithm finds a legal path; the optimal ones the shortest."""
     start = random_board(3, 40, seed=1)
-    optimal = len(bfs_path(start, GOAL8, lambda s: npuzzle_moves(s, 3))) - 1
+    optimal = len(bfs_path(start, GOAL8, npuzzle_successors(3))) - 1
     result = qn.search_npuzzle(
         list(start), algorithm=algorithm, heuristic=heuristic, record=False
     )
     assert result.found and result.stop_reason == "goal"
-    assert_valid_path(result.path, start, GOAL8, lambda s: npuzzle_moves(s, 3))
+    assert_valid_path(result.path, start, GOAL8, npuzzle_successors(3))
     assert result.cost == len(result.path) - 1
     if algorithm in OPTIMAL:
         assert result.cost == optimal
@@ -174,7 +156,7 @@ def test_npuzzle_bfs_matches_reference_path(seed):
     for side in (2, 3):
         start = random_board(side, 14, seed)
         goal = tuple(list(range(1, side * side)) + [0])
-        expected = bfs_path(start, goal, lambda s: npuzzle_moves(s, side))
+        expected = bfs_path(start, goal, npuzzle_successors(side))
         assert qn.search_npuzzle(list(start), algorithm="bfs").path == expected
 
 
@@ -265,7 +247,7 @@ def test_hanoi_every_best_first_algorithm(algorithm, heuristic):
     result = qn.search_hanoi(
         disks, algorithm=algorithm, heuristic=heuristic, pegs=pegs, record=False
     )
-    assert_valid_path(result.path, start, goal, lambda s: hanoi_moves(s, pegs))
+    assert_valid_path(result.path, start, goal, hanoi_successors(pegs))
     if algorithm in OPTIMAL:
         assert result.cost == 9
 
@@ -274,7 +256,7 @@ def test_hanoi_every_best_first_algorithm(algorithm, heuristic):
 def test_hanoi_bfs_matches_reference_path(pegs):
     """bfs returns the first-reached-parent BFS path, so moves come in domain order."""
     start, goal = (0,) * 4, (pegs - 1,) * 4
-    expected = bfs_path(start, goal, lambda s: hanoi_moves(s, pegs))
+    expected = bfs_path(start, goal, hanoi_successors(pegs))
     assert qn.search_hanoi(4, algorithm="bfs", pegs=pegs).path == expected
 
 

@@ -4,32 +4,16 @@
 import pytest
 
 import quorvane_native as qn
-from reference import bfs_path
+from helpers import BEST_FIRST, HEURISTIC_TYPE
+from reference.domains import ladder_successors
+from reference.searches import bfs_path, is_move
 
-BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
 OPTIMAL = {"bfs", "ucs", "dijkstra", "astar", "a*"}
 SAME_LENGTH = "start and goal must have the same length"
 
 WORDS = """cold cord card ward warm worm word wore core care dare dire fire
 fore form farm harm hard herd head heal teal tell tall toll cool coal goal
 load road read bead bear beer deer dear fear gear wear year""".split()
-
-
-def ladder_moves(word, dictionary):
-    """Byte position ascending, then 'a'..'z'; valid UTF-8 words of the dictionary only."""
-    raw = word.encode()
-    out = []
-    for i in range(len(raw)):
-        for c in b"abcdefghijklmnopqrstuvwxyz":
-            if c == raw[i]:
-                continue
-            try:
-                candidate = (raw[:i] + bytes([c]) + raw[i + 1 :]).decode()
-            except UnicodeDecodeError:
-                continue
-            if candidate in dictionary:
-                out.append(candidate)
-    return out
 
 
 def test_start_and_goal_and_words_are_lower_cased():
@@ -112,16 +96,26 @@ def test_multi_byte_words_move_only_their_ascii_bytes():
     assert result.nodes_generated == 3
 
 
+@pytest.mark.parametrize("start, goal, words, path", [
+    ("c-t", "cat", [], ["c-t", "cat"]),          # a hyphen is replaced like a letter
+    ("C9T", "cat", ["c9t"], ["c9t", "cat"]),     # a digit too, after lower-casing
+    ("a\x00", "bb", ["b\x00"], ["a\x00", "b\x00", "bb"]),
+])
+def test_wordladder_replaces_bytes_that_are_not_letters(start, goal, words, path):
+    """Any byte of a word may become a lower-case letter, whatever stood there."""
+    assert qn.search_wordladder(start, goal, words, algorithm="bfs").path == path
+
+
 @pytest.mark.parametrize("heuristic", ["hamming", "zero", None])
 @pytest.mark.parametrize("algorithm", BEST_FIRST)
 def test_every_best_first_algorithm(algorithm, heuristic):
     """Each best-first algorithm finds a ladder of words; the optimal ones the shortest."""
     dictionary = set(WORDS)
-    shortest = bfs_path("cold", "warm", lambda w: ladder_moves(w, dictionary))
+    shortest = bfs_path("cold", "warm", ladder_successors(dictionary))
     result = qn.search_wordladder("cold", "warm", WORDS, algorithm=algorithm, heuristic=heuristic)
     path = result.path
     assert path[0] == "cold" and path[-1] == "warm"
-    assert all(b in ladder_moves(a, dictionary) for a, b in zip(path, path[1:]))
+    assert all(is_move(ladder_successors(dictionary), a, b) for a, b in zip(path, path[1:]))
     assert result.cost == len(path) - 1
     if algorithm in OPTIMAL:
         assert result.cost == len(shortest) - 1
@@ -133,7 +127,7 @@ def test_every_best_first_algorithm(algorithm, heuristic):
 def test_bfs_matches_reference_path(start, goal):
     """bfs returns the first-reached-parent BFS path: successors by position, then letter."""
     result = qn.search_wordladder(start, goal, WORDS, algorithm="bfs")
-    assert result.path == bfs_path(start, goal, lambda w: ladder_moves(w, set(WORDS)))
+    assert result.path == bfs_path(start, goal, ladder_successors(set(WORDS)))
 
 
 @pytest.mark.parametrize(
@@ -147,7 +141,7 @@ def test_bfs_matches_reference_path(start, goal):
         (
             dict(heuristic=["hamming"]),
             ValueError,
-            "heuristic must be a name (str) or a callable h(node, goal) -> float",
+            HEURISTIC_TYPE,
         ),
         (dict(words="cold"), TypeError, "argument 'words': Can't extract `str` to `Vec`"),
         (

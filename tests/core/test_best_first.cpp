@@ -313,42 +313,5 @@ TEST(BestFirst, RecordOffLeavesTraceAndTreeEmptyAndChangesNothingElse) {
     expect_same(on, off);
 }
 
-TEST(ReachedTable, CloseRecordLookupAndParents) {
-    HashedReachedTable<uint64_t> table;
-    EXPECT_EQ(table.lookup(7).state, Reached::absent);
-    EXPECT_FALSE(table.parent_of(7).has_value());
-    EXPECT_EQ(table.rebuild_path(7), (std::vector<uint64_t>{7}));
-    table.record(1, 0.0);
-    table.record(2, 5.0, 1);
-    EXPECT_EQ(table.close(2), 5.0);
-    EXPECT_FALSE(table.close(2).has_value());
-    EXPECT_EQ(table.lookup(2).state, Reached::closed);
-    // A new record reopens whatever the old g was; the table compares nothing.
-    table.record(2, 9.0, 1);
-    EXPECT_EQ(table.lookup(2).state, Reached::open);
-    EXPECT_EQ(table.close(2), 9.0);
-    EXPECT_EQ(table.parent_of(2), 1u);
-    EXPECT_FALSE(table.parent_of(1).has_value());
-    EXPECT_EQ(table.rebuild_path(2), (std::vector<uint64_t>{1, 2}));
-    EXPECT_EQ(table.rebuild_path(1), (std::vector<uint64_t>{1}));
-    EXPECT_THROW(table.close(42), Panic);
-}
-
-TEST(ReachedTable, ParentCycleStopsAtTheFirstRepeatedNode) {
-    HashedReachedTable<uint64_t> table;
-    table.record(1, 0.0);
-    table.record(2, 1.0, 1);
-    table.record(3, 2.0, 2);
-    table.record(2, -5.0, 3);  // 2 <- 3 <- 2: a loop
-    EXPECT_EQ(table.rebuild_path(3), (std::vector<uint64_t>{2, 3}));
-}
-
-TEST(ReachedTable, GrowsPastItsInitialRoomWithoutLosingEntries) {
-    HashedReachedTable<uint64_t> table;
-    for (uint64_t i = 0; i < 5000; ++i) table.record(i * 7919, static_cast<double>(i));
-    EXPECT_EQ(table.size(), 5000u);
-    for (uint64_t i = 0; i < 5000; ++i) EXPECT_EQ(table.lookup(i * 7919).g, static_cast<double>(i));
-}
-
 }  // namespace
 }  // namespace quorvane

@@ -1,5 +1,5 @@
 // Depth-limited search, iterative deepening and IDA* on small graphs whose
-// runs can be followed by hand, plus the path set and the path-cost rule.
+// runs can be followed by hand, plus the path-cost rule they price paths by.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -80,34 +80,6 @@ struct TableHeuristic {
         return h[n];
     }
 };
-
-TEST(OnPathSet, MatchesAReferenceSetThroughPushesPopsAndGrowth) {
-    std::vector<uint64_t> storage(1000);
-    std::mt19937_64 rng(7);
-    for (auto& v : storage) v = rng() % 300;  // repeats give equal values at distinct addresses
-    OnPathSet<uint64_t> set;
-    std::vector<uint64_t> stack;
-    std::multiset<uint64_t> members;
-    std::size_t next = 0;
-    for (int step = 0; step < 20000; ++step) {
-        const bool push = stack.empty() || (rng() % 3 != 0 && next < storage.size());
-        if (push) {
-            const uint64_t& v = storage[next++ % storage.size()];
-            if (members.count(v) != 0) continue;
-            set.push(v, OnPathSet<uint64_t>::hash(v));
-            stack.push_back(v);
-            members.insert(v);
-        } else {
-            set.pop();
-            members.erase(members.find(stack.back()));
-            stack.pop_back();
-            if (stack.empty()) next = 0;
-        }
-        ASSERT_EQ(set.size(), stack.size());
-        const uint64_t probe = rng() % 300;
-        ASSERT_EQ(set.contains(probe, OnPathSet<uint64_t>::hash(probe)), members.count(probe) == 1);
-    }
-}
 
 TEST(PathCost, CheapestParallelEntryPricesEachStep) {
     AdjGraph g(3);

@@ -1,12 +1,13 @@
-"""Plain shortest-path references for explicit graphs given as edge lists.
+"""Shortest paths over explicit graphs given as edge lists.
 
-Slow and obvious on purpose: these are the oracles the module's
-``search_graph``, ``bellman_ford`` and ``floyd_warshall`` are checked
-against. Graphs are ``(num_nodes, edges, undirected)`` with ``edges`` a list
-of ``(u, v, w)``.
+The oracles ``bellman_ford`` and ``floyd_warshall`` are checked against.
+Graphs are ``(num_nodes, edges, undirected)`` with ``edges`` a list of
+``(u, v, w)``.
 """
 
 import math
+
+from .searches import path_cost
 
 
 def arcs(edges, undirected):
@@ -17,14 +18,6 @@ def arcs(edges, undirected):
         if undirected:
             out.append((v, u, w))
     return out
-
-
-def successors(num_nodes, edges, undirected):
-    """A ``successors(node) -> [(child, w), ...]`` function over the arcs."""
-    table = [[] for _ in range(num_nodes)]
-    for u, v, w in arcs(edges, undirected):
-        table[u].append((v, w))
-    return lambda node: table[node]
 
 
 def bellman_ford(num_nodes, edges, source, undirected=False):
@@ -47,15 +40,10 @@ def bellman_ford(num_nodes, edges, source, undirected=False):
 def path_weight(path, edges, undirected):
     """The weight of ``path`` taking the cheapest arc of each step, or None
     when some step is no arc."""
-    table = {}
+    out = {}
     for u, v, w in arcs(edges, undirected):
-        table[(u, v)] = min(w, table.get((u, v), math.inf))
-    total = 0.0
-    for a, b in zip(path, path[1:]):
-        if (a, b) not in table:
-            return None
-        total += table[(a, b)]
-    return total
+        out.setdefault(u, []).append((v, w))
+    return path_cost(path, lambda node: out.get(node, []))
 
 
 def is_path(path, edges, undirected):

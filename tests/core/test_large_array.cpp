@@ -17,14 +17,14 @@ long double physical_memory() {
     return static_cast<long double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
 }
 
-TEST(HardeningSizes, HanoiDisksPastMemoryAreRefusedOnConstruction) {
+TEST(LargeArray, HanoiDisksPastMemoryAreRefusedOnConstruction) {
     // The constructor allocates nothing: without the check it would succeed.
     const auto disks = static_cast<uint64_t>(physical_memory() / 2) + 1;
     EXPECT_THROW(Hanoi(disks, 3), std::bad_alloc);
     EXPECT_NO_THROW(Hanoi(uint64_t{1} << 20, 3));
 }
 
-TEST(HardeningSizes, GridsPastMemoryAreRefusedBeforeTheirCellsAreFilled) {
+TEST(LargeArray, GridsPastMemoryAreRefusedBeforeTheirCellsAreFilled) {
     // A wall flag and a double per cell.
     const long double cells = physical_memory() / 9 + 1;
     if (cells > static_cast<long double>(kMaxGridCells)) {

@@ -1,9 +1,9 @@
-"""Hardening: callbacks that misbehave, reference and memory leaks over every
-function, and searches running in many threads at once."""
+"""What every function shares: reference counts and memory left flat by
+calls that succeed and calls that fail, and searches running in many
+threads at once, alongside Python threads."""
 
 import gc
 import itertools
-import os
 import random
 import sys
 import threading
@@ -12,300 +12,12 @@ import time
 import pytest
 
 import quorvane_native as q
-from reference import panic_type
+from helpers import HAS_STATM, SANITIZED, outcome, panic_type, rss_bytes, two_way_line
 
 PANIC = panic_type()
-HEURISTIC_ERROR = "the heuristic callable must return a float"
-SHAPE_ERROR = "successors must return a list of (state, cost) pairs"
-SANITIZED = bool(os.environ.get("QUORVANE_SANITIZED"))
-
-
-def line(state):
-    """0 - 1 - 2 - ... - 9, both ways, cost 1."""
-    return [(s, 1.0) for s in (state - 1, state + 1) if 0 <= s <= 9]
-
-
-# --- callbacks that misbehave -------------------------------------------------------
-
-
-class ClearsOnFloat:
-    """A cost whose conversion empties the answer being read."""
-
-    def __init__(self, answer):
-        self.answer = answer
-
-    def __float__(self):
-        self.answer.clear()
-        return 1.0
-
-
-class GrowsOnIndex:
-    """A state whose conversion appends to the answer being read."""
-
-    def __init__(self, answer, value):
-        self.answer, self.value = answer, value
-
-    def __index__(self):
-        self.answer.append((self.value + 1, 1.0))
-        return self.value
-
-
-def test_an_answer_changed_while_it_is_read_is_read_as_it_stands():
-    """A cost that empties its list ends the reading; a state that grows it is read on."""
-    def clearing(s):
-        answer = [(s + 1, None), (s + 2, 1.0)]
-        answer[0] = (s + 1, ClearsOnFloat(answer))
-        return answer if s < 3 else []
-
-    r = q.search_implicit(clearing, 0, 3, "bfs")
-    assert r.path == [0, 1, 2, 3] and r.cost == 3.0
-
-    def growing(s):
-        answer = []
-        if s == 0:
-            answer.append((GrowsOnIndex(answer, 5), 1.0))
-        return answer
-
-    # The pair appended while state 5 was converted is not seen: the shape
-    # check has read the list already, and it held one pair.
-    r = q.search_implicit(growing, 0, 6, "bfs")
-    assert r.path is None and r.nodes_expanded == 2
-
-
-MUTATION_CASES = {
-    "graph edges": (lambda a, h: q.search_graph(4, a, 0, 3, "astar", heuristic=h),
-                    lambda: [(0, 1, 1.0), (1, 2, 1.0), (2, 3, 1.0), (0, 3, 5.0)]),
-    "words": (lambda a, h: q.search_wordladder("hit", "cog", a, heuristic=h),
-              lambda: ["hot", "dot", "dog", "cog", "lot", "log"]),
-    "costs": (lambda a, h: q.search_grid_costs(a, (0, 0), (2, 2), heuristic=h),
-              lambda: [[1.0, 1.0, 1.0], [9.0, 0.0, 1.0], [1.0, 1.0, 1.0]]),
-    "puzzle goal": (lambda a, h: q.search_npuzzle([1, 2, 3, 4, 0, 5, 7, 8, 6], goal=a,
-                                                  heuristic=h),
-                    lambda: [1, 2, 3, 4, 5, 6, 7, 8, 0]),
-}
-
-
-@pytest.mark.parametrize("case", MUTATION_CASES)
-def test_callbacks_that_mutate_the_call_arguments_change_nothing(case):
-    """A heuristic that spoils the call's arguments changes nothing: they were copied."""
-    search, make = MUTATION_CASES[case]
-    expected = search(make(), lambda a, b: 0.0)
-    argument = make()
-
-    def wreck(*_):
-        argument.clear()
-        argument.append(None)
-        return 0.0
-
-    got = search(argument, wreck)
-    assert (got.path, got.cost, got.nodes_expanded) == (expected.path, expected.cost,
-                                                        expected.nodes_expanded)
-    assert argument == [None]
-
-
-def _pairs(state):
-    yield (state + 1, 1.0)
-
-
-def _floats(node, goal):
-    yield 0.0
-
-
-@pytest.mark.parametrize("call, message", [
-    (lambda: q.search_implicit(_pairs, 0, 3), SHAPE_ERROR),
-    (lambda: q.search_implicit(lambda s: iter([(s + 1, 1.0)]), 0, 3), SHAPE_ERROR),
-    (lambda: q.search_implicit(line, 0, 3, heuristic=_floats), HEURISTIC_ERROR),
-    (lambda: q.search_grid("S..G", heuristic=_floats), HEURISTIC_ERROR),
-    (lambda: q.search_implicit(line, 0, 3, heuristic=lambda a, b: 10**400), HEURISTIC_ERROR),
-])
-def test_generators_and_unconvertible_answers_are_value_errors(call, message):
-    """A generator, an iterator or a number past float range is refused with the message."""
-    with pytest.raises(ValueError) as excinfo:
-        call()
-    assert str(excinfo.value) == message
-
-
-def test_huge_successor_lists_are_taken_whole():
-    """A million pairs in one answer, repeated or distinct, give a correct result."""
-    repeated = [(1, 1.0)] * 1_000_000
-    r = q.search_implicit(lambda s: repeated if s == 0 else [], 0, 1, "ucs")
-    assert (r.path, r.cost) == ([0, 1], 1.0)
-
-    distinct = [(i, 1.0) for i in range(1, 1_000_001)]
-    r = q.search_implicit(lambda s: distinct if s == 0 else [], 0, 1_000_000, "bfs",
-                          record=False)
-    assert r.path == [0, 1_000_000] and r.nodes_generated == 1_000_001
-    r = q.search_implicit(lambda s: distinct if s == 0 else [], 0, -1, "ucs", max_nodes=3)
-    assert r.stop_reason == "node_limit" and r.path is None
-
-
-INTERRUPTS = [KeyboardInterrupt("stop"), SystemExit(3), GeneratorExit()]
-ALGORITHMS = ["bfs", "dfs", "ucs", "greedy", "astar", "weighted_astar", "iddfs", "ida_star",
-              "beam", "bidirectional"]
-HEURISTIC_SEARCHES = {
-    "grid": lambda h, a: q.search_grid("S...\n.#..\n...G", a, heuristic=h),
-    "grid_costs": lambda h, a: q.search_grid_costs([[1, 2], [3, 4]], (0, 0), (1, 1), a,
-                                                   heuristic=h),
-    "graph": lambda h, a: q.search_graph(4, [(0, 1, 1.0), (1, 3, 1.0), (0, 2, 1.0)], 0, 3, a,
-                                         heuristic=h),
-    "implicit": lambda h, a: q.search_implicit(line, 0, 4, a, heuristic=h),
-    "npuzzle": lambda h, a: q.search_npuzzle([1, 2, 3, 4, 0, 5, 7, 8, 6], a, heuristic=h),
-    "hanoi": lambda h, a: q.search_hanoi(2, a, heuristic=h),
-    "wordladder": lambda h, a: q.search_wordladder("hit", "cog", ["hot", "dot", "dog"], a,
-                                                   heuristic=h),
-}
-
-
-class Raiser:
-    """A callable raising `exception` on every call, counting them."""
-
-    def __init__(self, exception):
-        self.exception, self.calls = exception, 0
-
-    def __call__(self, *args):
-        self.calls += 1
-        raise self.exception
-
-
-@pytest.mark.parametrize("exception", INTERRUPTS, ids=lambda e: type(e).__name__)
-@pytest.mark.parametrize("domain", HEURISTIC_SEARCHES)
-def test_interrupts_from_a_heuristic_reach_the_caller_unchanged(domain, exception):
-    """Interrupts from a heuristic are raised unchanged after one call, never as ValueError."""
-    for algorithm in ALGORITHMS:
-        h = Raiser(exception)
-        try:
-            HEURISTIC_SEARCHES[domain](h, algorithm)
-        except BaseException as exc:  # noqa: B036 - what reaches the caller is the point
-            assert exc is exception and h.calls == 1
-        else:
-            assert h.calls == 0
-
-
-class InterruptingNumber:
-    """A state or cost whose conversion raises `exception`."""
-
-    def __init__(self, exception):
-        self.exception = exception
-
-    def __index__(self):
-        raise self.exception
-
-    __float__ = __index__
-
-
-@pytest.mark.parametrize("exception", INTERRUPTS, ids=lambda e: type(e).__name__)
-@pytest.mark.parametrize("where", ["call", "state", "cost", "heuristic value"])
-def test_interrupts_from_a_successor_answer_reach_the_caller_unchanged(where, exception):
-    """Interrupts from successors or from reading answers are raised unchanged, callbacks end."""
-    log = []
-    odd = InterruptingNumber(exception)
-    raiser = "h" if where == "heuristic value" else "s"
-
-    def successors(s):
-        log.append("s")
-        if where == "call":
-            raise exception
-        if where == "state":
-            return [(odd, 1.0)]
-        if where == "cost":
-            return [(s + 1, odd)]
-        return line(s)
-
-    def heuristic(a, b):
-        log.append("h")
-        return odd
-
-    for algorithm in ALGORITHMS:
-        log.clear()
-        try:
-            q.search_implicit(successors, 0, 4, algorithm,
-                              heuristic=heuristic if raiser == "h" else None)
-        except BaseException as exc:  # noqa: B036 - what reaches the caller is the point
-            assert exc is exception
-            assert log.index(raiser) == len(log) - 1
-        else:
-            # Only a heuristic value can go unread: by the algorithms that never
-            # call the heuristic.
-            assert raiser == "h" and "h" not in log
-
-
-def test_callbacks_may_call_the_module_again():
-    """Callables running other searches, nested several deep, change no result."""
-    maze = q.sample_maze("wall")
-    expected_grid = q.search_grid(maze)
-    expected_fw = q.floyd_warshall(3, [(0, 1, 1.0), (1, 2, 1.0)]).matrix()
-    seen = []
-
-    def heuristic(a, b):
-        r = q.search_grid(maze)  # releases the lock inside this callback
-        seen.append(r.path == expected_grid.path and r.cost == expected_grid.cost)
-        seen.append(q.floyd_warshall(3, [(0, 1, 1.0), (1, 2, 1.0)]).matrix() == expected_fw)
-        inner = q.search_implicit(line, 0, 2, "astar", heuristic=lambda x, y: abs(x - y))
-        seen.append(inner.path == [0, 1, 2])
-        return abs(a[0] - b[0]) + abs(a[1] - b[1])
-
-    r = q.search_grid(maze, "astar", heuristic=heuristic)
-    assert (r.path, r.cost) == (expected_grid.path, expected_grid.cost)
-    assert seen and all(seen)
-
-    def nested(depth):
-        def successors(s):
-            if depth:
-                assert q.search_implicit(nested(depth - 1), 0, 3, "bfs").path == [0, 1, 2, 3]
-            return line(s)
-        return successors
-
-    assert q.search_implicit(nested(3), 0, 3, "bfs").path == [0, 1, 2, 3]
-
-
-def test_a_callback_waiting_on_a_thread_that_searches_does_not_deadlock():
-    """A heuristic that starts a thread running a built-in search and joins it returns."""
-    results = []
-
-    def heuristic(a, b):
-        t = threading.Thread(target=lambda: results.append(q.search_grid("S.#\n..G").cost))
-        t.start()
-        t.join()
-        return 0.0
-
-    q.search_grid("S..G", heuristic=heuristic)
-    assert results and set(results) == {3.0}
-
-
-def test_an_error_inside_a_nested_search_is_the_outer_heuristic_error():
-    """A nested search failing inside a heuristic fails that heuristic, nothing more."""
-    def heuristic(a, b):
-        q.search_grid("S..G", "no-such-algorithm")
-        return 0.0
-
-    with pytest.raises(ValueError) as excinfo:
-        q.search_grid("S..G", heuristic=heuristic)
-    assert str(excinfo.value) == HEURISTIC_ERROR
-
-
-@pytest.mark.parametrize("cls", [q.SearchResult, q.ShortestPaths, q.AllPairs])
-def test_classes_cannot_be_made_behind_their_back(cls):
-    """object.__new__, copy and pickle cannot make an empty instance of a result class."""
-    import copy
-    import pickle
-
-    with pytest.raises(TypeError):
-        object.__new__(cls)
-    instance = {q.SearchResult: lambda: q.search_grid("SG"),
-                q.ShortestPaths: lambda: q.bellman_ford(2, [], 0),
-                q.AllPairs: lambda: q.floyd_warshall(2, [])}[cls]()
-    with pytest.raises(TypeError):
-        copy.copy(instance)
-    with pytest.raises(TypeError):
-        pickle.dumps(instance)
 
 
 # --- reference and memory leaks -------------------------------------------------------
-
-
-def rss_bytes():
-    with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
 
 
 def text(s):
@@ -386,9 +98,9 @@ LEAK_CALLS = {
     ],
     "search_implicit": [
         lambda: q.search_implicit(interrupting, 0, 3),
-        lambda: q.search_implicit(line, 0, 3, "ida_star", heuristic=h_interrupting),
-        lambda: q.search_implicit(line, (0, 1), 3),
-        lambda: q.search_implicit(line, 0, 3, "dls"),
+        lambda: q.search_implicit(two_way_line, 0, 3, "ida_star", heuristic=h_interrupting),
+        lambda: q.search_implicit(two_way_line, (0, 1), 3),
+        lambda: q.search_implicit(two_way_line, 0, 3, "dls"),
     ],
     "gen_erdos_renyi": [
         lambda: q.gen_erdos_renyi(30, 0.2, SEED),
@@ -464,11 +176,11 @@ LEAK_CALLS = {
 }
 WATCHED = [MAP, COSTS, COSTS[0], CELL_A, CELL_B, EDGES, EDGES[0], NEG_EDGES, TILES, GOAL_TILES,
            WORDS, WORDS[0], HIT, COG, ALG, BAD_ALG, HEURISTIC, NAME, SEED, BAD, LYING, SP, AP,
-           RESULT, h0, line, interrupting, h_interrupting, q.SearchResult, q.ShortestPaths,
+           RESULT, h0, two_way_line, interrupting, h_interrupting, q.SearchResult, q.ShortestPaths,
            q.AllPairs, PANIC]
 
 
-@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/statm")
+@pytest.mark.skipif(not HAS_STATM, reason="reads /proc/self/statm")
 @pytest.mark.parametrize("name", LEAK_CALLS)
 def test_ten_thousand_calls_leave_references_and_memory_flat(name):
     """10,000 calls, succeeding and failing, leave reference counts and memory flat."""
@@ -501,9 +213,7 @@ def test_ten_thousand_calls_leave_references_and_memory_flat(name):
 def _snapshot(value):
     """Everything a result holds, as plain data."""
     if isinstance(value, q.SearchResult):
-        return ("search", value.path, value.cost, value.found, value.nodes_expanded,
-                value.nodes_generated, value.nodes_reopened, value.max_frontier_size,
-                value.stop_reason, value.trace, value.tree)
+        return ("search",) + outcome(value)
     if isinstance(value, q.ShortestPaths):
         return ("bf", value.source, value.dist, value.pred, value.negative_cycle,
                 [value.path_to(t) for t in range(len(value.dist))])
@@ -585,54 +295,6 @@ def test_eight_threads_at_once_give_the_serial_results():
     for t in threads:
         t.join()
     assert failures == []
-
-
-def test_threads_and_finalizers_reading_a_fresh_result_get_the_same_lists():
-    """The first reads of trace and tree, from 8 threads at once or from a finalizer run
-    while the lists are being made, all give the same lists as a later read."""
-    text = "S" + "." * 59 + "\n" + ("." * 60 + "\n") * 58 + "." * 59 + "G"
-    expected = repr(_snapshot(q.search_grid(text, "bfs", record=True)))
-    result = q.search_grid(text, "bfs", record=True)
-    barrier = threading.Barrier(8)
-    got = []
-
-    def reader():
-        barrier.wait()
-        got.append((result.trace, result.tree))
-
-    threads = [threading.Thread(target=reader) for _ in range(8)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert all(trace is got[0][0] and tree is got[0][1] for trace, tree in got)
-    assert repr(_snapshot(result)) == expected
-
-    result = q.search_grid(text, "bfs", record=True)
-    lengths = []
-
-    class Cycle:
-        """Garbage whose finalizer reads the result and leaves garbage behind."""
-
-        def __init__(self):
-            self.me = self
-
-        def __del__(self):
-            lengths.append((len(result.trace), len(result.tree)))
-            if len(lengths) < 50:
-                Cycle()
-
-    threshold = gc.get_threshold()
-    gc.set_threshold(5)
-    try:
-        Cycle()
-        trace, tree = result.trace, result.tree
-    finally:
-        gc.set_threshold(*threshold)
-    gc.collect()
-    assert lengths and set(lengths) == {(len(trace), len(tree))}
-    assert result.trace is trace and result.tree is tree
-    assert repr(_snapshot(result)) == expected
 
 
 def _long_enough(make, sizes, seconds=0.25):

@@ -1,11 +1,15 @@
 // Frontier order: ties in push order, the exact heap procedure with NaN
-// priorities, the bucket frontier against the heap, and the plain queue and
-// stack across ring-buffer growth.
+// priorities (against a literal model of the heap on every item layout), the
+// bucket frontier against the heap, and the plain queue and stack across
+// ring-buffer growth.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -228,6 +232,122 @@ TEST(BucketFrontier, RefillsAfterRunningEmpty) {
     EXPECT_EQ(frontier.pop(), 2);
     EXPECT_EQ(frontier.pop(), 4);
     EXPECT_FALSE(frontier.pop());
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The frontier's heap, written out step by step from its definition.
+class ModelHeap {
+public:
+    void push(uint64_t item, double f) {
+        a_.push_back({f, seq_++, item});
+        sift_up(a_.size() - 1);
+    }
+
+    std::optional<uint64_t> pop() {
+        if (a_.empty()) return std::nullopt;
+        const Entry last = a_.back();
+        a_.pop_back();
+        if (a_.empty()) return last.item;
+        const Entry result = a_[0];
+        const std::size_t end = a_.size();
+        std::size_t hole = 0;
+        std::size_t child = 1;
+        while (end >= 2 && child <= end - 2) {
+            if (before(a_[child + 1], a_[child])) child += 1;
+            a_[hole] = a_[child];
+            hole = child;
+            child = 2 * hole + 1;
+        }
+        if (child == end - 1) {
+            a_[hole] = a_[child];
+            hole = child;
+        }
+        a_[hole] = last;
+        sift_up(hole);
+        return result.item;
+    }
+
+    std::size_t size() const { return a_.size(); }
+
+private:
+    struct Entry {
+        double f;
+        uint64_t seq;
+        uint64_t item;
+    };
+
+    static bool before(const Entry& x, const Entry& y) {
+        if (x.f < y.f) return true;
+        if (x.f > y.f) return false;
+        return x.seq < y.seq;
+    }
+
+    void sift_up(std::size_t pos) {
+        const Entry moving = a_[pos];
+        while (pos > 0) {
+            const std::size_t parent = (pos - 1) / 2;
+            if (!before(moving, a_[parent])) break;
+            a_[pos] = a_[parent];
+            pos = parent;
+        }
+        a_[pos] = moving;
+    }
+
+    std::vector<Entry> a_;
+    uint64_t seq_ = 0;
+};
+
+template <class Item>
+Item make_item(uint64_t i) {
+    if constexpr (std::is_same_v<Item, std::string>) {
+        std::string s = std::to_string(i);
+        s.insert(s.begin(), 'n');
+        return s;
+    } else {
+        return static_cast<Item>(i);
+    }
+}
+
+// Random interleaved pushes and pops, about one priority in four NaN, the
+// rest from a few values with ties, signed zeros and infinities.
+template <class Frontier, class Item>
+void expect_heap_procedure(uint64_t seed) {
+    static const double kValues[] = {kNaN, kNaN, 0.0, -0.0, 1.0, 1.0, 2.5, -3.0, kInf, -kInf, 7.0};
+    std::mt19937_64 rng(seed);
+    Frontier frontier;
+    ModelHeap model;
+    for (uint64_t i = 0; i < 4000; ++i) {
+        if (rng() % 5 < 3) {
+            const double f = kValues[rng() % std::size(kValues)];
+            frontier.push(make_item<Item>(i), f);
+            model.push(i, f);
+        } else {
+            const std::optional<uint64_t> want = model.pop();
+            const std::optional<Item> got = frontier.pop();
+            ASSERT_EQ(got.has_value(), want.has_value()) << "operation " << i;
+            if (want) {
+                ASSERT_EQ(*got, make_item<Item>(*want)) << "operation " << i;
+            }
+        }
+        ASSERT_EQ(frontier.size(), model.size());
+    }
+    while (const auto want = model.pop()) ASSERT_EQ(frontier.pop(), make_item<Item>(*want));
+    EXPECT_FALSE(frontier.pop().has_value());
+}
+
+TEST(PriorityFrontier, NaNPopSequenceIsTheHeapProcedureForEveryItemLayout) {
+    for (uint64_t seed = 1; seed <= 8; ++seed) {
+        expect_heap_procedure<PriorityFrontier<uint32_t>, uint32_t>(seed);      // packed
+        expect_heap_procedure<PriorityFrontier<uint32_t, 16>, uint32_t>(seed);  // renumbered
+        expect_heap_procedure<PriorityFrontier<uint64_t>, uint64_t>(seed);
+        expect_heap_procedure<PriorityFrontier<uint64_t, 16>, uint64_t>(seed);
+        expect_heap_procedure<PriorityFrontier<std::string>, std::string>(seed);
+    }
 }
 
 }  // namespace

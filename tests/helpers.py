@@ -1,0 +1,106 @@
+"""What many test files share: the module's fixed messages, the algorithm
+names, small objects standing in for numbers and sequences, a result's
+fields, and readings of the process (memory, sanitizers, interpreter
+wording)."""
+
+import os
+
+import quorvane_native as q
+
+# --- messages --------------------------------------------------------------------
+
+HEURISTIC_ERROR = "the heuristic callable must return a float"
+SHAPE_ERROR = "successors must return a list of (state, cost) pairs"
+STATE_ERROR = "implicit-graph states must be an int or a sequence of ints"
+HEURISTIC_TYPE = "heuristic must be a name (str) or a callable h(node, goal) -> float"
+UNKNOWN_ALGORITHM = ("unknown algorithm: '{}'. Available: bfs, dfs, ucs, dijkstra, greedy, "
+                     "astar, weighted_astar, iddfs, dls, ida_star, beam, bidirectional")
+UNKNOWN_GRID_HEURISTIC = ("unknown heuristic: '{}'. Available: zero, manhattan, euclidean, "
+                          "octile, or a callable h(node, goal) -> float")
+
+# --- algorithm names, aliases included ---------------------------------------------
+
+BEST_FIRST = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "a*", "weighted_astar", "wastar"]
+ALL_NAMES = BEST_FIRST + ["iddfs", "dls", "ida_star", "idastar", "beam", "bidirectional", "bidir"]
+
+
+def panic_type():
+    """The module's PanicException type, caught from a panicking call."""
+    try:
+        q.search_grid_costs([[]], (0, 0), (0, 0))
+    except BaseException as exc:  # noqa: B902 - PanicException derives from BaseException
+        return type(exc)
+    raise AssertionError("expected a panic")
+
+
+def outcome(r):
+    """Every field of a SearchResult but the elapsed time; trace and tree last."""
+    return (r.path, r.cost, r.found, r.nodes_expanded, r.nodes_generated, r.nodes_reopened,
+            r.max_frontier_size, r.stop_reason, r.trace, r.tree)
+
+
+# --- stand-ins ---------------------------------------------------------------------
+
+
+class Index:
+    """An int only through __index__."""
+
+    def __init__(self, value):
+        self.value = value
+
+    def __index__(self):
+        return self.value
+
+
+class Real:
+    """A float only through __float__, which first runs `effect` if given."""
+
+    def __init__(self, value, effect=None):
+        self.value, self.effect = value, effect
+
+    def __float__(self):
+        if self.effect is not None:
+            self.effect()
+        return self.value
+
+
+class LyingLen:
+    """A sequence claiming a length no buffer can hold, then holding nothing."""
+
+    def __len__(self):
+        return 2**62
+
+    def __iter__(self):
+        return iter(())
+
+    def __getitem__(self, i):
+        raise IndexError(i)
+
+
+def two_way_line(state):
+    """0 - 1 - 2 - ... - 9, both ways, cost 1."""
+    return [(s, 1.0) for s in (state - 1, state + 1) if 0 <= s <= 9]
+
+
+# --- the process -------------------------------------------------------------------
+
+# Set by scripts/sanitize.sh: the sanitizers' allocator holds freed blocks
+# in quarantine, so the process's memory grows whatever the module does.
+SANITIZED = bool(os.environ.get("QUORVANE_SANITIZED"))
+HAS_STATM = os.path.exists("/proc/self/statm")
+
+
+def rss_bytes():
+    """Resident memory of this process (Linux)."""
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def method_name_as_interpreter_writes_it(qualname):
+    """A method without parameters as the interpreter names it in binding errors (it
+    gives those errors itself): qualified from 3.9."""
+    try:
+        [].clear(1)
+    except TypeError as error:
+        qualified = str(error).startswith("list.clear()")
+    return qualname if qualified else qualname.rpartition(".")[2]
