@@ -266,11 +266,32 @@ def test_larger_grids_match_reference(chunk):
 # --- implicit graphs (hashed table, vector states, counted callbacks) -------------------
 
 
+@pytest.mark.parametrize("states", ["ints", "sequences"])
 @pytest.mark.parametrize("chunk", range(CHUNKS))
-def test_implicit_searches_match_reference(chunk):
-    """All twelve algorithms over an implicit graph of one-int states give the reference result."""
+def test_implicit_searches_match_reference(chunk, states):
+    """All twelve algorithms over an implicit graph give the reference result, with one-int
+    states or with states of 0 to 6 ints near the int64 limits, inline and on the heap."""
     for seed in chunk_seeds(chunk, SEEDS // 2):
-        check_implicit(seed)
+        check_implicit(seed, states == "sequences")
+
+
+EDGE_INTS = [0, 1, -1, 2 ** 63 - 1, 2 ** 63 - 2, -2 ** 63, -2 ** 63 + 1]
+
+
+def relabel(rng, arcs, s, t, hv):
+    """The graph with node i renamed to a distinct state of 0 to 6 ints (an int when it has
+    one): arcs and h by state, and the arcs as the successor callable gives them, some
+    states there as lists."""
+    labels = []
+    while len(labels) < len(arcs):
+        values = tuple(rng.choice(EDGE_INTS) for _ in range(rng.randint(0, 6)))
+        label = values[0] if len(values) == 1 else values
+        if label not in labels:
+            labels.append(label)
+    named = {labels[u]: [(labels[v], w) for v, w in out] for u, out in enumerate(arcs)}
+    given = {a: [(list(b) if type(b) is tuple and rng.random() < 0.3 else b, w) for b, w in out]
+             for a, out in named.items()}
+    return named, given, labels[s], labels[t], {labels[u]: h for u, h in enumerate(hv)}
 
 
 class Counted:
@@ -285,7 +306,7 @@ class Counted:
         return self.fn(node)
 
 
-def check_implicit(seed):
+def check_implicit(seed, sequences):
     rng = random.Random(4000 + seed)
     undirected = rng.random() < 0.5
     n, edges, s, t, hv = random_case(rng, seed % 2 == 1, negative=False)
@@ -294,12 +315,14 @@ def check_implicit(seed):
     if reopen and not undirected and rng.random() < 0.5:
         p = [rng.randint(-6, 6) for _ in range(n)]  # negative arcs, no negative cycle
         edges = [(u, v, float(rng.randint(0, 3) + p[v] - p[u])) for u, v, _ in edges]
-    arcs = arcs_of(n, edges, undirected)
+    arcs = given = arcs_of(n, edges, undirected)
+    if sequences:
+        arcs, given, s, t, hv = relabel(rng, arcs, s, t, hv)
     calls = {"succ": 0, "h": 0}
 
     def succ(state):
         calls["succ"] += 1
-        return list(arcs[state])
+        return list(given[state])
 
     def heuristic(state, goal):
         calls["h"] += 1

@@ -6,7 +6,12 @@
 // answer, and the successor pairs go straight into the driver's buffer.
 #include "callbacks.hpp"
 
+#include <concepts>
 #include <cstddef>
+#include <cstring>
+#if __has_include(<dlfcn.h>)
+#include <dlfcn.h>
+#endif
 
 namespace quorvane::py {
 
@@ -56,13 +61,15 @@ bool try_extract_int(PyObject* o, int64_t& v) {
 bool try_extract_elements(PyObject* o, ImplicitNode& out) {
     int64_t v = 0;
     if (PyTuple_CheckExact(o)) {
-        // A tuple cannot change while its items are converted.
+        // A tuple cannot change while its items are converted, and its
+        // length is known before: the state is filled in place.
         const Py_ssize_t n = PyTuple_Size(o);
-        out.reserve(static_cast<std::size_t>(n));
+        ImplicitNode state(static_cast<std::size_t>(n));
         for (Py_ssize_t i = 0; i < n; ++i) {
             if (!try_extract_int(PyTuple_GetItem(o, i), v)) return false;
-            out.push_back(v);
+            state[static_cast<std::size_t>(i)] = v;
         }
+        out = std::move(state);
         return true;
     }
     const PyRef iterator = PyRef::steal(PyObject_GetIter(o));
@@ -70,34 +77,30 @@ bool try_extract_elements(PyObject* o, ImplicitNode& out) {
         discard_error();
         return false;
     }
+    std::vector<int64_t> values;
     while (const PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
         if (!try_extract_int(item.get(), v)) return false;
-        out.push_back(v);
+        values.push_back(v);
     }
     if (PyErr_Occurred() != nullptr) {
         discard_error();
         return false;
     }
+    out = ImplicitNode(values.data(), values.size());
     return true;
 }
 
 bool try_extract_implicit_state(PyObject* o, ImplicitNode& out) {
-    out.clear();
     int64_t v = 0;
     if (try_extract_int(o, v)) {
-        out.push_back(v);
+        out = ImplicitNode(&v, 1);
         return true;
     }
     if (PyUnicode_Check(o) || !PySequence_Check(o)) return false;
     return try_extract_elements(o, out);
 }
 
-// A (state, cost) pair that passed the shape check; the state is read
-// from `item` afterwards.
-struct CheckedPair {
-    PyRef item;
-    double cost;
-};
+using detail::CheckedPair;
 
 // The cost of one item, or nothing when the item is not a 2-tuple whose
 // second element converts to a float.
@@ -121,7 +124,6 @@ bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
         // is held, as a cost's `__float__` may change the list.
         const bool list = PyList_CheckExact(result);
         auto size = [&] { return list ? PyList_Size(result) : PyTuple_Size(result); };
-        pairs.reserve(static_cast<std::size_t>(size()));
         for (Py_ssize_t i = 0; i < size(); ++i) {
             PyRef item =
                 PyRef::borrow(list ? PyList_GetItem(result, i) : PyTuple_GetItem(result, i));
@@ -146,12 +148,13 @@ bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
     return true;
 }
 
-// Converts the answer of the successor callable onto the end of `out`.
-// On failure parks the error, leaves `out` as it was and returns false.
+// Converts the answer of the successor callable onto the end of `out`,
+// with `pairs` (empty) as the buffer of checked items. On failure parks the
+// error, leaves `out` as it was and returns false. Leaves `pairs` empty.
 bool collect_successor_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
-                             CallbackErrorSlot& slot) {
-    std::vector<CheckedPair> pairs;
+                             std::vector<CheckedPair>& pairs, CallbackErrorSlot& slot) {
     if (!check_shape(result, pairs)) {
+        pairs.clear();
         slot.store(value_error(kShapeMessage));
         return false;
     }
@@ -161,13 +164,49 @@ bool collect_successor_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
         ImplicitNode node;
         if (!try_extract_implicit_state(PyTuple_GetItem(pair.item.get(), 0), node)) {
             out.erase(out.begin() + static_cast<std::ptrdiff_t>(base), out.end());
+            pairs.clear();
             slot.store(value_error(kStateMessage));
             return false;
         }
         out.push_back({std::move(node), pair.cost});
         pair.item = PyRef();  // released as consumed
     }
+    pairs.clear();
     return true;
+}
+
+// PyObject_Vectorcall with the arguments in a C array: the call the
+// interpreter itself makes, with nothing to build first. The module is
+// built against the 3.8 limited API, whose headers lack it: it is part of
+// the stable ABI from 3.12 on, and 3.11 exports the very same function (its
+// public API since 3.9, a function from 3.11 on) under the same name and
+// signature. So it is looked up by name, once, in the running interpreter;
+// where it is not found (3.8 to 3.10, or no dlsym on the platform),
+// PyObject_CallFunctionObjArgs makes the same call from its variable
+// arguments, a little more slowly.
+using VectorcallFunction = PyObject* (*)(PyObject*, PyObject* const*, std::size_t, PyObject*);
+
+VectorcallFunction find_vectorcall() noexcept {
+#if __has_include(<dlfcn.h>)
+    void* found = dlsym(RTLD_DEFAULT, "PyObject_Vectorcall");
+    VectorcallFunction function = nullptr;
+    static_assert(sizeof function == sizeof found);
+    std::memcpy(&function, &found, sizeof function);
+    return function;
+#else
+    return nullptr;
+#endif
+}
+
+// callable(args...), a new reference or null with the interpreter's error.
+template <std::same_as<PyObject*>... Args>
+PyRef call_python(PyObject* callable, Args... args) {
+    static const VectorcallFunction vectorcall = find_vectorcall();
+    if (vectorcall != nullptr) {
+        PyObject* const argv[] = {args...};
+        return PyRef::steal(vectorcall(callable, argv, sizeof...(args), nullptr));
+    }
+    return PyRef::steal(PyObject_CallFunctionObjArgs(callable, args..., nullptr));
 }
 
 }  // namespace
@@ -199,8 +238,7 @@ void CallbackErrorSlot::raise_taken() {
 // Heuristic
 
 double CallbackContext::evaluate(PyObject* node, PyObject* goal) const {
-    const PyRef result =
-        PyRef::steal(PyObject_CallFunctionObjArgs(callable_.get(), node, goal, nullptr));
+    const PyRef result = call_python(callable_.get(), node, goal);
     if (result) {
         const double value = PyFloat_AsDouble(result.get());
         if (!(value == -1.0 && PyErr_Occurred() != nullptr)) return value;
@@ -224,18 +262,21 @@ void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
                        SuccessorList<ImplicitNode>& out) {
     CallbackErrorSlot& slot = graph.slot();
     if (slot.holds_error()) return;
-    const CallbackGil gil;
     PyRef result;
     {
         const PyRef argument = node_to_py(node);
-        result =
-            PyRef::steal(PyObject_CallFunctionObjArgs(graph.callable(), argument.get(), nullptr));
+        result = call_python(graph.callable(), argument.get());
     }
     if (!result) {
         slot.store(fetch_error());  // type, value and traceback as raised
         return;
     }
-    collect_successor_pairs(result.get(), out, slot);
+    // Taken out of the graph while in use, so that an exception thrown
+    // midway (a panic, an interrupt) drops the items held with the local
+    // and leaves the graph an empty buffer.
+    std::vector<CheckedPair> pairs = std::move(graph.checked_pairs());
+    collect_successor_pairs(result.get(), out, pairs, slot);
+    graph.checked_pairs() = std::move(pairs);
 }
 
 SuccessorList<ImplicitNode> call_successors(const ImplicitGraph& graph, const ImplicitNode& node) {

@@ -30,10 +30,12 @@
 // index an int, a puzzle state a tuple of ints, a word a str, an implicit
 // node an int when it has one element, else a tuple.
 //
-// IMPORTANT: everything here needs the interpreter lock. A search that uses
-// a callable keeps the lock for its whole length and never enters a
-// `ReleasedGil` scope; the copies of a `CallableHeuristic` that the beam
-// and IDA* drivers take, and their destruction, happen under it.
+// IMPORTANT: everything here needs the interpreter lock, and takes it as
+// held: a search that uses a callable keeps the lock for its whole length
+// and never enters a `ReleasedGil` scope (run_search.hpp
+// `search_with_callable`), so no adaptor asks for it again on each call.
+// The copies of a `CallableHeuristic` that the beam and IDA* drivers take,
+// and their destruction, happen under it too.
 #pragma once
 
 #include <Python.h>
@@ -47,6 +49,7 @@
 #include "drivers/bidirectional.hpp"
 #include "py.hpp"
 #include "search_result.hpp"
+#include "state/int_state.hpp"
 #include "state/outcome.hpp"
 
 namespace quorvane::py {
@@ -121,7 +124,6 @@ private:
 template <class Node>
 double callable_heuristic(const CallbackContext& context, const Node& node, const Node& goal) {
     if (!context.active()) return 0.0;
-    const CallbackGil gil;
     const PyRef py_node = node_to_py(node);
     const PyRef py_goal = node_to_py(goal);
     return context.evaluate(py_node.get(), py_goal.get());
@@ -140,12 +142,24 @@ struct CallableHeuristic {
 // ---------------------------------------------------------------------------
 // Implicit graphs
 
-using ImplicitNode = std::vector<int64_t>;
+using ImplicitNode = IntState;
+
+namespace detail {
+
+// An item of a successor answer that passed the shape check, held while
+// the answer is converted, with its cost; its state is read afterwards.
+struct CheckedPair {
+    PyRef item;
+    double cost;
+};
+
+}  // namespace detail
 
 // The domain of `search_implicit`: successors come from the caller's
-// callable, `successors(state) -> [(state, cost), ...]`. Nodes are vectors
-// of int64 compared by value; the Python int x and the sequence (x,) are
-// one node. Costs are not checked. Only read during a search.
+// callable, `successors(state) -> [(state, cost), ...]`. Nodes are
+// sequences of int64 compared by value (state/int_state.hpp); the Python
+// int x and the sequence (x,) are one node. Costs are not checked. Only
+// read during a search, apart from a scratch buffer of its own.
 // IMPORTANT: the slot must outlive the graph's use.
 class ImplicitGraph {
 public:
@@ -160,9 +174,14 @@ public:
     PyObject* callable() const noexcept { return successors_.get(); }
     CallbackErrorSlot& slot() const noexcept { return *slot_; }
 
+    // The buffer of checked pairs, kept from call to call so that its
+    // memory is allocated once per search; empty between calls.
+    std::vector<detail::CheckedPair>& checked_pairs() const noexcept { return checked_pairs_; }
+
 private:
     PyRef successors_;
     CallbackErrorSlot* slot_;
+    mutable std::vector<detail::CheckedPair> checked_pairs_;
 };
 
 // The Python state as a node: an int (or an object with `__index__`) in the

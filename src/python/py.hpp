@@ -180,12 +180,6 @@ private:
 // unwinding).
 using ReleasedGil = LockScope<PyThreadState*, PyEval_SaveThread, PyEval_RestoreThread>;
 
-// Holds the interpreter lock for its lifetime, re-entrantly: taken around
-// every callback into Python. A search with callbacks always holds the lock
-// already, so this only counts a nesting level; a thread without the lock
-// would acquire it here.
-using CallbackGil = LockScope<PyGILState_STATE, PyGILState_Ensure, PyGILState_Release>;
-
 // ---------------------------------------------------------------------------
 // The entry guard
 
