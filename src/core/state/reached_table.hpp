@@ -312,7 +312,7 @@ private:
     std::size_t mask() const noexcept { return slots_.size() - 1; }
 
     void grow() {
-        std::vector<Slot> slots(slots_.size() * 2);
+        Array<Slot> slots(slots_.size() * 2);
         const std::size_t m = slots.size() - 1;
         for (const Slot& s : slots_) {
             if (s.id_plus1 == 0) continue;
@@ -327,9 +327,16 @@ private:
     const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_[id]; }
     void count_new() noexcept { ++recorded_; }
 
-    std::vector<Slot> slots_;
-    std::vector<Node> nodes_;
-    std::vector<detail::ReachedEntry<Id>> entries_;
+    // A search that reaches millions of nodes fills these arrays as fast as
+    // it can compute the nodes, and each doubling moves them to fresh memory:
+    // with 4 KiB pages, faulting that memory in costs about as much as the
+    // search's own work. Large arrays therefore get huge pages.
+    template <class T>
+    using Array = std::vector<T, LargeArrayAllocator<T>>;
+
+    Array<Slot> slots_;
+    Array<Node> nodes_;
+    Array<detail::ReachedEntry<Id>> entries_;
     uint64_t recorded_ = 0;
 };
 
