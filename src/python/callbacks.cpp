@@ -39,7 +39,7 @@ void discard_error() {
 // range. False, with the interpreter's error dropped, otherwise.
 bool try_extract_int(PyObject* o, int64_t& v) {
     PyRef index;
-    if (!PyLong_Check(o)) {
+    if (!PyLong_CheckExact(o) && !PyLong_Check(o)) {
         // Checked first so that a tuple or list state makes no exception.
         if (!PyIndex_Check(o)) return false;
         index = PyRef::steal(PyNumber_Index(o));
@@ -105,7 +105,7 @@ using detail::CheckedPair;
 // The cost of one item, or nothing when the item is not a 2-tuple whose
 // second element converts to a float.
 bool check_pair(PyObject* item, double& cost) {
-    if (!PyTuple_Check(item) || PyTuple_Size(item) != 2) return false;
+    if (!(PyTuple_CheckExact(item) || PyTuple_Check(item)) || PyTuple_Size(item) != 2) return false;
     cost = PyFloat_AsDouble(PyTuple_GetItem(item, 1));
     if (cost == -1.0 && PyErr_Occurred() != nullptr) {
         discard_error();
@@ -117,7 +117,6 @@ bool check_pair(PyObject* item, double& cost) {
 // Every item of the callable's answer, shape-checked, before any state is
 // converted. False on the first violation.
 bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
-    if (PyUnicode_Check(result) || !PySequence_Check(result)) return false;
     double cost = 0.0;
     if (PyList_CheckExact(result) || PyTuple_CheckExact(result)) {
         // Index loops read the length afresh, as iteration does; each item
@@ -132,6 +131,7 @@ bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
         }
         return true;
     }
+    if (PyUnicode_Check(result) || !PySequence_Check(result)) return false;
     const PyRef iterator = PyRef::steal(PyObject_GetIter(result));
     if (!iterator) {
         discard_error();

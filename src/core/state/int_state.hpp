@@ -96,11 +96,14 @@ public:
     }
 
     friend bool operator==(const IntState& a, const IntState& b) noexcept {
+        if (a.size_ != b.size_) return false;
         // Unused inline words are always zero, so the head and the inline
-        // last value compare whole, whatever the length.
-        if (a.size_ != b.size_ || a.head_ != b.head_) return false;
-        if (a.is_inline()) return a.last_.value == b.last_.value;
-        return std::equal(a.last_.tail, a.last_.tail + (a.size_ - kHead), b.last_.tail);
+        // last value compare whole, whatever the length, without branches.
+        int64_t diff = 0;
+        for (std::size_t i = 0; i < kHead; ++i) diff |= a.head_[i] ^ b.head_[i];
+        if (a.is_inline()) return (diff | (a.last_.value ^ b.last_.value)) == 0;
+        const int64_t* tail = a.last_.tail;
+        return diff == 0 && std::equal(tail, tail + (a.size_ - kHead), b.last_.tail);
     }
 
 private:
