@@ -26,11 +26,12 @@
 
 #include <Python.h>
 
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -315,53 +316,50 @@ private:
 // and filled in place; an error midway drops the half-filled lists (empty
 // slots are allowed there).
 template <class Node>
-void build_trace_and_tree(const std::vector<TraceEntry<Node>>& trace,
-                          const std::vector<TreeEdge<Node>>& tree, PyRef& trace_out,
-                          PyRef& tree_out) {
+void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
+                          PyRef& trace_out, PyRef& tree_out) {
     SharedInts ints;
     SharedNodes<Node> nodes_py(
         [&](auto&& see) {
-            for (const auto& e : trace) see(e.node);
+            for (std::size_t i = 0; i < trace.size(); ++i) see(trace.node(i));
             for (const auto& e : tree) {
                 see(e.parent);
                 see(e.child);
             }
         },
         ints);
-    PyRef trace_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(trace.size())));
+    const std::size_t n = trace.size();
+    PyRef trace_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(n)));
     {
-        // Traces run through long stretches of one g: one float serves each.
+        // Traces run through long stretches of one g: one float serves each
+        // (and the next stretch of the same bits after a stretch without g).
         PyRef last_g;
-        double last_g_value = 0.0;
-        Py_ssize_t i = 0;
-        for (const TraceEntry<Node>& entry : trace) {
-            PyRef node = nodes_py.get(entry.node);
-            PyRef g;
-            if (!entry.g) {
-                g = PyRef::borrow(Py_None);
-            } else {
-                const double v = *entry.g;
-                if (!last_g || std::memcmp(&v, &last_g_value, sizeof v) != 0) {
-                    last_g = float_to_py(v);
-                    last_g_value = v;
+        uint64_t last_g_bits = 0;
+        trace.for_each_run([&](std::optional<double> g, std::size_t first, std::size_t last) {
+            if (g) {
+                const auto bits = std::bit_cast<uint64_t>(*g);
+                if (!last_g || bits != last_g_bits) {
+                    last_g = float_to_py(*g);
+                    last_g_bits = bits;
                 }
-                g = PyRef::borrow(last_g.get());
             }
-            PyRef size = ints.get_unsigned(entry.frontier_size);
-            PyList_SetItem(trace_list.get(), i++,
-                           untracked(tuple_of(std::move(node), std::move(g), std::move(size)))
-                               .release());
-        }
+            PyObject* const g_py = g ? last_g.get() : Py_None;
+            for (std::size_t i = first; i < last; ++i) {
+                PyRef node = nodes_py.get(trace.node(i));
+                PyRef size = ints.get_unsigned(trace.frontier_size(i));
+                PyList_SetItem(
+                    trace_list.get(), static_cast<Py_ssize_t>(i),
+                    untracked(tuple_of(std::move(node), PyRef::borrow(g_py), std::move(size)))
+                        .release());
+            }
+        });
     }
     PyRef tree_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(tree.size())));
-    {
-        Py_ssize_t i = 0;
-        for (const TreeEdge<Node>& edge : tree) {
-            PyRef parent = nodes_py.get(edge.parent);
-            PyRef child = nodes_py.get(edge.child);
-            PyList_SetItem(tree_list.get(), i++,
-                           untracked(tuple_of(std::move(parent), std::move(child))).release());
-        }
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        PyRef parent = nodes_py.get(tree[i].parent);
+        PyRef child = nodes_py.get(tree[i].child);
+        PyList_SetItem(tree_list.get(), static_cast<Py_ssize_t>(i),
+                       untracked(tuple_of(std::move(parent), std::move(child))).release());
     }
     trace_out = std::move(trace_list);
     tree_out = std::move(tree_list);
@@ -370,7 +368,7 @@ void build_trace_and_tree(const std::vector<TraceEntry<Node>>& trace,
 template <class Node>
 class PendingListsOf final : public PendingLists {
 public:
-    PendingListsOf(std::vector<TraceEntry<Node>>&& trace, std::vector<TreeEdge<Node>>&& tree)
+    PendingListsOf(Trace<Node>&& trace, TreeEdges<Node>&& tree)
         : trace_(std::move(trace)), tree_(std::move(tree)) {}
 
     void build(PyRef& trace, PyRef& tree) const override {
@@ -378,8 +376,8 @@ public:
     }
 
 private:
-    std::vector<TraceEntry<Node>> trace_;
-    std::vector<TreeEdge<Node>> tree_;
+    Trace<Node> trace_;
+    TreeEdges<Node> tree_;
 };
 
 }  // namespace detail

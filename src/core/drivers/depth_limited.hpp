@@ -85,8 +85,7 @@ public:
 
     // One complete search to `depth_limit`; its trace entries are appended
     // to `*trace` when `trace` is not null.
-    Run run(const Node& start, const Node& goal, uint64_t depth_limit,
-            std::vector<TraceEntry<Node>>* trace) {
+    Run run(const Node& start, const Node& goal, uint64_t depth_limit, Trace<Node>* trace) {
         Run out;
         path_.clear();
 

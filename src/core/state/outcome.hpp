@@ -12,15 +12,26 @@
 //     only by the best-first driver.
 // The record owns copies of every node in it; nothing refers back into the
 // search's state.
+//
+// A recorded search holds its whole trace and tree until Python reads them
+// (tens of bytes per expansion over millions of expansions), so both are
+// kept compact: see Trace. Their large arrays come from
+// LargeArrayAllocator, whose huge pages spare the search a page fault every
+// 4 KiB of record.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "large_array.hpp"
 
 namespace quorvane {
 
@@ -31,6 +42,7 @@ inline std::string_view stop_reason_word(StopReason r) noexcept {
     return kWords[static_cast<uint8_t>(r)];
 }
 
+// One expansion, as a driver records it and a reader gets it back.
 template <class Node>
 struct TraceEntry {
     Node node;
@@ -38,11 +50,149 @@ struct TraceEntry {
     uint64_t frontier_size;
 };
 
+// The trace of one search: its entries in expansion order, each read back
+// exactly as it was pushed (g bit for bit: -0.0 stays apart from 0.0, and a
+// NaN keeps its sign and payload).
+//
+// Each entry keeps its node and frontier size; g is kept apart as runs of
+// one bit pattern, since a breadth-first or uniform-cost trace holds each g
+// over long stretches. An entry costs sizeof(Node) + 8 bytes (16 for a grid
+// cell, half of a node beside an optional g), plus 16 bytes per change of g:
+// a trace whose g changes at every entry costs what it did with g inline.
+// An absent g is a flag of its run, apart from every double.
+//
+// Reading: operator[] finds its run by binary search; iteration walks the
+// runs alongside the entries. Both give TraceEntry values.
+template <class Node>
+class Trace {
+    struct Slot {
+        Node node;
+        uint64_t frontier_size;
+    };
+    struct Run {
+        uint64_t start;  // index of the run's first entry, | kAbsent when g is absent
+        uint64_t bits;   // g's bit pattern; 0 when absent
+    };
+    static constexpr uint64_t kAbsent = uint64_t{1} << 63;  // no index reaches it
+
+public:
+    class const_iterator;
+
+    // Small enough to inline into a search loop; growth is out of line.
+    void push_back(const TraceEntry<Node>& entry) {
+        const uint64_t flag = entry.g ? 0 : kAbsent;
+        const uint64_t bits = entry.g ? std::bit_cast<uint64_t>(*entry.g) : 0;
+        if (runs_.empty() || runs_.back().bits != bits || (runs_.back().start & kAbsent) != flag)
+            [[unlikely]] {
+            if (runs_.size() == runs_.capacity()) grow(runs_, slots_);
+            runs_.push_back(Run{slots_.size() | flag, bits});
+        }
+        if (slots_.size() == slots_.capacity()) [[unlikely]] grow(slots_, runs_);
+        slots_.push_back(Slot{entry.node, entry.frontier_size});
+    }
+
+    void reserve(std::size_t n) { slots_.reserve(n); }
+    std::size_t size() const noexcept { return slots_.size(); }
+    std::size_t capacity() const noexcept { return slots_.capacity(); }
+    bool empty() const noexcept { return slots_.empty(); }
+
+    TraceEntry<Node> operator[](std::size_t i) const {
+        const auto after = std::upper_bound(
+            runs_.begin(), runs_.end(), static_cast<uint64_t>(i),
+            [](uint64_t index, const Run& run) { return index < (run.start & ~kAbsent); });
+        return entry(i, after - 1);
+    }
+    TraceEntry<Node> back() const { return entry(slots_.size() - 1, runs_.end() - 1); }
+
+    const_iterator begin() const noexcept { return const_iterator(this, 0, 0); }
+    const_iterator end() const noexcept { return const_iterator(this, slots_.size(), 0); }
+
+    // The parts of entry i, by reference.
+    const Node& node(std::size_t i) const noexcept { return slots_[i].node; }
+    uint64_t frontier_size(std::size_t i) const noexcept { return slots_[i].frontier_size; }
+    // Calls see(g, first, last) for each run in order: entries [first, last)
+    // share g (nullopt: absent), and consecutive runs differ in it.
+    template <class See>
+    void for_each_run(See&& see) const {
+        for (std::size_t r = 0; r < runs_.size(); ++r) {
+            const std::size_t first = runs_[r].start & ~kAbsent;
+            const std::size_t last =
+                r + 1 < runs_.size() ? runs_[r + 1].start & ~kAbsent : slots_.size();
+            std::optional<double> g;
+            if ((runs_[r].start & kAbsent) == 0) g = std::bit_cast<double>(runs_[r].bits);
+            see(g, first, last);
+        }
+    }
+
+private:
+    using RunIt = typename std::vector<Run>::const_iterator;
+
+    // Doubles `full`, refusing (std::bad_alloc) a size that with `other`
+    // passes physical memory: an overcommitted trace would end with the
+    // process killed, not with an error.
+    template <class Full, class Other>
+    [[gnu::noinline]] static void grow(Full& full, const Other& other) {
+        const std::size_t capacity = full.capacity() < 8 ? 16 : 2 * full.capacity();
+        refuse_oversized_allocation(
+            static_cast<long double>(capacity) * sizeof(typename Full::value_type) +
+            static_cast<long double>(other.capacity()) * sizeof(typename Other::value_type));
+        full.reserve(capacity);
+    }
+
+    TraceEntry<Node> entry(std::size_t i, RunIt run) const {
+        std::optional<double> g;
+        if ((run->start & kAbsent) == 0) g = std::bit_cast<double>(run->bits);
+        return TraceEntry<Node>{slots_[i].node, g, slots_[i].frontier_size};
+    }
+
+    std::vector<Slot, LargeArrayAllocator<Slot>> slots_;
+    std::vector<Run> runs_;
+};
+
+// A forward walk over a trace, one TraceEntry value per step.
+template <class Node>
+class Trace<Node>::const_iterator {
+public:
+    using value_type = TraceEntry<Node>;
+    using difference_type = std::ptrdiff_t;
+
+    const_iterator() = default;
+    TraceEntry<Node> operator*() const {
+        return trace_->entry(i_, trace_->runs_.begin() + static_cast<std::ptrdiff_t>(run_));
+    }
+    const_iterator& operator++() {
+        ++i_;
+        if (run_ + 1 < trace_->runs_.size() && (trace_->runs_[run_ + 1].start & ~kAbsent) == i_)
+            ++run_;
+        return *this;
+    }
+    const_iterator operator++(int) {
+        const_iterator before = *this;
+        ++*this;
+        return before;
+    }
+    friend bool operator==(const const_iterator& a, const const_iterator& b) noexcept {
+        return a.i_ == b.i_;
+    }
+
+private:
+    friend class Trace;
+    const_iterator(const Trace* trace, std::size_t i, std::size_t run) noexcept
+        : trace_(trace), i_(i), run_(run) {}
+
+    const Trace* trace_ = nullptr;
+    std::size_t i_ = 0;
+    std::size_t run_ = 0;
+};
+
 template <class Node>
 struct TreeEdge {
     Node parent;
     Node child;
 };
+
+template <class Node>
+using TreeEdges = std::vector<TreeEdge<Node>, LargeArrayAllocator<TreeEdge<Node>>>;
 
 // Elapsed time as whole seconds and nanoseconds (< 10^9).
 struct Elapsed {
@@ -62,8 +212,8 @@ struct Elapsed {
 
 template <class Node>
 struct SearchOutcome {
-    std::vector<TraceEntry<Node>> trace;
-    std::vector<TreeEdge<Node>> tree;
+    Trace<Node> trace;
+    TreeEdges<Node> tree;
     std::optional<std::vector<Node>> path;
     Elapsed elapsed;
     double cost = std::numeric_limits<double>::infinity();

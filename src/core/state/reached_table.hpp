@@ -422,9 +422,9 @@ private:
 // was first reached shows its final parent); nodes without a parent (the
 // start) give no edge.
 template <class Table>
-std::vector<TreeEdge<typename Table::Node>> collect_tree_edges(
+TreeEdges<typename Table::Node> collect_tree_edges(
     const std::vector<typename Table::Id>& first_reached, const Table& table) {
-    std::vector<TreeEdge<typename Table::Node>> tree;
+    TreeEdges<typename Table::Node> tree;
     tree.reserve(first_reached.size());
     for (const auto id : first_reached) {
         const auto parent = table.parent_id(id);
