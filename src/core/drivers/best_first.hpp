@@ -123,7 +123,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
     uint64_t generated = 1;
     uint64_t max_frontier = 1;
     uint64_t reopened = 0;
-    std::vector<Id> first_reached;
+    TreeRecorder<Table> tree(table);
     if constexpr (requires { table.capacity_hint(); }) {
         // A recorded search over a dense table gets room for one entry per
         // slot up front (capped): growing by copies would touch the memory
@@ -131,7 +131,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         if (record) {
             const std::size_t hint = table.capacity_hint();
             out.trace.reserve(hint);
-            first_reached.reserve(hint);
+            tree.reserve(hint);
         }
     }
     SuccessorList<Node> buffer;  // unused when the domain shows its lists in place
@@ -204,9 +204,10 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
                 }
             }
             if (seen.state == Reached::absent) {
-                if (record) first_reached.push_back(child_id);
-            } else if (seen.state == Reached::closed) {
-                ++reopened;
+                if (record) tree.reached(id, child_id, child);
+            } else {
+                if (record) tree.replaced();
+                if (seen.state == Reached::closed) ++reopened;
             }
             table.record_id(child_id, new_g, id, child_depth);
             const double h = heuristic(table.interned_node(child_key, child), goal);
@@ -238,7 +239,7 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
         }
     }
 
-    if (record) out.tree = collect_tree_edges(first_reached, table);
+    if (record) out.tree = tree.take_edges();
     out.nodes_expanded = expanded;
     out.nodes_generated = generated;
     out.max_frontier_size = max_frontier;

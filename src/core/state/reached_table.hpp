@@ -416,22 +416,85 @@ private:
     uint64_t recorded_ = 0;
 };
 
-// The search tree of a recorded best-first search: one (parent, child) edge
-// per node of `first_reached` (ids in the order the nodes were first
-// reached), with the parent the table holds now (a node improved after it
-// was first reached shows its final parent); nodes without a parent (the
-// start) give no edge.
+// The search tree of a recorded best-first search, gathered while it runs:
+// one (parent, child) edge per node first reached other than the start, in
+// first-reached order, with the parent the table holds at the end (a node
+// improved after it was first reached shows its final parent). The driver
+// calls
+//   reached(parent, child, child_node)  when it records a node not reached
+//                                       before (ids; the child's node);
+//   replaced()                          when it records a node already
+//                                       reached (an improvement or reopening);
+//   take_edges()                        once, at the end.
+// This general form keeps the ids of the nodes first reached and reads each
+// one's parent and nodes at the end. IMPORTANT: the table must outlive it.
 template <class Table>
-TreeEdges<typename Table::Node> collect_tree_edges(
-    const std::vector<typename Table::Id>& first_reached, const Table& table) {
-    TreeEdges<typename Table::Node> tree;
-    tree.reserve(first_reached.size());
-    for (const auto id : first_reached) {
-        const auto parent = table.parent_id(id);
-        if (parent == Table::kNoParent) continue;
-        tree.push_back({table.node_at(parent), table.node_at(id)});
+class TreeRecorder {
+public:
+    using Id = typename Table::Id;
+    using Node = typename Table::Node;
+
+    explicit TreeRecorder(const Table& table) noexcept : table_(&table) {}
+
+    void reserve(std::size_t n) { first_reached_.reserve(n); }
+    void reached(Id, Id child, const Node&) { first_reached_.push_back(child); }
+    void replaced() noexcept {}
+
+    TreeEdges<Node> take_edges() {
+        TreeEdges<Node> tree;
+        tree.reserve(first_reached_.size());
+        for (const Id id : first_reached_) {
+            const Id parent = table_->parent_id(id);
+            if (parent == Table::kNoParent) continue;
+            tree.push_back({table_->node_at(parent), table_->node_at(id)});
+        }
+        return tree;
     }
-    return tree;
-}
+
+private:
+    const Table* table_;
+    std::vector<Id> first_reached_;
+};
+
+// On a dense table the edge is written as the node is first reached, with
+// the node being expanded as its parent: the final parent unless some entry
+// was replaced later, in which case take_edges() reads every child's parent
+// again (a child's id is a computation on its node here, no lookup). A
+// unit-cost search never replaces an entry, and its tree then costs no pass
+// over the table at the end, whose reads would come in wavefront order, at
+// random.
+template <class D>
+class TreeRecorder<DenseReachedTable<D>> {
+public:
+    using Table = DenseReachedTable<D>;
+    using Id = typename Table::Id;
+    using Node = typename Table::Node;
+
+    explicit TreeRecorder(const Table& table) noexcept : table_(&table) {}
+
+    void reserve(std::size_t n) { edges_.reserve(n); }
+    void reached(Id parent, Id, const Node& child) {
+        edges_.push_back({table_->node_at(parent), child});
+    }
+    void replaced() noexcept { replaced_ = true; }
+
+    TreeEdges<Node> take_edges() {
+        if (replaced_) {
+            std::size_t kept = 0;
+            for (const TreeEdge<Node>& edge : edges_) {
+                const Id parent = table_->parent_id(*table_->find(edge.child));
+                if (parent == Table::kNoParent) continue;
+                edges_[kept++] = {table_->node_at(parent), edge.child};
+            }
+            edges_.resize(kept);
+        }
+        return std::move(edges_);
+    }
+
+private:
+    const Table* table_;
+    TreeEdges<Node> edges_;
+    bool replaced_ = false;
+};
 
 }  // namespace quorvane
