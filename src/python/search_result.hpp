@@ -31,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "large_array.hpp"
 #include "py.hpp"
 #include "state/outcome.hpp"
 
@@ -139,13 +141,12 @@ PyRef float_to_py(double v);
 PyRef str_to_py(std::string_view text);
 PyRef bool_to_py(bool b);
 
-// A tuple of the given objects, in order, taking them over.
+// A tuple of the given objects, in order, taking them over. (One call that
+// fills the tuple: the limited API has no macro for setting an item, and a
+// conversion makes millions of these.)
 template <std::same_as<PyRef>... Items>
 PyRef tuple_of(Items... items) {
-    PyRef tuple = made_or_panic(PyTuple_New(static_cast<Py_ssize_t>(sizeof...(items))));
-    Py_ssize_t i = 0;
-    (PyTuple_SetItem(tuple.get(), i++, items.release()), ...);
-    return tuple;
+    return made_or_panic(PyTuple_Pack(static_cast<Py_ssize_t>(sizeof...(items)), items.get()...));
 }
 
 inline PyRef node_to_py(uint64_t index) { return uint_to_py(index); }
@@ -261,6 +262,7 @@ public:
     template <class ForEachNode>
     SharedNodes(ForEachNode&&, SharedInts& ints) : ints_(ints) {}
     PyRef get(const Node& node) { return result_node(node, ints_); }
+    void prefetch(const Node&) const noexcept {}
 
 private:
     SharedInts& ints_;
@@ -293,21 +295,40 @@ public:
         const auto rows = static_cast<uint64_t>(row1_ - row0_) + 1;
         stride_ = static_cast<uint64_t>(col1_ - col0_) + 1;
         const uint64_t bound = 4 * static_cast<uint64_t>(entries) + 65536;
-        if (rows <= bound && stride_ <= bound / rows) objects_.assign(rows * stride_, nullptr);
+        if (rows <= bound && stride_ <= bound / rows) {
+            block_.emplace(
+                quorvane::detail::ZeroedBlock::allocate(rows * stride_ * sizeof(PyObject*)));
+            if (block_->data() == nullptr) throw std::bad_alloc();
+            objects_ = static_cast<PyObject**>(block_->data());
+        }
     }
     SharedNodes(const SharedNodes&) = delete;
     SharedNodes& operator=(const SharedNodes&) = delete;
 
     PyRef get(const C& cell) {
-        if (objects_.empty()) return result_node(cell, ints_);
-        const uint64_t i = static_cast<uint64_t>(static_cast<int64_t>(cell.row) - row0_) * stride_ +
-                           static_cast<uint64_t>(static_cast<int64_t>(cell.col) - col0_);
-        return share(objects_[i], [&] { return result_node(cell, ints_); });
+        if (objects_ == nullptr) return result_node(cell, ints_);
+        return share(objects_[slot(cell)], [&] { return result_node(cell, ints_); });
+    }
+
+    // A hint that `cell` is asked for soon. A long conversion asks in
+    // wavefront order, which jumps across the table: each miss is worth
+    // starting a few entries ahead.
+    void prefetch(const C& cell) const noexcept {
+        if (objects_ != nullptr) __builtin_prefetch(objects_ + slot(cell));
     }
 
 private:
+    uint64_t slot(const C& cell) const noexcept {
+        return static_cast<uint64_t>(static_cast<int64_t>(cell.row) - row0_) * stride_ +
+               static_cast<uint64_t>(static_cast<int64_t>(cell.col) - col0_);
+    }
+
     SharedInts& ints_;
-    std::vector<PyObject*> objects_;  // by (row - row0) * stride + col - col0
+    // Zero-filled as touched, on huge pages when large (large_array.hpp):
+    // a conversion of a whole maze asks for cells all over a table of
+    // megabytes.
+    std::optional<quorvane::detail::ZeroedBlock> block_;
+    PyObject** objects_ = nullptr;  // by slot(cell); null when cells are not shared
     int64_t row0_ = 0, row1_ = 0, col0_ = 0, col1_ = 0;
     uint64_t stride_ = 1;
 };
@@ -318,6 +339,8 @@ private:
 template <class Node>
 void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
                           PyRef& trace_out, PyRef& tree_out) {
+    // How many entries ahead a node's shared object is asked for.
+    constexpr std::size_t kAhead = 16;
     SharedInts ints;
     SharedNodes<Node> nodes_py(
         [&](auto&& see) {
@@ -345,6 +368,7 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
             }
             PyObject* const g_py = g ? last_g.get() : Py_None;
             for (std::size_t i = first; i < last; ++i) {
+                if (i + kAhead < n) nodes_py.prefetch(trace.node(i + kAhead));
                 PyRef node = nodes_py.get(trace.node(i));
                 PyRef size = ints.get_unsigned(trace.frontier_size(i));
                 PyList_SetItem(
@@ -356,6 +380,10 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
     }
     PyRef tree_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(tree.size())));
     for (std::size_t i = 0; i < tree.size(); ++i) {
+        if (i + kAhead < tree.size()) {
+            nodes_py.prefetch(tree[i + kAhead].parent);
+            nodes_py.prefetch(tree[i + kAhead].child);
+        }
         PyRef parent = nodes_py.get(tree[i].parent);
         PyRef child = nodes_py.get(tree[i].child);
         PyList_SetItem(tree_list.get(), static_cast<Py_ssize_t>(i),
