@@ -28,6 +28,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,94 @@ inline std::string_view stop_reason_word(StopReason r) noexcept {
     static constexpr std::string_view kWords[] = {"goal", "exhausted", "node_limit"};
     return kWords[static_cast<uint8_t>(r)];
 }
+
+// An array a search appends its records to. A push is one compare, one
+// construction and one increment, small enough to inline into a search
+// loop (std::vector's push, with its growth path, is not inlined there);
+// growth doubles, out of line. Storage comes from LargeArrayAllocator.
+// Elements must not throw when moved.
+template <class T>
+class RecordArray {
+    static_assert(std::is_nothrow_move_constructible_v<T>);
+
+public:
+    using value_type = T;
+    using iterator = T*;
+    using const_iterator = const T*;
+
+    RecordArray() noexcept = default;
+    RecordArray(const RecordArray& other) {
+        reserve(other.size_);
+        for (const T& value : other) push_back(value);
+    }
+    RecordArray(RecordArray&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)) {}
+    RecordArray& operator=(RecordArray other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+        return *this;
+    }
+    ~RecordArray() {
+        truncate(0);
+        if (data_ != nullptr) LargeArrayAllocator<T>().deallocate(data_, capacity_);
+    }
+
+    void push_back(const T& value) {
+        if (size_ == capacity_) [[unlikely]] {
+            push_back_growing(value);
+            return;
+        }
+        ::new (static_cast<void*>(data_ + size_)) T(value);
+        ++size_;
+    }
+    void reserve(std::size_t capacity) {
+        if (capacity > capacity_) reallocate(capacity);
+    }
+    // Keeps the first `size` elements.
+    void truncate(std::size_t size) noexcept {
+        while (size_ > size) data_[--size_].~T();
+    }
+
+    std::size_t size() const noexcept { return size_; }
+    std::size_t capacity() const noexcept { return capacity_; }
+    bool empty() const noexcept { return size_ == 0; }
+    T& operator[](std::size_t i) noexcept { return data_[i]; }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+    const T& back() const noexcept { return data_[size_ - 1]; }
+    T* begin() noexcept { return data_; }
+    T* end() noexcept { return data_ + size_; }
+    const T* begin() const noexcept { return data_; }
+    const T* end() const noexcept { return data_ + size_; }
+
+private:
+    // `value` may be an element of this array: it is copied before the
+    // array moves.
+    [[gnu::noinline]] void push_back_growing(const T& value) {
+        T copy(value);
+        reallocate(capacity_ < 8 ? 16 : 2 * capacity_);
+        ::new (static_cast<void*>(data_ + size_)) T(std::move(copy));
+        ++size_;
+    }
+
+    void reallocate(std::size_t capacity) {
+        LargeArrayAllocator<T> allocator;
+        T* data = allocator.allocate(capacity);
+        for (std::size_t i = 0; i < size_; ++i) {
+            ::new (static_cast<void*>(data + i)) T(std::move(data_[i]));
+            data_[i].~T();
+        }
+        if (data_ != nullptr) allocator.deallocate(data_, capacity_);
+        data_ = data;
+        capacity_ = capacity;
+    }
+
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
 
 // One expansion, as a driver records it and a reader gets it back.
 template <class Node>
@@ -78,16 +167,16 @@ class Trace {
 public:
     class const_iterator;
 
-    // Small enough to inline into a search loop; growth is out of line.
-    void push_back(const TraceEntry<Node>& entry) {
+    // Inlined into the search loop (whose size keeps the compiler from
+    // choosing it); a new run and growth are out of line.
+    [[gnu::always_inline]] void push_back(const TraceEntry<Node>& entry) {
         const uint64_t flag = entry.g ? 0 : kAbsent;
         const uint64_t bits = entry.g ? std::bit_cast<uint64_t>(*entry.g) : 0;
-        if (runs_.empty() || runs_.back().bits != bits || (runs_.back().start & kAbsent) != flag)
+        if (bits != last_bits_ || flag != last_flag_ || slots_.size() == slots_.capacity())
             [[unlikely]] {
-            if (runs_.size() == runs_.capacity()) grow(runs_, slots_);
-            runs_.push_back(Run{slots_.size() | flag, bits});
+            push_slow(entry.node, flag, bits, entry.frontier_size);
+            return;
         }
-        if (slots_.size() == slots_.capacity()) [[unlikely]] grow(slots_, runs_);
         slots_.push_back(Slot{entry.node, entry.frontier_size});
     }
 
@@ -127,6 +216,18 @@ public:
 private:
     using RunIt = typename std::vector<Run>::const_iterator;
 
+    [[gnu::noinline]] void push_slow(const Node& node, uint64_t flag, uint64_t bits,
+                                     uint64_t frontier_size) {
+        if (bits != last_bits_ || flag != last_flag_) {
+            if (runs_.size() == runs_.capacity()) grow(runs_, slots_);
+            runs_.push_back(Run{slots_.size() | flag, bits});
+            last_bits_ = bits;
+            last_flag_ = flag;
+        }
+        if (slots_.size() == slots_.capacity()) grow(slots_, runs_);
+        slots_.push_back(Slot{node, frontier_size});
+    }
+
     // Doubles `full`, refusing (std::bad_alloc) a size that with `other`
     // passes physical memory: an overcommitted trace would end with the
     // process killed, not with an error.
@@ -145,8 +246,11 @@ private:
         return TraceEntry<Node>{slots_[i].node, g, slots_[i].frontier_size};
     }
 
-    std::vector<Slot, LargeArrayAllocator<Slot>> slots_;
+    RecordArray<Slot> slots_;
     std::vector<Run> runs_;
+    // The last run's key; a flag no run has before the first push.
+    uint64_t last_bits_ = 0;
+    uint64_t last_flag_ = 1;
 };
 
 // A forward walk over a trace, one TraceEntry value per step.
@@ -192,7 +296,7 @@ struct TreeEdge {
 };
 
 template <class Node>
-using TreeEdges = std::vector<TreeEdge<Node>, LargeArrayAllocator<TreeEdge<Node>>>;
+using TreeEdges = RecordArray<TreeEdge<Node>>;
 
 // Elapsed time as whole seconds and nanoseconds (< 10^9).
 struct Elapsed {

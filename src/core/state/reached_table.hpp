@@ -486,7 +486,7 @@ public:
                 if (parent == Table::kNoParent) continue;
                 edges_[kept++] = {table_->node_at(parent), edge.child};
             }
-            edges_.resize(kept);
+            edges_.truncate(kept);
         }
         return std::move(edges_);
     }
