@@ -98,17 +98,18 @@ bool is_ancestor(const Table& table, typename Table::Id candidate, typename Tabl
     return false;
 }
 
-template <class Frontier, class D, class H, class Table>
-void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
-                    const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
-                    Table& table, SearchOutcome<typename D::Node>& out) {
+// The search loop; `kRecord` is limits.record (see run_best_first).
+template <class Frontier, bool kRecord, class D, class H, class Table>
+void best_first_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
+                     const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
+                     Table& table, SearchOutcome<typename D::Node>& out) {
     using Node = typename D::Node;
     using Id = typename Table::Id;
     using Key = typename Table::Key;
 
     const double g_weight = config.g_weight;
     const double h_weight = config.h_weight;
-    const bool record = limits.record;
+    constexpr bool record = kRecord;
     const bool reopen = limits.reopen;
     const bool limited = limits.max_nodes.has_value();
     const uint64_t max_nodes = limits.max_nodes.value_or(0);
@@ -244,6 +245,22 @@ void run_best_first(const D& domain, typename D::Node start, const typename D::N
     out.nodes_generated = generated;
     out.max_frontier_size = max_frontier;
     out.nodes_reopened = reopened;
+}
+
+// A loop of its own for a recorded search, so that a search without
+// recording carries none of its code: the record pushes, inlined, would
+// otherwise crowd the registers of every search's loop.
+template <class Frontier, class D, class H, class Table>
+void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
+                    const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
+                    Table& table, SearchOutcome<typename D::Node>& out) {
+    if (limits.record) {
+        best_first_loop<Frontier, true>(domain, std::move(start), goal, config, heuristic, limits,
+                                        table, out);
+    } else {
+        best_first_loop<Frontier, false>(domain, std::move(start), goal, config, heuristic, limits,
+                                         table, out);
+    }
 }
 
 // Whether every step cost of the domain is >= 0 and never NaN: as the
