@@ -151,7 +151,10 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
         // IMPORTANT: with the hashed table this refers into the table and
         // is invalidated by the first child interned below.
         const auto& node = table.node_of_key(*key);
-        if (record) out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
+        if (record) {
+            out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
+            tree.expanding(node);
+        }
         const uint64_t e = expanded + 1;
         if (node == goal) {
             expanded = e;
@@ -205,7 +208,7 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
                 }
             }
             if (seen.state == Reached::absent) {
-                if (record) tree.reached(id, child_id, child);
+                if (record) tree.reached(child_id, child);
             } else {
                 if (record) tree.replaced();
                 if (seen.state == Reached::closed) ++reopened;

@@ -421,11 +421,13 @@ private:
 // first-reached order, with the parent the table holds at the end (a node
 // improved after it was first reached shows its final parent). The driver
 // calls
-//   reached(parent, child, child_node)  when it records a node not reached
-//                                       before (ids; the child's node);
-//   replaced()                          when it records a node already
-//                                       reached (an improvement or reopening);
-//   take_edges()                        once, at the end.
+//   expanding(node)             as it expands a node, before it interns any
+//                               child (`node` may refer into the table);
+//   reached(child, child_node)  when it records a node not reached before,
+//                               a child of the node being expanded;
+//   replaced()                  when it records a node already reached (an
+//                               improvement or reopening);
+//   take_edges()                once, at the end.
 // This general form keeps the ids of the nodes first reached and reads each
 // one's parent and nodes at the end. IMPORTANT: the table must outlive it.
 template <class Table>
@@ -437,7 +439,8 @@ public:
     explicit TreeRecorder(const Table& table) noexcept : table_(&table) {}
 
     void reserve(std::size_t n) { first_reached_.reserve(n); }
-    void reached(Id, Id child, const Node&) { first_reached_.push_back(child); }
+    void expanding(const Node&) noexcept {}
+    void reached(Id child, const Node&) { first_reached_.push_back(child); }
     void replaced() noexcept {}
 
     TreeEdges<Node> take_edges() {
@@ -457,12 +460,12 @@ private:
 };
 
 // On a dense table the edge is written as the node is first reached, with
-// the node being expanded as its parent: the final parent unless some entry
-// was replaced later, in which case take_edges() reads every child's parent
-// again (a child's id is a computation on its node here, no lookup). A
-// unit-cost search never replaces an entry, and its tree then costs no pass
-// over the table at the end, whose reads would come in wavefront order, at
-// random.
+// the node being expanded (kept by copy: a dense table's nodes are small
+// values) as its parent: the final parent unless some entry was replaced
+// later, in which case take_edges() reads every child's parent again (a
+// child's id is a computation on its node here, no lookup). A unit-cost
+// search never replaces an entry, and its tree then costs no pass over the
+// table at the end, whose reads would come in wavefront order, at random.
 template <class D>
 class TreeRecorder<DenseReachedTable<D>> {
 public:
@@ -473,9 +476,8 @@ public:
     explicit TreeRecorder(const Table& table) noexcept : table_(&table) {}
 
     void reserve(std::size_t n) { edges_.reserve(n); }
-    void reached(Id parent, Id, const Node& child) {
-        edges_.push_back({table_->node_at(parent), child});
-    }
+    void expanding(const Node& node) noexcept { parent_ = node; }
+    void reached(Id, const Node& child) { edges_.push_back({parent_, child}); }
     void replaced() noexcept { replaced_ = true; }
 
     TreeEdges<Node> take_edges() {
@@ -494,6 +496,7 @@ public:
 private:
     const Table* table_;
     TreeEdges<Node> edges_;
+    Node parent_{};  // the node being expanded
     bool replaced_ = false;
 };
 
