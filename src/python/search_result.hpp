@@ -187,21 +187,32 @@ PyRef node_to_py(const S& state) {
 
 namespace detail {
 
-// The shared object of `slot`, made by `make` on first use.
+// The shared object of `slot`, borrowed; made by `make` on first use, the
+// new reference then left in `made`.
 // IMPORTANT: a slot holds a borrowed pointer. The first reference made goes
 // into the result being built, which keeps every shared object alive until
 // the conversion ends; on a failure midway the slots are never read again.
 template <class Make>
-PyRef share(PyObject*& slot, Make&& make) {
-    if (slot != nullptr) return PyRef::borrow(slot);
-    PyRef made_now = make();
-    slot = made_now.get();
-    return made_now;
+PyObject* share(PyObject*& slot, PyRef& made, Make&& make) {
+    if (slot == nullptr) {
+        made = make();
+        slot = made.get();
+    }
+    return slot;
+}
+
+// An owned reference to `object`, borrowed unless `made` holds it.
+inline PyRef owned(PyObject* object, PyRef& made) {
+    return made ? std::move(made) : PyRef::borrow(object);
 }
 
 // The ints 0 .. kLimit - 1 of one conversion, each made once and shared (an
 // int has no identity worth keeping apart): a long trace repeats the same
 // coordinates, node numbers and frontier sizes many times over.
+//
+// `peek` gives an int borrowed, with the reference made for it, if any, in
+// `made` (to be dropped once the int is in the result): a conversion's hot
+// loop then moves no reference counts but the tuples' own.
 class SharedInts {
 public:
     static constexpr int64_t kLimit = int64_t{1} << 16;
@@ -210,14 +221,24 @@ public:
     SharedInts(const SharedInts&) = delete;
     SharedInts& operator=(const SharedInts&) = delete;
 
-    PyRef get(int64_t v) {
-        if (v < 0 || v >= kLimit) return int_to_py(v);
+    PyObject* peek(int64_t v, PyRef& made) {
+        if (v < 0 || v >= kLimit) {
+            made = int_to_py(v);
+            return made.get();
+        }
         const auto i = static_cast<std::size_t>(v);
         if (i >= objects_.size()) objects_.resize(i + 1, nullptr);
-        return share(objects_[i], [&] { return int_to_py(v); });
+        return share(objects_[i], made, [&] { return int_to_py(v); });
+    }
+    PyObject* peek_unsigned(uint64_t v, PyRef& made) {
+        if (v < static_cast<uint64_t>(kLimit)) return peek(static_cast<int64_t>(v), made);
+        made = uint_to_py(v);
+        return made.get();
     }
     PyRef get_unsigned(uint64_t v) {
-        return v < static_cast<uint64_t>(kLimit) ? get(static_cast<int64_t>(v)) : uint_to_py(v);
+        PyRef made;
+        PyObject* object = peek_unsigned(v, made);
+        return owned(object, made);
     }
 
 private:
@@ -234,6 +255,13 @@ inline PyRef untracked(PyRef tuple) {
     return tuple;
 }
 
+// A new untracked tuple of the given borrowed objects.
+template <std::same_as<PyObject*>... Items>
+PyRef untracked_tuple(Items... items) {
+    return untracked(
+        made_or_panic(PyTuple_Pack(static_cast<Py_ssize_t>(sizeof...(items)), items...)));
+}
+
 // The result form of a node: node_to_py, with small ints shared.
 template <class Node>
 PyRef result_node(const Node& node, SharedInts&) {
@@ -246,9 +274,10 @@ inline PyRef result_node(uint64_t index, SharedInts& ints) { return ints.get_uns
 
 template <CellNode C>
 PyRef result_node(const C& cell, SharedInts& ints) {
-    PyRef row = ints.get(cell.row);
-    PyRef col = ints.get(cell.col);
-    return untracked(tuple_of(std::move(row), std::move(col)));
+    PyRef made_row, made_col;
+    PyObject* row = ints.peek(cell.row, made_row);
+    PyObject* col = ints.peek(cell.col, made_col);
+    return untracked_tuple(row, col);
 }
 
 // The result forms of the nodes of one conversion (the path, or trace and
@@ -262,6 +291,16 @@ public:
     template <class ForEachNode>
     SharedNodes(ForEachNode&&, SharedInts& ints) : ints_(ints) {}
     PyRef get(const Node& node) { return result_node(node, ints_); }
+    // The node's object borrowed, with the reference made for it, if any,
+    // in `made` (see SharedInts).
+    PyObject* peek(const Node& node, PyRef& made) {
+        if constexpr (std::same_as<Node, uint64_t>) {
+            return ints_.peek_unsigned(node, made);
+        } else {
+            made = result_node(node, ints_);
+            return made.get();
+        }
+    }
     void prefetch(const Node&) const noexcept {}
 
 private:
@@ -306,8 +345,16 @@ public:
     SharedNodes& operator=(const SharedNodes&) = delete;
 
     PyRef get(const C& cell) {
-        if (objects_ == nullptr) return result_node(cell, ints_);
-        return share(objects_[slot(cell)], [&] { return result_node(cell, ints_); });
+        PyRef made;
+        PyObject* object = peek(cell, made);
+        return owned(object, made);
+    }
+    PyObject* peek(const C& cell, PyRef& made) {
+        if (objects_ == nullptr) {
+            made = result_node(cell, ints_);
+            return made.get();
+        }
+        return share(objects_[slot(cell)], made, [&] { return result_node(cell, ints_); });
     }
 
     // A hint that `cell` is asked for soon. A long conversion asks in
@@ -369,12 +416,11 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
             PyObject* const g_py = g ? last_g.get() : Py_None;
             for (std::size_t i = first; i < last; ++i) {
                 if (i + kAhead < n) nodes_py.prefetch(trace.node(i + kAhead));
-                PyRef node = nodes_py.get(trace.node(i));
-                PyRef size = ints.get_unsigned(trace.frontier_size(i));
-                PyList_SetItem(
-                    trace_list.get(), static_cast<Py_ssize_t>(i),
-                    untracked(tuple_of(std::move(node), PyRef::borrow(g_py), std::move(size)))
-                        .release());
+                PyRef made_node, made_size;
+                PyObject* node = nodes_py.peek(trace.node(i), made_node);
+                PyObject* size = ints.peek_unsigned(trace.frontier_size(i), made_size);
+                PyList_SetItem(trace_list.get(), static_cast<Py_ssize_t>(i),
+                               untracked_tuple(node, g_py, size).release());
             }
         });
     }
@@ -384,10 +430,11 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
             nodes_py.prefetch(tree[i + kAhead].parent);
             nodes_py.prefetch(tree[i + kAhead].child);
         }
-        PyRef parent = nodes_py.get(tree[i].parent);
-        PyRef child = nodes_py.get(tree[i].child);
+        PyRef made_parent, made_child;
+        PyObject* parent = nodes_py.peek(tree[i].parent, made_parent);
+        PyObject* child = nodes_py.peek(tree[i].child, made_child);
         PyList_SetItem(tree_list.get(), static_cast<Py_ssize_t>(i),
-                       untracked(tuple_of(std::move(parent), std::move(child))).release());
+                       untracked_tuple(parent, child).release());
     }
     trace_out = std::move(trace_list);
     tree_out = std::move(tree_list);
