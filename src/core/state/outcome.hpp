@@ -58,7 +58,8 @@ public:
     using const_iterator = const T*;
 
     RecordArray() noexcept = default;
-    RecordArray(const RecordArray& other) {
+    // (Delegating, so that a copy that throws midway destroys what it made.)
+    RecordArray(const RecordArray& other) : RecordArray() {
         reserve(other.size_);
         for (const T& value : other) push_back(value);
     }
@@ -146,8 +147,9 @@ struct TraceEntry {
 // Each entry keeps its node and frontier size; g is kept apart as runs of
 // one bit pattern, since a breadth-first or uniform-cost trace holds each g
 // over long stretches. An entry costs sizeof(Node) + 8 bytes (16 for a grid
-// cell, half of a node beside an optional g), plus 16 bytes per change of g:
-// a trace whose g changes at every entry costs what it did with g inline.
+// cell, where node, optional g and size took 32), plus 16 bytes per change
+// of g: a trace whose g changes at every entry costs what it did with g
+// inline.
 // An absent g is a flag of its run, apart from every double.
 //
 // Reading: operator[] finds its run by binary search; iteration walks the
