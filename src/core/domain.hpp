@@ -23,8 +23,10 @@
 // finds one runs faster, never differently; only the best-first driver looks
 // for any, the others keep to the contract above. (Who offers it in brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
+//   for_each_successor(n, f)  VisitsSuccessors      each child handed over as made, no list (grid)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
 //   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid)
+//   unit_step_costs()         DeclaresUnitSteps     every step 1.0: 8-byte dense entries (grid, Hanoi)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
@@ -84,6 +86,14 @@ concept SuccessorsInPlace = requires(const D& d, const typename D::Node& n) {
                                  const Successor<typename D::Node>&>;
 };
 
+// `for_each_successor(n, f)`: calls f(Node& child, double cost) once for
+// each entry successors_into would append, in the same order; f may move
+// from the child.
+template <class D>
+concept VisitsSuccessors = requires(const D& d, const typename D::Node& n) {
+    d.for_each_successor(n, [](typename D::Node&, double) {});
+};
+
 // `prefetch_successors(n)`: a cache hint that n's list is about to be read;
 // it reads nothing, and n must be a node of the domain. Used only with a
 // table that prefetches its own entries and a frontier that can peek.
@@ -96,6 +106,13 @@ concept PrefetchesSuccessors =
 template <class D>
 concept DeclaresStepCosts = requires(const D& d) {
     { d.step_costs_nonnegative() } -> std::convertible_to<bool>;
+};
+
+// `unit_step_costs()`: true promises that every step costs exactly 1.0;
+// false promises nothing.
+template <class D>
+concept DeclaresUnitSteps = requires(const D& d) {
+    { d.unit_step_costs() } -> std::convertible_to<bool>;
 };
 
 // `arcs()`: a range of every step of the domain, each with a `cost`; looked

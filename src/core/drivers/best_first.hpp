@@ -15,7 +15,8 @@
 //     with max_nodes = m the m-th expanded node ends the search (goal first,
 //     so a goal popped as the m-th node is still found);
 //   - lists the successors into one reused buffer (or reads them in place
-//     from a domain that offers `successors_view`) and, in the domain's
+//     from a domain that offers `successors_view`, or takes each from a
+//     domain that offers `for_each_successor`) and, in the domain's
 //     order, records and pushes each child that is new, or improves
 //     strictly on its stored g (NaN never improves) while open, or while
 //     closed with `reopen` on (counted as reopened);
@@ -28,7 +29,9 @@
 //
 // A search in which no priority can ever be NaN (priorities_never_nan)
 // runs on a BucketFrontier (falling back to a radix heap, then to the
-// binary heap), which pops the same sequence faster.
+// binary heap), which pops the same sequence faster; one whose steps all
+// cost 1.0 and whose priority is g alone (priorities_follow_g) runs on a
+// FIFO, which pops that sequence too.
 //
 // Result: path and cost at a goal stop (the path rebuilt from the parents,
 // the cost the goal's g); nodes_expanded counts the node at which a goal or
@@ -227,7 +230,17 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
                     table.prefetch_node(successor.node);
             }
         };
-        if constexpr (SuccessorsInPlace<D>) {
+        if constexpr (VisitsSuccessors<D>) {
+            // The domain hands each child over where it makes it: no list.
+            // A node held in a hashed table may move while children are
+            // interned, so the domain is given a copy of it.
+            if constexpr (std::is_reference_v<decltype(table.node_of_key(*key))>) {
+                const Node parent = node;
+                domain.for_each_successor(parent, consider);
+            } else {
+                domain.for_each_successor(node, consider);
+            }
+        } else if constexpr (SuccessorsInPlace<D>) {
             // The arcs are read where the domain keeps them: no copy.
             const auto children = domain.successors_view(node);
             prefetch(children);
@@ -283,6 +296,17 @@ bool step_costs_nonnegative(const D& domain) {
     }
 }
 
+// Whether every step of the domain costs exactly 1.0, as the domain
+// declares it (DeclaresUnitSteps); other domains are not assumed to.
+template <class D>
+bool unit_step_costs(const D& domain) {
+    if constexpr (DeclaresUnitSteps<D>) {
+        return domain.unit_step_costs();
+    } else {
+        return false;
+    }
+}
+
 // Whether every value of the heuristic is >= 0 and never NaN, as its type
 // declares it (DeclaresHeuristicSign); ZeroHeuristic always is.
 template <class H>
@@ -308,6 +332,19 @@ bool priorities_never_nan(const D& domain, const BestFirstConfig& config) {
            (config.h_weight == 0.0 || heuristic_nonnegative<H>());
 }
 
+// Whether, in a search without NaN priorities, a FIFO pops what the
+// priority frontier would: every step costs 1.0 and f = g_weight * g (no h
+// term, or h = 0). Such a search is breadth-first: nodes are popped in
+// order of g, a node is first recorded at its least g and never improved
+// (so nothing is pushed twice, with or without reopening), and each push
+// has g one more than the node being expanded, so pushes come in order of
+// f and the least (f, push number) is always the oldest entry.
+template <class H, class D>
+bool priorities_follow_g(const D& domain, const BestFirstConfig& config) {
+    return unit_step_costs(domain) &&
+           (config.h_weight == 0.0 || std::is_same_v<H, ZeroHeuristic>);
+}
+
 template <class D, class H, class Table>
 void run_with_frontier(const D& domain, typename D::Node start, const typename D::Node& goal,
                        const BestFirstConfig& config, const H& heuristic,
@@ -324,12 +361,15 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
                                               limits, table, out);
             break;
         default:
-            if (priorities_never_nan<D, H>(domain, config)) {
-                run_best_first<BucketFrontier<Key>>(domain, std::move(start), goal, config,
-                                                    heuristic, limits, table, out);
-            } else {
+            if (!priorities_never_nan<D, H>(domain, config)) {
                 run_best_first<PriorityFrontier<Key>>(domain, std::move(start), goal, config,
                                                       heuristic, limits, table, out);
+            } else if (priorities_follow_g<H>(domain, config)) {
+                run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config,
+                                                  heuristic, limits, table, out);
+            } else {
+                run_best_first<BucketFrontier<Key>>(domain, std::move(start), goal, config,
+                                                    heuristic, limits, table, out);
             }
             break;
     }
@@ -348,13 +388,22 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
         bool done = false;
         if constexpr (DenseIndexing<D>::enabled) {
             using Indexing = DenseIndexing<D>;
+            using Id = typename Indexing::Id;
+            // A dense table of the given entry layout, if it can be had.
+            auto run_dense = [&]<class Entry>(std::type_identity<Entry>) {
+                auto table = DenseReachedTable<D, Entry>::try_create(domain);
+                if (!table) return false;
+                detail::run_with_frontier(domain, std::move(start), goal, config, heuristic,
+                                          limits, *table, out);
+                return true;
+            };
+            const uint64_t slots = Indexing::slots(domain);
             if (Indexing::worthwhile(domain) &&
-                static_cast<uint64_t>(Indexing::slot(domain, start)) < Indexing::slots(domain)) {
-                if (auto table = DenseReachedTable<D>::try_create(domain)) {
-                    detail::run_with_frontier(domain, std::move(start), goal, config, heuristic,
-                                              limits, *table, out);
-                    done = true;
-                }
+                static_cast<uint64_t>(Indexing::slot(domain, start)) < slots) {
+                // Steps that all cost 1.0 keep g in half the room.
+                if (detail::unit_step_costs(domain) && slots <= detail::StepEntry<Id>::kMaxSlots)
+                    done = run_dense(std::type_identity<detail::StepEntry<Id>>{});
+                if (!done) done = run_dense(std::type_identity<detail::CostEntry<Id>>{});
             }
         }
         if (!done) {

@@ -138,35 +138,29 @@ public:
         costs_[index(c)] = cost;
     }
 
+    // Calls f(Cell& child, double cost) for each successor of `cell` (which
+    // must be inside the grid), in order; f may move from the child. The
+    // list is gathered before the first call, so f runs in one place.
+    template <class F>
+    void for_each_successor(const Cell& cell, F&& f) const {
+        if (uniform_ && !diagonal_) {
+            // The common case on its own: four moves, each of cost 1.0.
+            Cell list[4];
+            const std::size_t n = gather_unit(cell, list);
+            for (std::size_t k = 0; k < n; ++k) f(list[k], 1.0);
+            return;
+        }
+        Successor<Cell> list[8];
+        const std::size_t n = gather(cell, list);
+        for (std::size_t k = 0; k < n; ++k) f(list[k].node, list[k].cost);
+    }
+
     // Appends the successors of `cell` (which must be inside the grid) to
-    // `out`; allocates nothing when `out` has room for 8 more entries.
+    // `out`.
     void successors_into(const Cell& cell, SuccessorList<Cell>& out) const {
-        const int32_t r = cell.row;
-        const int32_t c = cell.col;
-        const std::size_t w = static_cast<std::size_t>(width_);
-        const std::size_t i = static_cast<std::size_t>(r) * w + static_cast<std::size_t>(c);
-        const bool up = r > 0 && walls_[i - w] == 0;
-        const bool down = r + 1 < height_ && walls_[i + w] == 0;
-        const bool left = c > 0 && walls_[i - 1] == 0;
-        const bool right = c + 1 < width_ && walls_[i + 1] == 0;
-        const double* costs = costs_.data();
-        const bool uniform = uniform_;
-        auto cost = [&](std::size_t j) { return uniform ? 1.0 : costs[j]; };
-        if (up) out.push_back({Cell{r - 1, c}, cost(i - w)});
-        if (down) out.push_back({Cell{r + 1, c}, cost(i + w)});
-        if (left) out.push_back({Cell{r, c - 1}, cost(i - 1)});
-        if (right) out.push_back({Cell{r, c + 1}, cost(i + 1)});
-        if (!diagonal_) return;
-        // A diagonal neighbour is inside the grid exactly when both cells it
-        // passes are, so the two orthogonal flags cover the bounds too.
-        if (up && left && walls_[i - w - 1] == 0)
-            out.push_back({Cell{r - 1, c - 1}, cost(i - w - 1) * kDiagonalCostFactor});
-        if (up && right && walls_[i - w + 1] == 0)
-            out.push_back({Cell{r - 1, c + 1}, cost(i - w + 1) * kDiagonalCostFactor});
-        if (down && left && walls_[i + w - 1] == 0)
-            out.push_back({Cell{r + 1, c - 1}, cost(i + w - 1) * kDiagonalCostFactor});
-        if (down && right && walls_[i + w + 1] == 0)
-            out.push_back({Cell{r + 1, c + 1}, cost(i + w + 1) * kDiagonalCostFactor});
+        Successor<Cell> list[8];
+        const std::size_t n = gather(cell, list);
+        out.insert(out.end(), list, list + n);
     }
 
     // A fresh list with room for every possible move (4, or 8 with diagonal).
@@ -179,6 +173,8 @@ public:
 
     // Every terrain cost is finite and > 0, and so is the diagonal factor.
     bool step_costs_nonnegative() const noexcept { return true; }
+    // Every cost 1.0 and no diagonal moves: every step costs exactly 1.0.
+    bool unit_step_costs() const noexcept { return uniform_ && !diagonal_; }
 
     // Dense reached-table support (state/reached_table.hpp): every cell has a
     // slot, its index, below dense_slots() <= kMaxGridCells.
@@ -192,6 +188,65 @@ public:
 
 private:
     Grid(uint64_t width, uint64_t height, bool checked);
+
+    // gather() for a uniform grid without diagonal moves: the cells only.
+    // Without branches: on a maze whether a neighbour is open is a coin
+    // toss, and four mispredicted branches would cost more than the whole
+    // rest of the expansion. Every candidate is written and the count
+    // advanced by its flag; a neighbour outside the grid reads the cell
+    // itself instead, whose flag is then cleared by the bounds test.
+    std::size_t gather_unit(const Cell& cell, Cell* list) const noexcept {
+        const int32_t r = cell.row;
+        const int32_t c = cell.col;
+        const auto w = static_cast<std::ptrdiff_t>(width_);
+        const uint8_t* at = walls_.data() + r * w + c;
+        const bool up = (r > 0) & (at[r > 0 ? -w : 0] == 0);
+        const bool down = (r + 1 < height_) & (at[r + 1 < height_ ? w : 0] == 0);
+        const bool left = (c > 0) & (at[c > 0 ? -1 : 0] == 0);
+        const bool right = (c + 1 < width_) & (at[c + 1 < width_ ? 1 : 0] == 0);
+        std::size_t n = 0;
+        list[n] = Cell{r - 1, c};
+        n += up;
+        list[n] = Cell{r + 1, c};
+        n += down;
+        list[n] = Cell{r, c - 1};
+        n += left;
+        list[n] = Cell{r, c + 1};
+        n += right;
+        return n;
+    }
+
+    // Writes the successors of `cell` to list[0 .. n) and returns n <= 8.
+    std::size_t gather(const Cell& cell, Successor<Cell>* list) const noexcept {
+        const int32_t r = cell.row;
+        const int32_t c = cell.col;
+        const std::size_t w = static_cast<std::size_t>(width_);
+        const std::size_t i = static_cast<std::size_t>(r) * w + static_cast<std::size_t>(c);
+        const bool up = r > 0 && walls_[i - w] == 0;
+        const bool down = r + 1 < height_ && walls_[i + w] == 0;
+        const bool left = c > 0 && walls_[i - 1] == 0;
+        const bool right = c + 1 < width_ && walls_[i + 1] == 0;
+        const double* costs = costs_.data();
+        const bool uniform = uniform_;
+        auto cost = [&](std::size_t j) { return uniform ? 1.0 : costs[j]; };
+        std::size_t n = 0;
+        if (up) list[n++] = {Cell{r - 1, c}, cost(i - w)};
+        if (down) list[n++] = {Cell{r + 1, c}, cost(i + w)};
+        if (left) list[n++] = {Cell{r, c - 1}, cost(i - 1)};
+        if (right) list[n++] = {Cell{r, c + 1}, cost(i + 1)};
+        if (!diagonal_) return n;
+        // A diagonal neighbour is inside the grid exactly when both cells it
+        // passes are, so the two orthogonal flags cover the bounds too.
+        if (up && left && walls_[i - w - 1] == 0)
+            list[n++] = {Cell{r - 1, c - 1}, cost(i - w - 1) * kDiagonalCostFactor};
+        if (up && right && walls_[i - w + 1] == 0)
+            list[n++] = {Cell{r - 1, c + 1}, cost(i - w + 1) * kDiagonalCostFactor};
+        if (down && left && walls_[i + w - 1] == 0)
+            list[n++] = {Cell{r + 1, c - 1}, cost(i + w - 1) * kDiagonalCostFactor};
+        if (down && right && walls_[i + w + 1] == 0)
+            list[n++] = {Cell{r + 1, c + 1}, cost(i + w + 1) * kDiagonalCostFactor};
+        return n;
+    }
 
     std::vector<uint8_t> walls_;  // 1 = wall, row-major
     std::vector<double> costs_;   // terrain cost of entering the cell; empty while uniform_

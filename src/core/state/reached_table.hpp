@@ -45,7 +45,9 @@
 // Parents are stored as ids, so a parent costs no node copy. Besides g and
 // the parent, each entry carries the depth (number of steps) of the path by
 // which it was recorded; the best-first driver uses it to keep a search with
-// reopening and a negative-cost cycle finite.
+// reopening and a negative-cost cycle finite. A dense table for a search
+// whose steps all cost 1.0 keeps g and depth as one integer (StepEntry),
+// in 8 bytes instead of 16.
 #pragma once
 
 #include <concepts>
@@ -110,39 +112,77 @@ struct DenseIndexing<D> {
 
 namespace detail {
 
-// An all-zero entry is an absent node, which lets the dense backend start
-// from zero-filled memory. meta = depth << 2 | state.
+// The entry layouts. An all-zero entry is an absent node, which lets the
+// dense backend start from zero-filled memory. Both keep the parent id and
+// meta = <depth or g> << 2 | state; they differ in where g lives.
+//
+// CostEntry: g as a double beside them; meta holds the depth (steps of
+// the path by which the node was recorded), saturating at kMaxDepth.
 template <class Id>
-struct ReachedEntry {
+struct CostEntry {
+    static constexpr Id kMaxDepth = std::numeric_limits<Id>::max() >> 2;
+
     double g;
     Id parent;
     Id meta;
+
+    double cost() const noexcept { return g; }
+    Id depth() const noexcept { return meta >> 2; }
+    void set(double new_g, Id new_parent, Id new_depth) noexcept {
+        g = new_g;
+        parent = new_parent;
+        meta = static_cast<Id>((new_depth < kMaxDepth ? new_depth : kMaxDepth) << 2) |
+               static_cast<Id>(Reached::open);
+    }
 };
 
-// The operations both backends share; Derived supplies entry(id),
-// node_at(id), find(node), intern(node) and count().
-template <class Derived, class NodeT, class IdT>
+// StepEntry: for searches in which every step costs exactly 1.0. Then g is
+// the number of steps of the path by which the node was recorded, i.e. its
+// depth, and one integer holds both: meta = g << 2 | state, half the size.
+// Exact because such a g is a whole number below the count of distinct
+// nodes (a recorded path never repeats a node: a node is only re-recorded
+// at a strictly lower g, so reaching it again further down its own path is
+// never an improvement); a table must therefore have at most kMaxSlots
+// slots. The depth handed to set() is not needed: it equals g wherever the
+// driver reads it back.
+// IMPORTANT: only for g that are whole numbers of steps; anything else
+// would be stored truncated.
+template <class Id>
+struct StepEntry {
+    static constexpr Id kMaxDepth = std::numeric_limits<Id>::max() >> 2;
+    static constexpr uint64_t kMaxSlots = uint64_t{kMaxDepth} + 1;
+
+    Id parent;
+    Id meta;
+
+    double cost() const noexcept { return static_cast<double>(meta >> 2); }
+    Id depth() const noexcept { return meta >> 2; }
+    void set(double new_g, Id new_parent, Id /*new_depth*/) noexcept {
+        parent = new_parent;
+        meta = static_cast<Id>(static_cast<Id>(new_g) << 2) | static_cast<Id>(Reached::open);
+    }
+};
+
+// The operations both backends share; Derived supplies entry(id) (an
+// Entry), node_at(id), find(node), intern(node) and count().
+template <class Derived, class NodeT, class IdT, class Entry>
 class ReachedTableBase {
 public:
     using Node = NodeT;
     using Id = IdT;
     static constexpr Id kNoParent = std::numeric_limits<Id>::max();
-    static constexpr Id kMaxDepth = std::numeric_limits<Id>::max() >> 2;
 
     // ---- id level (the driver's hot path) ----
 
     ReachedLookup lookup_id(Id id) const noexcept {
         const auto& e = self().entry(id);
-        return {static_cast<Reached>(e.meta & 3), e.g};
+        return {static_cast<Reached>(e.meta & 3), e.cost()};
     }
 
     void record_id(Id id, double g, Id parent, Id depth) noexcept {
         auto& e = self().entry(id);
         if ((e.meta & 3) == 0) self().count_new();
-        e.g = g;
-        e.parent = parent;
-        e.meta = static_cast<Id>((depth < kMaxDepth ? depth : kMaxDepth) << 2) |
-                 static_cast<Id>(Reached::open);
+        e.set(g, parent, depth);
     }
 
     std::optional<double> close_id(Id id) {
@@ -151,10 +191,10 @@ public:
         if (state == Reached::absent) [[unlikely]] never_reached();
         if (state == Reached::closed) return std::nullopt;
         e.meta = static_cast<Id>((e.meta & ~Id{3}) | static_cast<Id>(Reached::closed));
-        return e.g;
+        return e.cost();
     }
 
-    Id depth_id(Id id) const noexcept { return self().entry(id).meta >> 2; }
+    Id depth_id(Id id) const noexcept { return self().entry(id).depth(); }
     Id parent_id(Id id) const noexcept { return self().entry(id).parent; }
 
     // The path start ... node, following parents. A parent chain that comes
@@ -242,9 +282,10 @@ private:
 // Keyed by node value, Fx-hashed, open addressing with linear probing. Node
 // ids are handed out in reaching order and stay valid for the table's life.
 template <class NodeT>
-class HashedReachedTable
-    : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t> {
-    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t>;
+class HashedReachedTable : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT,
+                                                          uint64_t, detail::CostEntry<uint64_t>> {
+    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
+                                          detail::CostEntry<uint64_t>>;
     friend Base;
 
 public:
@@ -269,7 +310,7 @@ public:
         }
         const Id id = nodes_.size();
         nodes_.push_back(std::move(node));
-        entries_.push_back(detail::ReachedEntry<Id>{0.0, 0, 0});
+        entries_.push_back(detail::CostEntry<Id>{0.0, 0, 0});
         slots_[i] = Slot{h, id + 1};
         if (nodes_.size() * 2 > slots_.size()) grow();
         return id;
@@ -323,8 +364,8 @@ private:
         slots_ = std::move(slots);
     }
 
-    detail::ReachedEntry<Id>& entry(Id id) noexcept { return entries_[id]; }
-    const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_[id]; }
+    detail::CostEntry<Id>& entry(Id id) noexcept { return entries_[id]; }
+    const detail::CostEntry<Id>& entry(Id id) const noexcept { return entries_[id]; }
     void count_new() noexcept { ++recorded_; }
 
     // A search that reaches millions of nodes fills these arrays as fast as
@@ -336,18 +377,22 @@ private:
 
     Array<Slot> slots_;
     Array<Node> nodes_;
-    Array<detail::ReachedEntry<Id>> entries_;
+    Array<detail::CostEntry<Id>> entries_;
     uint64_t recorded_ = 0;
 };
 
-// One zero-initialised entry per slot of the domain.
+// One zero-initialised entry per slot of the domain, of the layout Entry:
+// detail::CostEntry (16 bytes with 32-bit ids) for any search,
+// detail::StepEntry (8 bytes) only for searches whose steps all cost 1.0,
+// on a domain of at most StepEntry::kMaxSlots slots.
 // IMPORTANT: the domain must outlive the table.
-template <class D>
+template <class D, class Entry = detail::CostEntry<typename DenseIndexing<D>::Id>>
     requires DenseIndexing<D>::enabled
-class DenseReachedTable : public detail::ReachedTableBase<DenseReachedTable<D>, typename D::Node,
-                                                         typename DenseIndexing<D>::Id> {
-    using Base = detail::ReachedTableBase<DenseReachedTable<D>, typename D::Node,
-                                          typename DenseIndexing<D>::Id>;
+class DenseReachedTable
+    : public detail::ReachedTableBase<DenseReachedTable<D, Entry>, typename D::Node,
+                                      typename DenseIndexing<D>::Id, Entry> {
+    using Base = detail::ReachedTableBase<DenseReachedTable<D, Entry>, typename D::Node,
+                                          typename DenseIndexing<D>::Id, Entry>;
     using Indexing = DenseIndexing<D>;
     friend Base;
 
@@ -360,10 +405,8 @@ public:
     // Nothing when the slot array cannot be allocated.
     static std::optional<DenseReachedTable> try_create(const D& domain) {
         const uint64_t n = Indexing::slots(domain);
-        if (n > std::numeric_limits<std::size_t>::max() / sizeof(detail::ReachedEntry<Id>))
-            return std::nullopt;
-        detail::ZeroedBlock block =
-            detail::ZeroedBlock::allocate(n * sizeof(detail::ReachedEntry<Id>));
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(Entry)) return std::nullopt;
+        detail::ZeroedBlock block = detail::ZeroedBlock::allocate(n * sizeof(Entry));
         if (block.data() == nullptr) return std::nullopt;
         return DenseReachedTable(domain, std::move(block));
     }
@@ -404,15 +447,15 @@ private:
     DenseReachedTable(const D& domain, detail::ZeroedBlock block)
         : domain_(&domain),
           block_(std::move(block)),
-          entries_(static_cast<detail::ReachedEntry<Id>*>(block_.data())) {}
+          entries_(static_cast<Entry*>(block_.data())) {}
 
-    detail::ReachedEntry<Id>& entry(Id id) noexcept { return entries_[id]; }
-    const detail::ReachedEntry<Id>& entry(Id id) const noexcept { return entries_[id]; }
+    Entry& entry(Id id) noexcept { return entries_[id]; }
+    const Entry& entry(Id id) const noexcept { return entries_[id]; }
     void count_new() noexcept { ++recorded_; }
 
     const D* domain_;
     detail::ZeroedBlock block_;
-    detail::ReachedEntry<Id>* entries_;
+    Entry* entries_;
     uint64_t recorded_ = 0;
 };
 
@@ -466,10 +509,10 @@ private:
 // child's id is a computation on its node here, no lookup). A unit-cost
 // search never replaces an entry, and its tree then costs no pass over the
 // table at the end, whose reads would come in wavefront order, at random.
-template <class D>
-class TreeRecorder<DenseReachedTable<D>> {
+template <class D, class Entry>
+class TreeRecorder<DenseReachedTable<D, Entry>> {
 public:
-    using Table = DenseReachedTable<D>;
+    using Table = DenseReachedTable<D, Entry>;
     using Id = typename Table::Id;
     using Node = typename Table::Node;
 
