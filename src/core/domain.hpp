@@ -23,14 +23,14 @@
 // finds one runs faster, never differently; only the best-first driver looks
 // for any, the others keep to the contract above. (Who offers it in brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
-//   for_each_successor(n, f)  VisitsSuccessors      each child handed over as made, no list (grid)
+//   for_each_successor(n, f)  VisitsSuccessors      each child as made, no list (grid, Hanoi)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
-//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid)
-//   unit_step_costs()         DeclaresUnitSteps     every step 1.0: 8-byte dense entries (grid, Hanoi)
+//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid, Hanoi)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
-//   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
+//   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, Hanoi)
+//   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
-//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h)
+//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid, Hanoi)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
@@ -123,7 +123,8 @@ concept ShowsArcs = requires(const D& d) { d.arcs().begin()->cost; };
 
 // `dense_slots()` (the number of slots), `dense_slot(n)` (an unsigned slot
 // below it, one per node) and `dense_node(slot)` (its inverse): the domain
-// numbers its nodes densely, at any size.
+// numbers its nodes densely, at any size; a domain may add
+// `dense_worthwhile()`, false when its slots are too many for a table.
 template <class D>
 concept HasDenseSlots = requires(const D& d, const typename D::Node& n) {
     { d.dense_slots() } -> std::convertible_to<uint64_t>;

@@ -7,6 +7,7 @@
 //   grid cell (any type with `.row`, `.col`)   (row, col) tuple of ints
 //   graph index (unsigned)                     int
 //   N-puzzle / Hanoi state (bytes)             tuple of ints, one per byte
+//   numbered Hanoi state (digits)              tuple of ints, one per digit
 //   word (std::string)                         str
 //   implicit state (int64 elements)            int if exactly one element,
 //                                              else tuple of ints
@@ -129,6 +130,14 @@ concept ByteNode = requires(const S& s, std::size_t i) {
     requires std::same_as<std::remove_cvref_t<decltype(s[i])>, uint8_t>;
 };
 
+// A number read as its digits, at most 64 (a numbered Hanoi state: one
+// peg per disk).
+template <class S>
+concept DigitsNode = requires(const S& s, uint8_t* out) {
+    { s.size() } -> std::convertible_to<std::size_t>;
+    s.digits_into(out);
+};
+
 template <class S>
 concept Int64Node = requires(const S& s, std::size_t i) {
     { s.size() } -> std::convertible_to<std::size_t>;
@@ -167,6 +176,18 @@ PyRef node_to_py(const S& state) {
     for (std::size_t i = 0; i < n; ++i) {
         PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i),
                         int_to_py(static_cast<uint8_t>(state[i])).release());
+    }
+    return tuple;
+}
+
+template <DigitsNode S>
+PyRef node_to_py(const S& state) {
+    const std::size_t n = state.size();
+    uint8_t digits[64];
+    state.digits_into(digits);
+    PyRef tuple = made_or_panic(PyTuple_New(static_cast<Py_ssize_t>(n)));
+    for (std::size_t i = 0; i < n; ++i) {
+        PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), int_to_py(digits[i]).release());
     }
     return tuple;
 }

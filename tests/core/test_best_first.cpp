@@ -264,6 +264,50 @@ TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
     }
 }
 
+// The grid through the general path: its dense slots, but neither its
+// unit steps (so 16-byte entries and the bucket frontier) nor its
+// one-by-one successors (so the reused list).
+struct GeneralDense : HashedOnly<Grid> {
+    bool step_costs_nonnegative() const { return true; }
+    uint64_t dense_slots() const { return inner->dense_slots(); }
+    uint32_t dense_slot(const Cell& c) const { return inner->dense_slot(c); }
+    Cell dense_node(uint32_t slot) const { return inner->dense_node(slot); }
+};
+
+TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
+    std::mt19937 rng(13);
+    const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar,
+                                       {FrontierKind::priority, 0.0, 1.0},
+                                       {FrontierKind::priority, 2.0, 0.0},
+                                       {FrontierKind::priority, 1.0, 3.0}};
+    for (int round = 0; round < 12; ++round) {
+        const int width = 1 + static_cast<int>(rng() % 30);
+        const int height = 1 + static_cast<int>(rng() % 20);
+        Grid grid(width, height);
+        for (int r = 0; r < height; ++r)
+            for (int c = 0; c < width; ++c) grid.set_wall({r, c}, rng() % 10 < 3);
+        const Cell start{static_cast<int32_t>(rng() % height), static_cast<int32_t>(rng() % width)};
+        const Cell goal{static_cast<int32_t>(rng() % height), static_cast<int32_t>(rng() % width)};
+        grid.set_wall(start, false);
+        grid.set_wall(goal, round % 4 == 3);  // sometimes unreachable
+        ASSERT_TRUE(grid.unit_step_costs());
+        const GeneralDense general{{&grid}};
+        const HashedOnly<Grid> hashed{&grid};
+        for (const auto& config : configs) {
+            for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{25}}) {
+                for (const bool reopen : {false, true}) {
+                    const BestFirstLimits limits{limit, true, reopen};
+                    const auto fast = best_first_search(grid, start, goal, config, ZeroHeuristic{}, limits);
+                    expect_same(fast, best_first_search(general, start, goal, config, ZeroHeuristic{}, limits));
+                    expect_same(fast, best_first_search(hashed, start, goal, config, ZeroHeuristic{}, limits));
+                    expect_same(best_first_search(grid, start, goal, config, GridManhattan{}, limits),
+                                best_first_search(general, start, goal, config, GridManhattan{}, limits));
+                }
+            }
+        }
+    }
+}
+
 // Numbers its nodes like the graph (so it takes the dense table) but hands
 // out copied lists only: no in-place lists, no prefetching of them.
 struct CopiedLists : HashedOnly<Csr> {

@@ -34,7 +34,9 @@
 //       uint64_t dense_slots() const;              // number of slots
 //       <unsigned> dense_slot(const Node&) const;  // the node's slot
 //       Node dense_node(<unsigned>) const;         // inverse of dense_slot
-//     (the grid) is dense-indexed through them, at any size;
+//     (the grid, numbered Hanoi towers) is dense-indexed through them, at
+//     any size, unless it also offers `bool dense_worthwhile() const` and
+//     that says no (then dense_slot is never called);
 //   - a domain whose Node is uint64_t and which offers num_nodes() (the
 //     CSR graph) is dense-indexed by the node itself, up to kMaxSlots
 //     nodes: past that, scattered indices would touch a page per node.
@@ -87,7 +89,13 @@ struct DenseIndexing<D> {
     static constexpr bool enabled = true;
     using Id = decltype(std::declval<const D&>().dense_slot(std::declval<const typename D::Node&>()));
     static uint64_t slots(const D& d) noexcept { return d.dense_slots(); }
-    static bool worthwhile(const D&) noexcept { return true; }
+    static bool worthwhile(const D& d) noexcept {
+        if constexpr (requires { d.dense_worthwhile(); }) {
+            return d.dense_worthwhile();
+        } else {
+            return true;
+        }
+    }
     static Id slot(const D& d, const typename D::Node& n) noexcept { return d.dense_slot(n); }
     static typename D::Node node(const D& d, Id id) { return d.dense_node(id); }
 };
