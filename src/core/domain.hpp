@@ -31,6 +31,7 @@
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid, Hanoi)
+//   H::kPure                  PureHeuristic         not evaluated where its weight is 0 (grid, Hanoi)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
@@ -142,6 +143,12 @@ concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const 
 // that every value is >= 0 and never NaN. ZeroHeuristic needs no flag.
 template <class H>
 concept DeclaresHeuristicSign = requires { H::kNonNegative; };
+
+// `static constexpr bool kPure` on a heuristic type: true promises that
+// evaluating it has no effect besides the value returned (no callback, no
+// state), so skipping an evaluation whose value is not used changes nothing.
+template <class H>
+concept PureHeuristic = requires { H::kPure; };
 
 // Anything that lists (neighbour, cost) pairs for a node the way a domain
 // lists its successors: the bidirectional driver's predecessors, whose

@@ -20,7 +20,9 @@
 //     order, records and pushes each child that is new, or improves
 //     strictly on its stored g (NaN never improves) while open, or while
 //     closed with `reopen` on (counted as reopened);
-//   - h(child, goal) is evaluated once per push, the start's included;
+//   - h(child, goal) is evaluated once per push, the start's included
+//     (a pure heuristic, whose evaluation nothing can observe, is not
+//     evaluated when h_weight is 0);
 //   - a weight of exactly 0 drops its term from f, so the quantity it
 //     ignores cannot poison the order (0 * inf would be NaN): ucs keeps
 //     ordering by g under an infinite h, greedy by h under an infinite g.
@@ -101,6 +103,22 @@ bool is_ancestor(const Table& table, typename Table::Id candidate, typename Tabl
     return false;
 }
 
+// How many pops ahead a FIFO's next entries are prefetched.
+inline constexpr std::size_t kFifoAhead = 16;
+
+// Whether evaluating the heuristic has no effect besides its value
+// (PureHeuristic); ZeroHeuristic always has none.
+template <class H>
+constexpr bool heuristic_pure() {
+    if constexpr (std::is_same_v<H, ZeroHeuristic>) {
+        return true;
+    } else if constexpr (PureHeuristic<H>) {
+        return H::kPure;
+    } else {
+        return false;
+    }
+}
+
 // The search loop; `kRecord` is limits.record (see run_best_first).
 template <class Frontier, bool kRecord, class D, class H, class Table>
 void best_first_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
@@ -148,6 +166,15 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
             break;
         }
         const Id id = table.id_of_key(*key);
+        // A FIFO pops in push order, so the entry of the node it pops
+        // kFifoAhead pops from now is known: asked for now, its cache miss
+        // overlaps the expansions in between.
+        if constexpr (requires(Key k) {
+                          frontier.peek_ahead(kFifoAhead);
+                          table.prefetch_key(k);
+                      }) {
+            if (const Key* ahead = frontier.peek_ahead(kFifoAhead)) table.prefetch_key(*ahead);
+        }
         const std::optional<double> closed_g = table.close_id(id);
         if (!closed_g) continue;  // stale duplicate
         const double g = *closed_g;
@@ -350,6 +377,15 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
                        const BestFirstConfig& config, const H& heuristic,
                        const BestFirstLimits& limits, Table& table,
                        SearchOutcome<typename D::Node>& out) {
+    if constexpr (!std::is_same_v<H, ZeroHeuristic> && heuristic_pure<H>()) {
+        // A pure heuristic whose term is dropped need not be evaluated at
+        // all: the search runs as with h = 0, which is what it computes.
+        if (config.h_weight == 0.0) {
+            run_with_frontier(domain, std::move(start), goal, config, ZeroHeuristic{}, limits,
+                              table, out);
+            return;
+        }
+    }
     using Key = typename Table::Key;
     switch (config.kind) {
         case FrontierKind::fifo:

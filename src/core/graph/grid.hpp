@@ -189,12 +189,10 @@ public:
 private:
     Grid(uint64_t width, uint64_t height, bool checked);
 
-    // gather() for a uniform grid without diagonal moves: the cells only.
-    // Without branches: on a maze whether a neighbour is open is a coin
-    // toss, and four mispredicted branches would cost more than the whole
-    // rest of the expansion. Every candidate is written and the count
-    // advanced by its flag; a neighbour outside the grid reads the cell
-    // itself instead, whose flag is then cleared by the bounds test.
+    // gather() for a uniform grid without diagonal moves, without branches:
+    // on a maze whether a neighbour is open is a coin toss. Every candidate
+    // is written and the count advanced by its flag; a neighbour outside the
+    // grid reads the cell itself instead, whose flag the bounds test clears.
     std::size_t gather_unit(const Cell& cell, Cell* list) const noexcept {
         const int32_t r = cell.row;
         const int32_t c = cell.col;
@@ -266,6 +264,7 @@ struct AsciiGrid {
 // |dr| + |dc| (exact: no overflow within one grid).
 struct GridManhattan {
     static constexpr bool kNonNegative = true;  // finite and >= 0
+    static constexpr bool kPure = true;
     double operator()(const Cell& a, const Cell& goal) const noexcept {
         const int64_t dr = static_cast<int64_t>(a.row) - goal.row;
         const int64_t dc = static_cast<int64_t>(a.col) - goal.col;
@@ -276,6 +275,7 @@ struct GridManhattan {
 // sqrt(dr^2 + dc^2) in doubles (correctly rounded sqrt, not hypot).
 struct GridEuclidean {
     static constexpr bool kNonNegative = true;  // finite and >= 0
+    static constexpr bool kPure = true;
     double operator()(const Cell& a, const Cell& goal) const noexcept {
         const auto dr = static_cast<double>(static_cast<int64_t>(a.row) - goal.row);
         const auto dc = static_cast<double>(static_cast<int64_t>(a.col) - goal.col);
@@ -286,6 +286,7 @@ struct GridEuclidean {
 // (max - min) + min * sqrt(2), with a = |dr|, b = |dc| as doubles.
 struct GridOctile {
     static constexpr bool kNonNegative = true;  // finite and >= 0
+    static constexpr bool kPure = true;
     double operator()(const Cell& a, const Cell& goal) const noexcept {
         const double dr = std::fabs(static_cast<double>(static_cast<int64_t>(a.row) - goal.row));
         const double dc = std::fabs(static_cast<double>(static_cast<int64_t>(a.col) - goal.col));

@@ -209,6 +209,7 @@ inline double count_mismatches(const std::string& a, const std::string& b) noexc
 // Hanoi "misplaced" and word-ladder "hamming": count_mismatches(node, goal).
 struct MismatchHeuristic {
     static constexpr bool kNonNegative = true;  // a count
+    static constexpr bool kPure = true;
     template <class Node>
     double operator()(const Node& node, const Node& goal) const noexcept {
         return count_mismatches(node, goal);

@@ -38,6 +38,15 @@ public:
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 
+    // The entry k pops ahead (0: the next), or null when there is none; a
+    // hint for prefetching, valid until the next push or pop.
+    const Item* peek_ahead(std::size_t k) const noexcept {
+        if (k >= size_) return nullptr;
+        std::size_t at = head_ + k;
+        if (at >= capacity_) at -= capacity_;
+        return &slots_[at];
+    }
+
 private:
     void grow() {
         const std::size_t capacity = capacity_ == 0 ? 16 : capacity_ * 2;
