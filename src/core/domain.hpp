@@ -29,6 +29,7 @@
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, Hanoi)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
+//   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid, Hanoi)
 //   H::kPure                  PureHeuristic         not evaluated where its weight is 0 (grid, Hanoi)
@@ -131,6 +132,18 @@ concept HasDenseSlots = requires(const D& d, const typename D::Node& n) {
     { d.dense_slots() } -> std::convertible_to<uint64_t>;
     { d.dense_slot(n) } -> std::unsigned_integral;
     { d.dense_node(d.dense_slot(n)) } -> std::same_as<typename D::Node>;
+};
+
+// `dense_moves()` (a count K), `dense_move(parent_slot, child_slot)` (the
+// number below K of the step from a node to one of its successors) and
+// `dense_unmove(child_slot, move)` (the parent again): the domain names its
+// steps by small numbers, so a parent can be kept as the step's number.
+// K = 0 names none.
+template <class D>
+concept HasDenseMoves = HasDenseSlots<D> && requires(const D& d, const typename D::Node& n) {
+    { d.dense_moves() } -> std::convertible_to<uint32_t>;
+    { d.dense_move(d.dense_slot(n), d.dense_slot(n)) } -> std::convertible_to<uint32_t>;
+    { d.dense_unmove(d.dense_slot(n), uint32_t{0}) } -> std::convertible_to<uint64_t>;
 };
 
 // Nodes that are indices below `num_nodes()`: each node is its own slot.

@@ -274,6 +274,16 @@ struct GeneralDense : HashedOnly<Grid> {
     Cell dense_node(uint32_t slot) const { return inner->dense_node(slot); }
 };
 
+// The same with its unit steps and one-by-one successors, but no moves:
+// 8-byte entries instead of 4-byte ones.
+struct StepDense : GeneralDense {
+    bool unit_step_costs() const { return true; }
+    template <class F>
+    void for_each_successor(const Cell& c, F&& f) const {
+        inner->for_each_successor(c, f);
+    }
+};
+
 TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
     std::mt19937 rng(13);
     const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar,
@@ -292,6 +302,7 @@ TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
         grid.set_wall(goal, round % 4 == 3);  // sometimes unreachable
         ASSERT_TRUE(grid.unit_step_costs());
         const GeneralDense general{{&grid}};
+        const StepDense step{{{&grid}}};
         const HashedOnly<Grid> hashed{&grid};
         for (const auto& config : configs) {
             for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{25}}) {
@@ -299,6 +310,7 @@ TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
                     const BestFirstLimits limits{limit, true, reopen};
                     const auto fast = best_first_search(grid, start, goal, config, ZeroHeuristic{}, limits);
                     expect_same(fast, best_first_search(general, start, goal, config, ZeroHeuristic{}, limits));
+                    expect_same(fast, best_first_search(step, start, goal, config, ZeroHeuristic{}, limits));
                     expect_same(fast, best_first_search(hashed, start, goal, config, ZeroHeuristic{}, limits));
                     expect_same(best_first_search(grid, start, goal, config, GridManhattan{}, limits),
                                 best_first_search(general, start, goal, config, GridManhattan{}, limits));

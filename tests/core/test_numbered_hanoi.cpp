@@ -69,10 +69,12 @@ struct Towers {
     uint64_t pegs;
 };
 
-// Dense (pow2 fields, digits as fields), hashed past kMaxDenseStates, and
-// digits one by one past 16 disks.
-constexpr Towers kTowers[] = {{1, 3}, {3, 3}, {5, 3}, {3, 4},  {6, 4},  {3, 5}, {2, 16},
-                              {4, 7}, {3, 8}, {13, 4}, {17, 3}, {20, 5}, {27, 4}};
+// Dense in 4-byte entries (pow2 fields, digits as fields) and in 8-byte
+// ones (past 2^22 states), hashed past kMaxDenseStates, and digits one by
+// one past 16 disks.
+constexpr Towers kTowers[] = {{1, 3},  {3, 3},  {5, 3},  {3, 4},  {6, 4},  {3, 5}, {2, 16},
+                              {4, 7},  {3, 8},  {12, 4}, {14, 3}, {13, 4}, {17, 3}, {20, 5},
+                              {27, 4}};
 
 TEST(NumberedHanoi, SuccessorsAndMismatchesMatchTheByteStates) {
     std::mt19937_64 rng(5);

@@ -436,8 +436,16 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
             const uint64_t slots = Indexing::slots(domain);
             if (Indexing::worthwhile(domain) &&
                 static_cast<uint64_t>(Indexing::slot(domain, start)) < slots) {
-                // Steps that all cost 1.0 keep g in half the room.
-                if (detail::unit_step_costs(domain) && slots <= detail::StepEntry<Id>::kMaxSlots)
+                // Steps that all cost 1.0 keep g in half the room, or in a
+                // quarter with the parent kept as the number of its move.
+                const bool unit = detail::unit_step_costs(domain);
+                if constexpr (HasDenseMoves<D>) {
+                    using Move = detail::MoveEntry<Id>;
+                    const uint64_t moves = domain.dense_moves();
+                    if (unit && moves > 0 && moves <= Move::kMaxMoves && slots <= Move::kMaxSlots)
+                        done = run_dense(std::type_identity<Move>{});
+                }
+                if (!done && unit && slots <= detail::StepEntry<Id>::kMaxSlots)
                     done = run_dense(std::type_identity<detail::StepEntry<Id>>{});
                 if (!done) done = run_dense(std::type_identity<detail::CostEntry<Id>>{});
             }

@@ -185,6 +185,26 @@ public:
         return Cell{static_cast<int32_t>(row),
                     static_cast<int32_t>(slot - row * static_cast<uint32_t>(width_))};
     }
+    // The four steps of a grid without diagonal moves, by their slot
+    // difference: 0 up (-width), 1 down (+width), 2 left (-1), 3 right (+1).
+    // (With width 1 there is no left or right, so -1 is up.) A grid with
+    // diagonal moves names none.
+    uint32_t dense_moves() const noexcept { return diagonal_ ? 0 : 4; }
+    uint32_t dense_move(uint32_t parent, uint32_t child) const noexcept {
+        const auto w = static_cast<uint32_t>(width_);
+        if (child + w == parent) return 0;
+        if (parent + w == child) return 1;
+        return child + 1 == parent ? 2 : 3;
+    }
+    uint32_t dense_unmove(uint32_t child, uint32_t move) const noexcept {
+        const auto w = static_cast<uint32_t>(width_);
+        switch (move) {
+            case 0: return child + w;
+            case 1: return child - w;
+            case 2: return child + 1;
+            default: return child - 1;
+        }
+    }
 
 private:
     Grid(uint64_t width, uint64_t height, bool checked);

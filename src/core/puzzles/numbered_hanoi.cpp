@@ -94,6 +94,38 @@ double detail::count_mismatches_by_digits(const HanoiNumber& a, const HanoiNumbe
     return static_cast<double>(count);
 }
 
+uint32_t NumberedHanoi::dense_move(uint32_t parent, uint32_t child) const noexcept {
+    // The lowest digit in which the two differ is the disk that moved.
+    uint64_t a = parent;
+    uint64_t b = child;
+    uint64_t disk = 0;
+    uint64_t source = 0;
+    if (fields_ != Fields::digits && fields_ != Fields::digits4) {
+        const auto width = static_cast<unsigned>(fields_);
+        disk = static_cast<uint64_t>(std::countr_zero(a ^ b)) / width;
+        source = (a >> (width * disk)) & (pegs_ - 1);
+    } else {
+        for (;; ++disk) {
+            const uint64_t qa = divisor_.divide(a);
+            const uint64_t qb = divisor_.divide(b);
+            source = a - qa * pegs_;
+            if (source != b - qb * pegs_) break;
+            a = qa;
+            b = qb;
+        }
+    }
+    return static_cast<uint32_t>(disk * pegs_ + source);
+}
+
+uint32_t NumberedHanoi::dense_unmove(uint32_t child, uint32_t move) const noexcept {
+    const uint64_t disk = move / pegs_;
+    const uint64_t source = move - disk * pegs_;
+    const uint64_t target = fields_ != Fields::digits && fields_ != Fields::digits4
+                                ? (child >> (static_cast<unsigned>(fields_) * disk)) & (pegs_ - 1)
+                                : child / power_[disk] % pegs_;
+    return static_cast<uint32_t>(child - target * power_[disk] + source * power_[disk]);
+}
+
 bool NumberedHanoi::fits(uint64_t disks, uint64_t pegs) noexcept {
     if (pegs < 2 || pegs > kMaxPegs) return false;
     uint64_t states = 1;

@@ -181,6 +181,11 @@ public:
     bool dense_worthwhile() const noexcept { return states_ <= kMaxDenseStates; }
     uint32_t dense_slot(const Node& n) const noexcept { return static_cast<uint32_t>(n.number()); }
     Node dense_node(uint32_t slot) const noexcept { return Node(slot, disks_, pegs_); }
+    // A move is named disk * pegs + source peg: the parent is the child
+    // with that disk back on the source peg.
+    uint32_t dense_moves() const noexcept { return static_cast<uint32_t>(disks_ * pegs_); }
+    uint32_t dense_move(uint32_t parent, uint32_t child) const noexcept;
+    uint32_t dense_unmove(uint32_t child, uint32_t move) const noexcept;
 
 private:
     static constexpr uint8_t kEmpty = 64;  // above every disk: an empty peg takes any

@@ -171,10 +171,38 @@ struct StepEntry {
     }
 };
 
+// MoveEntry: StepEntry in 4 bytes, for a domain that names each step by
+// a small number (HasDenseMoves: the grid's four directions, the disk and
+// source peg of a Hanoi move): the parent is kept as the number of the
+// move that reached the node and found again from the node's own slot.
+// meta = g << 10 | (move + 1) << 2 | state, move + 1 = 0 for no parent;
+// at most kMaxMoves moves and kMaxSlots slots (g < 2^22).
+template <class Id>
+struct MoveEntry {
+    static constexpr unsigned kMoveBits = 8;
+    static constexpr uint32_t kMaxMoves = (uint32_t{1} << kMoveBits) - 1;
+    static constexpr unsigned kGShift = kMoveBits + 2;
+    static constexpr uint64_t kMaxSlots = uint64_t{1} << (8 * sizeof(Id) - kGShift);
+
+    Id meta;
+
+    double cost() const noexcept { return static_cast<double>(meta >> kGShift); }
+    Id depth() const noexcept { return meta >> kGShift; }
+    // The move that reached the node, plus 1; 0 for none.
+    Id move() const noexcept { return (meta >> 2) & kMaxMoves; }
+    void set(double new_g, Id move_plus1) noexcept {
+        meta = static_cast<Id>(static_cast<Id>(new_g) << kGShift) | static_cast<Id>(move_plus1 << 2) |
+               static_cast<Id>(Reached::open);
+    }
+};
+
 // The operations both backends share; Derived supplies entry(id) (an
-// Entry), node_at(id), find(node), intern(node) and count().
+// Entry), node_at(id), find(node), intern(node) and count(), and for a
+// MoveEntry move_between(parent, child) and moved_from(child).
 template <class Derived, class NodeT, class IdT, class Entry>
 class ReachedTableBase {
+    static constexpr bool kParentByMove = requires(const Entry& e) { e.move(); };
+
 public:
     using Node = NodeT;
     using Id = IdT;
@@ -190,7 +218,11 @@ public:
     void record_id(Id id, double g, Id parent, Id depth) noexcept {
         auto& e = self().entry(id);
         if ((e.meta & 3) == 0) self().count_new();
-        e.set(g, parent, depth);
+        if constexpr (kParentByMove) {
+            e.set(g, parent == kNoParent ? 0 : self().move_between(parent, id) + 1);
+        } else {
+            e.set(g, parent, depth);
+        }
     }
 
     std::optional<double> close_id(Id id) {
@@ -203,7 +235,13 @@ public:
     }
 
     Id depth_id(Id id) const noexcept { return self().entry(id).depth(); }
-    Id parent_id(Id id) const noexcept { return self().entry(id).parent; }
+    Id parent_id(Id id) const noexcept {
+        if constexpr (kParentByMove) {
+            return self().moved_from(id);
+        } else {
+            return self().entry(id).parent;
+        }
+    }
 
     // The path start ... node, following parents. A parent chain that comes
     // back to a node already taken (possible only with reopening and a
@@ -214,11 +252,9 @@ public:
         // A parent handed to record() that was never recorded itself has
         // no entry: the chain ends there, not at its zeroed parent field.
         const auto has_parent = [this](Id at) {
-            const auto& e = self().entry(at);
-            return (e.meta & 3) != 0 && e.parent != kNoParent;
+            return (self().entry(at).meta & 3) != 0 && parent_id(at) != kNoParent;
         };
-        while (has_parent(ids.back()) && ids.size() <= limit)
-            ids.push_back(self().entry(ids.back()).parent);
+        while (has_parent(ids.back()) && ids.size() <= limit) ids.push_back(parent_id(ids.back()));
         if (ids.size() > limit) ids = cycle_safe_chain(id);
         std::vector<Node> path;
         path.reserve(ids.size());
@@ -278,7 +314,7 @@ private:
         while (seen.insert(id).second) {
             ids.push_back(id);
             if ((self().entry(id).meta & 3) == 0) break;
-            id = self().entry(id).parent;
+            id = parent_id(id);
             if (id == kNoParent) break;
         }
         return ids;
@@ -392,7 +428,10 @@ private:
 // One zero-initialised entry per slot of the domain, of the layout Entry:
 // detail::CostEntry (16 bytes with 32-bit ids) for any search,
 // detail::StepEntry (8 bytes) only for searches whose steps all cost 1.0,
-// on a domain of at most StepEntry::kMaxSlots slots.
+// on a domain of at most StepEntry::kMaxSlots slots, and
+// detail::MoveEntry (4 bytes) for those on a domain with HasDenseMoves of
+// at most MoveEntry::kMaxSlots slots and kMaxMoves moves (then every
+// parent handed to record must have the child among its successors).
 // IMPORTANT: the domain must outlive the table.
 template <class D, class Entry = detail::CostEntry<typename DenseIndexing<D>::Id>>
     requires DenseIndexing<D>::enabled
@@ -459,6 +498,15 @@ private:
 
     Entry& entry(Id id) noexcept { return entries_[id]; }
     const Entry& entry(Id id) const noexcept { return entries_[id]; }
+    // MoveEntry only: the domain's move from slot `parent` to slot `child`,
+    // and the parent of `child` from the move kept in its entry.
+    Id move_between(Id parent, Id child) const noexcept {
+        return static_cast<Id>(domain_->dense_move(parent, child));
+    }
+    Id moved_from(Id child) const noexcept {
+        const Id move = entries_[child].move();
+        return move == 0 ? Base::kNoParent : static_cast<Id>(domain_->dense_unmove(child, move - 1));
+    }
     void count_new() noexcept { ++recorded_; }
 
     const D* domain_;
