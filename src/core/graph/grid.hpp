@@ -209,28 +209,17 @@ public:
 private:
     Grid(uint64_t width, uint64_t height, bool checked);
 
-    // gather() for a uniform grid without diagonal moves, without branches:
-    // on a maze whether a neighbour is open is a coin toss. Every candidate
-    // is written and the count advanced by its flag; a neighbour outside the
-    // grid reads the cell itself instead, whose flag the bounds test clears.
+    // gather() for a uniform grid without diagonal moves: the cells only.
     std::size_t gather_unit(const Cell& cell, Cell* list) const noexcept {
         const int32_t r = cell.row;
         const int32_t c = cell.col;
         const auto w = static_cast<std::ptrdiff_t>(width_);
         const uint8_t* at = walls_.data() + r * w + c;
-        const bool up = (r > 0) & (at[r > 0 ? -w : 0] == 0);
-        const bool down = (r + 1 < height_) & (at[r + 1 < height_ ? w : 0] == 0);
-        const bool left = (c > 0) & (at[c > 0 ? -1 : 0] == 0);
-        const bool right = (c + 1 < width_) & (at[c + 1 < width_ ? 1 : 0] == 0);
         std::size_t n = 0;
-        list[n] = Cell{r - 1, c};
-        n += up;
-        list[n] = Cell{r + 1, c};
-        n += down;
-        list[n] = Cell{r, c - 1};
-        n += left;
-        list[n] = Cell{r, c + 1};
-        n += right;
+        if (r > 0 && at[-w] == 0) list[n++] = Cell{r - 1, c};
+        if (r + 1 < height_ && at[w] == 0) list[n++] = Cell{r + 1, c};
+        if (c > 0 && at[-1] == 0) list[n++] = Cell{r, c - 1};
+        if (c + 1 < width_ && at[1] == 0) list[n++] = Cell{r, c + 1};
         return n;
     }
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -29,7 +30,7 @@ public:
     std::optional<Item> pop() {
         if (size_ == 0) return std::nullopt;
         std::optional<Item> result(std::move(slots_[head_]));
-        slots_[head_] = Item();
+        if constexpr (!std::is_trivially_destructible_v<Item>) slots_[head_] = Item();
         if (++head_ == capacity_) head_ = 0;
         --size_;
         return result;
@@ -48,7 +49,7 @@ public:
     }
 
 private:
-    void grow() {
+    [[gnu::noinline]] void grow() {
         const std::size_t capacity = capacity_ == 0 ? 16 : capacity_ * 2;
         auto slots = std::make_unique<Item[]>(capacity);
         for (std::size_t i = 0; i < size_; ++i) {
