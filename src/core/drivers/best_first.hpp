@@ -221,27 +221,28 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
             const double new_g = g + cost;
             if (cost < 0.0) negative_step_seen = true;
             auto [child_id, child_key] = table.intern_key(child);
-            const ReachedLookup seen = table.lookup_id(child_id);
-            if (seen.state != Reached::absent) {
-                if (seen.state == Reached::closed && !reopen) return;
-                if (!(seen.g > new_g)) return;
+            // g is read only when the child has an entry that may improve.
+            const Reached seen = table.state_id(child_id);
+            if (seen != Reached::absent) {
+                if (seen == Reached::closed && !reopen) return;
+                if (!(table.g_id(child_id) > new_g)) return;
             }
             if (reopen) {
                 // The recorded path would hold child_depth + 1 nodes; more
                 // than the distinct nodes reached means it repeats one,
                 // which only a negative-cost cycle allows.
-                const uint64_t distinct = table.size() + (seen.state == Reached::absent ? 1 : 0);
+                const uint64_t distinct = table.size() + (seen == Reached::absent ? 1 : 0);
                 if (static_cast<uint64_t>(child_depth) + 1 > distinct) return;
-                if (negative_step_seen && seen.state != Reached::absent &&
+                if (negative_step_seen && seen != Reached::absent &&
                     detail::is_ancestor(table, child_id, id)) {
                     return;
                 }
             }
-            if (seen.state == Reached::absent) {
+            if (seen == Reached::absent) {
                 if (record) tree.reached(child_id, child);
             } else {
                 if (record) tree.replaced();
-                if (seen.state == Reached::closed) ++reopened;
+                if (seen == Reached::closed) ++reopened;
             }
             table.record_id(child_id, new_g, id, child_depth);
             const double h = heuristic(table.interned_node(child_key, child), goal);

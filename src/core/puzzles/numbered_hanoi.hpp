@@ -129,6 +129,7 @@ public:
 
     static constexpr uint64_t kMaxDenseStates = uint64_t{1} << 24;
     static constexpr uint64_t kMaxPegs = 16;
+    static constexpr uint64_t kMaxMoves = kMaxPegs * (kMaxPegs - 1) / 2;
 
     // Whether towers of `disks` on `pegs` have a numbered form.
     static bool fits(uint64_t disks, uint64_t pegs) noexcept;
@@ -144,21 +145,11 @@ public:
     // order: source peg ascending, then target peg ascending.
     template <class F>
     void for_each_successor(const Node& state, F&& f) const {
-        uint8_t top[kMaxPegs] = {};
-        tops(state.number(), top);
-        const uint64_t x = state.number();
-        for (uint64_t s = 0; s < pegs_; ++s) {
-            // The pegs that may take the top disk d of s: those whose top
-            // disk is larger (an empty peg's is kEmpty); none when s is
-            // empty, as nothing is above kEmpty.
-            const uint8_t d = top[s];
-            uint32_t targets = 0;
-            for (uint64_t t = 0; t < pegs_; ++t) targets |= static_cast<uint32_t>(top[t] > d) << t;
-            for (; targets != 0; targets &= targets - 1) {
-                const auto t = static_cast<uint64_t>(__builtin_ctz(targets));
-                Node child = state.with_number(x + t * power_[d] - s * power_[d]);
-                f(child, 1.0);
-            }
+        uint64_t numbers[kMaxMoves + 1];  // moves() writes one past the last move
+        const std::size_t n = gather(state.number(), numbers);
+        for (std::size_t k = 0; k < n; ++k) {
+            Node child = state.with_number(numbers[k]);
+            f(child, 1.0);
         }
     }
 
@@ -200,26 +191,32 @@ private:
         digits = 0,   // the digits one by one
     };
 
-    // top[p] = the smallest disk on peg p, kEmpty if none, for p < pegs
-    // (the caller leaves the others 0: no peg takes a disk there).
-    void tops(uint64_t x, uint8_t* top) const noexcept {
+    // The numbers of the successors of x, in order, to out; their count.
+    std::size_t gather(uint64_t x, uint64_t* out) const noexcept {
+        uint8_t top[kMaxPegs];
         switch (fields_) {
-            case Fields::bits1: return field_tops<1>(x, top);
-            case Fields::bits2: return field_tops<2>(x, top);
-            case Fields::bits3: return field_tops<3>(x, top);
-            case Fields::bits4: return field_tops<4>(x, top);
-            case Fields::digits4: return field_tops<4>(detail::hanoi_digit_fields(x, pegs_), top);
-            default: return digit_tops(x, top);
+            // pegs = 2^W: the number is the fields, and the peg count fixed.
+            case Fields::bits1: field_tops<1, 2>(x, top); return moves<2>(x, top, out);
+            case Fields::bits2: field_tops<2, 4>(x, top); return moves<4>(x, top, out);
+            case Fields::bits3: field_tops<3, 8>(x, top); return moves<8>(x, top, out);
+            case Fields::bits4: field_tops<4, 16>(x, top); return moves<16>(x, top, out);
+            case Fields::digits4:
+                field_tops<4, 0>(detail::hanoi_digit_fields(x, pegs_), top);
+                return moves<0>(x, top, out);
+            default: digit_tops(x, top); return moves<0>(x, top, out);
         }
     }
 
-    // Disk d is the field of W bits at bit W * d: the fields equal to p are
-    // those of fields ^ (p in every field) that are all zero.
-    template <unsigned W>
+    // top[p] = the smallest disk on peg p < pegs (kP, or pegs_ when kP is
+    // 0), kEmpty if none. Disk d is the field of W bits at bit W * d: the
+    // fields equal to p are those of fields ^ (p in every field) that are
+    // all zero.
+    template <unsigned W, uint64_t kP>
     void field_tops(uint64_t fields, uint8_t* top) const noexcept {
+        const uint64_t pegs = kP != 0 ? kP : pegs_;
         const uint64_t low = low_bits_;
         const uint64_t used = low * ((uint64_t{1} << W) - 1);
-        for (uint64_t p = 0; p < pegs_; ++p) {
+        for (uint64_t p = 0; p < pegs; ++p) {
             const uint64_t zero = ~(fields ^ (p * low)) & used;
             uint64_t m = zero;
             for (unsigned k = 1; k < W; ++k) m &= zero >> k;
@@ -229,8 +226,8 @@ private:
         }
     }
 
-    // Digit by digit from disk 0, until every peg has its top disk or the
-    // disks run out.
+    // The same, digit by digit from disk 0, until every peg has its top
+    // disk or the disks run out.
     void digit_tops(uint64_t x, uint8_t* top) const noexcept {
         for (uint64_t p = 0; p < pegs_; ++p) top[p] = kEmpty;
         uint64_t found = 0;
@@ -243,6 +240,25 @@ private:
                 ++found;
             }
         }
+    }
+
+    // The moves of the top disks, source peg ascending, then target peg
+    // ascending: a target takes the disk when its own top disk is larger
+    // (an empty peg's is kEmpty, so an empty source moves nothing).
+    template <uint64_t kP>
+    std::size_t moves(uint64_t x, const uint8_t* top, uint64_t* out) const noexcept {
+        const uint64_t pegs = kP != 0 ? kP : pegs_;
+        std::size_t n = 0;
+        for (uint64_t s = 0; s < pegs; ++s) {
+            const uint8_t d = top[s];
+            if (d == kEmpty) continue;
+            const uint64_t from = x - s * power_[d];
+            for (uint64_t t = 0; t < pegs; ++t) {
+                out[n] = from + t * power_[d];
+                n += top[t] > d;
+            }
+        }
+        return n;
     }
 
     uint64_t disks_;

@@ -214,6 +214,9 @@ public:
         const auto& e = self().entry(id);
         return {static_cast<Reached>(e.meta & 3), e.cost()};
     }
+    // lookup_id in two halves, for a caller that needs g only sometimes.
+    Reached state_id(Id id) const noexcept { return static_cast<Reached>(self().entry(id).meta & 3); }
+    double g_id(Id id) const noexcept { return self().entry(id).cost(); }
 
     void record_id(Id id, double g, Id parent, Id depth) noexcept {
         auto& e = self().entry(id);
