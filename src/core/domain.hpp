@@ -32,7 +32,7 @@
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid, Hanoi)
-//   H::kPure                  PureHeuristic         not evaluated where its weight is 0 (grid, Hanoi)
+//   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once

@@ -304,16 +304,19 @@ TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
         const GeneralDense general{{&grid}};
         const StepDense step{{{&grid}}};
         const HashedOnly<Grid> hashed{&grid};
+        const std::optional<uint64_t> node_limits[] = {std::nullopt, 25};
         for (const auto& config : configs) {
-            for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{25}}) {
+            for (const std::optional<uint64_t> limit : node_limits) {
                 for (const bool reopen : {false, true}) {
-                    const BestFirstLimits limits{limit, true, reopen};
-                    const auto fast = best_first_search(grid, start, goal, config, ZeroHeuristic{}, limits);
-                    expect_same(fast, best_first_search(general, start, goal, config, ZeroHeuristic{}, limits));
-                    expect_same(fast, best_first_search(step, start, goal, config, ZeroHeuristic{}, limits));
-                    expect_same(fast, best_first_search(hashed, start, goal, config, ZeroHeuristic{}, limits));
-                    expect_same(best_first_search(grid, start, goal, config, GridManhattan{}, limits),
-                                best_first_search(general, start, goal, config, GridManhattan{}, limits));
+                    const BestFirstLimits l{limit, true, reopen};
+                    const ZeroHeuristic zero;
+                    const auto fast = best_first_search(grid, start, goal, config, zero, l);
+                    expect_same(fast, best_first_search(general, start, goal, config, zero, l));
+                    expect_same(fast, best_first_search(step, start, goal, config, zero, l));
+                    expect_same(fast, best_first_search(hashed, start, goal, config, zero, l));
+                    const GridManhattan h;
+                    expect_same(best_first_search(grid, start, goal, config, h, l),
+                                best_first_search(general, start, goal, config, h, l));
                 }
             }
         }

@@ -49,7 +49,8 @@ bool is_power_of_two(uint64_t p) noexcept { return (p & (p - 1)) == 0; }
 uint64_t detail::hanoi_digit_fields(uint64_t number, uint64_t pegs) noexcept {
     const DigitChunks& c = kChunks[pegs];
     uint64_t fields = 0;
-    for (unsigned shift = 0; number != 0 && shift < 64; shift += static_cast<unsigned>(4 * c.digits)) {
+    const auto step = static_cast<unsigned>(4 * c.digits);
+    for (unsigned shift = 0; number != 0 && shift < 64; shift += step) {
         const uint64_t q = c.divisor.divide(number);
         fields |= uint64_t{c.fields[number - q * c.size]} << shift;
         number = q;

@@ -17,8 +17,9 @@
 // (t - s) * pegs^d to the number. The top disks of all pegs come from a few
 // bit operations on the number when pegs is a power of two (each disk then
 // has a field of log2(pegs) bits) and from the digits otherwise. Every step
-// costs 1.0; the table is dense up to kMaxDenseStates states (8 bytes a
-// state, and Hanoi searches reach most of their space), hashed beyond.
+// costs 1.0, and a move is named by its disk and source peg, so the dense
+// table keeps a state in 4 bytes up to 2^22 states and in 8 up to
+// kMaxDenseStates (Hanoi searches reach most of their space); hashed beyond.
 //
 // The heuristic "misplaced" is `count_mismatches(state, goal)`, defined
 // here for numbered states: the disks not on their goal peg.
@@ -88,7 +89,9 @@ public:
         n.word_ = (word_ & ~kNumberMask) | number;
         return n;
     }
-    std::size_t size() const noexcept { return static_cast<std::size_t>((word_ >> 54) & 63); }
+    std::size_t size() const noexcept {
+        return static_cast<std::size_t>((word_ >> kNumberBits) & 63);
+    }
     uint64_t pegs() const noexcept { return (word_ >> 60) + 1; }
 
     // The peg of every disk, disk 0 first, to out[0 .. size()).
@@ -181,7 +184,7 @@ public:
 private:
     static constexpr uint8_t kEmpty = 64;  // above every disk: an empty peg takes any
 
-    // How tops() finds the top disks.
+    // How gather() finds the top disks.
     enum class Fields : uint8_t {
         bits1 = 1,  // pegs = 2^W: the number is the fields of W bits
         bits2 = 2,

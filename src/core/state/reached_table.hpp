@@ -215,7 +215,9 @@ public:
         return {static_cast<Reached>(e.meta & 3), e.cost()};
     }
     // lookup_id in two halves, for a caller that needs g only sometimes.
-    Reached state_id(Id id) const noexcept { return static_cast<Reached>(self().entry(id).meta & 3); }
+    Reached state_id(Id id) const noexcept {
+        return static_cast<Reached>(self().entry(id).meta & 3);
+    }
     double g_id(Id id) const noexcept { return self().entry(id).cost(); }
 
     void record_id(Id id, double g, Id parent, Id depth) noexcept {
@@ -508,7 +510,8 @@ private:
     }
     Id moved_from(Id child) const noexcept {
         const Id move = entries_[child].move();
-        return move == 0 ? Base::kNoParent : static_cast<Id>(domain_->dense_unmove(child, move - 1));
+        if (move == 0) return Base::kNoParent;
+        return static_cast<Id>(domain_->dense_unmove(child, move - 1));
     }
     void count_new() noexcept { ++recorded_; }
 
