@@ -24,11 +24,11 @@
 // for any, the others keep to the contract above. (Who offers it in brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
-//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid)
+//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid, N-puzzle)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
-//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h)
+//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h, N-puzzle h)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
