@@ -20,20 +20,24 @@
 // Node&) const`; the ones that need the domain hold a copy of what they read.
 //
 // Optional hooks, each probed by the concept named beside it. A driver that
-// finds one runs faster, never differently; only the best-first driver looks
-// for any, the others keep to the contract above. (Who offers it in brackets.)
+// finds one runs faster, never differently; the best-first driver looks for
+// the domain's and the table's, IDA* for `step`, the others keep to the
+// contract above. (Who offers it in brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
+//   successors_to(n, out)     BoundsSuccessors      depth-first levels as fixed arrays (N-puzzle)
 //   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid, N-puzzle)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h, N-puzzle h)
+//   h.step(p, hp, c, goal)    StepsHeuristic        IDA*: a child's h from its parent's (packed manhattan)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <ranges>
 #include <vector>
@@ -91,6 +95,18 @@ template <class D>
 concept PrefetchesSuccessors =
     requires(const D& d, const typename D::Node& n) { d.prefetch_successors(n); };
 
+// `D::kMaxSuccessors` and `successors_to(n, out)`: no node has more than
+// kMaxSuccessors successors, and successors_to writes exactly the entries
+// successors_into would append, in the same order, to out[0 .. count) and
+// returns count; it may overwrite the rest of out[0 .. kMaxSuccessors), so
+// that it need not branch on the count.
+template <class D>
+concept BoundsSuccessors =
+    requires(const D& d, const typename D::Node& n, Successor<typename D::Node>* out) {
+        { D::kMaxSuccessors } -> std::convertible_to<std::size_t>;
+        { d.successors_to(n, out) } -> std::same_as<std::size_t>;
+    };
+
 // `step_costs_nonnegative()`: true promises that every step cost is >= 0
 // and never NaN; false promises nothing.
 template <class D>
@@ -124,6 +140,14 @@ concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const 
 // that every value is >= 0 and never NaN. ZeroHeuristic needs no flag.
 template <class H>
 concept DeclaresHeuristicSign = requires { H::kNonNegative; };
+
+// `h.step(parent, h_parent, child, goal)`: exactly h(child, goal), for a
+// child listed among parent's successors and h_parent = h(parent, goal);
+// cheaper than evaluating it afresh.
+template <class H, class Node>
+concept StepsHeuristic = requires(const H& h, const Node& n, double v) {
+    { h.step(n, v, n, n) } -> std::convertible_to<double>;
+};
 
 // Anything that lists (neighbour, cost) pairs for a node the way a domain
 // lists its successors: the bidirectional driver's predecessors, whose
