@@ -5,7 +5,7 @@
 // to the node being expanded: the node (by address), its parent, its
 // successor list with a cursor into it, the node's g, and one value of the
 // driver's own (`Extra`: the depth budget left for the depth-limited core,
-// the least pruned f below the node for IDA*), kept in the frame itself so
+// the node's h for IDA*), kept in the frame itself so
 // that neither driver pays for the other's field or for an indirect call.
 // The nodes of the frames are mirrored in an `OnPathSet`.
 //
@@ -29,9 +29,9 @@
 // their frontier size and trace as the depth.
 //
 // Memory: one frame and one successor buffer per level of the deepest path
-// held so far. The buffers are reused by later pushes at the same level and
-// by later runs on the same stack, so an expansion allocates nothing once
-// the deepest level has been reached.
+// held so far. Both are reused by later pushes at the same level and by
+// later runs on the same stack, so an expansion allocates nothing once the
+// deepest level has been reached.
 //
 // IMPORTANT: a pushed node must stay at its address while it is on the path
 // (see OnPathSet). The nodes next_child hands out live in the level buffers
@@ -41,6 +41,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -50,27 +52,6 @@
 #include "state/path_cost.hpp"
 
 namespace quorvane::detail {
-
-// One reusable successor list per level of the current path. The list of
-// level d holds the successors of the node at depth d; the node at depth
-// d + 1 lives in it, so it is refilled only after every deeper level has been
-// left. Entries keep their addresses while the list is untouched (growing
-// the outer vector moves the lists, not their elements).
-template <class Node>
-class LevelBuffers {
-public:
-    template <class D>
-    SuccessorList<Node>& fill(const D& domain, std::size_t level, const Node& node) {
-        if (level == lists_.size()) lists_.emplace_back();
-        SuccessorList<Node>& list = lists_[level];
-        list.clear();
-        domain.successors_into(node, list);
-        return list;
-    }
-
-private:
-    std::vector<SuccessorList<Node>> lists_;
-};
 
 template <Domain D, class Extra>
 class PathStack {
@@ -90,27 +71,42 @@ public:
 
     static uint64_t hash(const Node& node) noexcept { return OnPathSet<Node>::hash(node); }
 
-    bool empty() const noexcept { return frames_.empty(); }
-    std::size_t size() const noexcept { return on_path_.size(); }
-    Frame& top() noexcept { return frames_.back(); }
+    bool empty() const noexcept { return depth_ == 0; }
+    std::size_t size() const noexcept { return depth_; }
+    Frame& top() noexcept { return levels_[depth_ - 1].frame; }
 
     void push(const Node& node, uint64_t hash, double g, Extra extra) {
-        const SuccessorList<Node>& list = buffers_.fill(domain_, frames_.size(), node);
+        if (depth_ == levels_.size()) add_level();
+        Level& level = levels_[depth_];
+        const Node* parent = depth_ == 0 ? nullptr : levels_[depth_ - 1].frame.node;
+        const Successor<Node>* first;
+        const Successor<Node>* last;
+        if constexpr (BoundsSuccessors<D>) {
+            Successor<Node>* list = level.list.get();
+            first = list;
+            last = list + domain_.successors_to(node, list);
+        } else {
+            SuccessorList<Node>& list = level.list;
+            list.clear();
+            domain_.successors_into(node, list);
+            first = list.data();
+            last = first + list.size();
+        }
         on_path_.push(node, hash);
-        const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
-        frames_.push_back({&node, parent, list.data(), list.data() + list.size(), g, extra});
+        level.frame = {&node, parent, first, last, g, extra};
+        ++depth_;
     }
 
     template <class Popped>
     const Successor<Node>* next_child(uint64_t& hash, Popped&& popped) {
         for (;;) {
-            Frame& top = frames_.back();
+            Frame& top = levels_[depth_ - 1].frame;
             if (top.next == top.end) {
                 const Extra extra = top.extra;
-                frames_.pop_back();
+                --depth_;
                 on_path_.pop();
                 popped(extra);
-                if (frames_.empty()) return nullptr;
+                if (depth_ == 0) return nullptr;
                 continue;
             }
             const Successor<Node>& entry = *top.next++;
@@ -124,21 +120,46 @@ public:
 
     std::vector<Node> path_to(const Node& goal) const {
         std::vector<Node> path;
-        path.reserve(frames_.size() + 1);
-        for (const Frame& frame : frames_) path.push_back(*frame.node);
+        path.reserve(depth_ + 1);
+        for (std::size_t d = 0; d < depth_; ++d) path.push_back(*levels_[d].frame.node);
         path.push_back(goal);
         return path;
     }
 
     void clear() noexcept {
-        frames_.clear();
+        depth_ = 0;
         on_path_.clear();
     }
 
 private:
+    // The list of a level: a vector, or the fixed array of a domain that
+    // bounds its successors (BoundsSuccessors), which needs no size checks
+    // while it is filled. Either lives on the heap, so growing `levels_`
+    // moves the handles and not the entries.
+    struct FixedList {
+        std::unique_ptr<Successor<Node>[]> entries;
+        Successor<Node>* get() const noexcept { return entries.get(); }
+    };
+    using List = std::conditional_t<BoundsSuccessors<D>, FixedList, SuccessorList<Node>>;
+
+    // The frame of the node at depth d and the list of its successors,
+    // among which the node at depth d + 1 lives: the list is refilled only
+    // after every deeper level has been left, and its entries keep their
+    // addresses until then.
+    struct Level {
+        Frame frame;
+        List list;
+    };
+
+    [[gnu::noinline]] void add_level() {
+        levels_.emplace_back();
+        if constexpr (BoundsSuccessors<D>)
+            levels_.back().list.entries = std::make_unique<Successor<Node>[]>(D::kMaxSuccessors);
+    }
+
     const D& domain_;
-    LevelBuffers<Node> buffers_;
-    std::vector<Frame> frames_;
+    std::vector<Level> levels_;  // never shrinks: deeper levels keep their lists for reuse
+    std::size_t depth_ = 0;      // levels in use
     OnPathSet<Node> on_path_;
 };
 
