@@ -70,6 +70,14 @@ private:
     uint64_t bits_ = 0;
 };
 
-inline void fx_feed(FxHasher& h, PackedBoard board) noexcept { h.add(board.word()); }
+// The word with its high half folded onto its low half. The tables take
+// their slot from bits 38 and up of the Fx product, which depend only on the
+// bits of the word fed up to that position: fed whole, boards that differ
+// only in their last three or four cells (every move in the bottom row of
+// a 4x4 board) would share a slot.
+inline void fx_feed(FxHasher& h, PackedBoard board) noexcept {
+    const uint64_t w = board.word();
+    h.add(w ^ (w >> 32));
+}
 
 }  // namespace quorvane

@@ -46,22 +46,22 @@ public:
     static uint64_t hash(const Node& node) noexcept { return FxHash<Node>{}(node); }
 
     bool contains(const Node& node, uint64_t hash) const noexcept {
-        const uint8_t tag = tag_of(hash);
+        const Tag tag = tag_of(hash);
         for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
-            const uint8_t t = tags_[i];
-            if (t == 0) return false;
+            const Tag t = tags_[i];
+            if (t == Tag::empty) return false;
             if (t == tag && *nodes_[i] == node) return true;
         }
     }
 
     // `node` must not be a member already (the drivers test first).
     void push(const Node& node, uint64_t hash) {
-        if (size_ == order_.size()) grow();
+        if (size_ == limit_) grow();
         order_[size_++] = place(&node, hash);
     }
 
     // Removes the member pushed last; the set must not be empty.
-    void pop() noexcept { tags_[order_[--size_]] = 0; }
+    void pop() noexcept { tags_[order_[--size_]] = Tag::empty; }
 
     void clear() noexcept {
         while (size_ != 0) pop();
@@ -73,12 +73,17 @@ private:
     static constexpr std::size_t kInitialSlots = 1024;
     static constexpr std::size_t kSparseSlots = std::size_t{1} << 16;
 
-    // Never 0, which marks an empty slot.
-    static uint8_t tag_of(uint64_t hash) noexcept { return static_cast<uint8_t>(hash >> 57) | 0x80; }
+    // One byte, but not a character type: a store of one may then not
+    // alias the set's own fields, which would otherwise be read again
+    // after every tag written.
+    enum class Tag : uint8_t { empty = 0 };
+
+    // Never Tag::empty.
+    static Tag tag_of(uint64_t hash) noexcept { return static_cast<Tag>((hash >> 57) | 0x80); }
 
     std::size_t place(const Node* node, uint64_t hash) noexcept {
         std::size_t i = hash & mask_;
-        while (tags_[i] != 0) i = (i + 1) & mask_;
+        while (tags_[i] != Tag::empty) i = (i + 1) & mask_;
         tags_[i] = tag_of(hash);
         nodes_[i] = node;
         return i;
@@ -86,10 +91,11 @@ private:
 
     // Empty slots, and room in order_ for as many members as they may hold.
     void resize(std::size_t slots) {
-        tags_.assign(slots, 0);
+        tags_.assign(slots, Tag::empty);
         nodes_.assign(slots, nullptr);
         mask_ = slots - 1;
-        order_.resize(slots <= kSparseSlots ? slots / 64 : slots / 4);
+        limit_ = slots <= kSparseSlots ? slots / 64 : slots / 4;
+        order_.resize(limit_);
     }
 
     // Doubles the slots; the members keep their push order.
@@ -103,12 +109,13 @@ private:
         for (std::size_t k = 0; k < size_; ++k) order_[k] = place(members[k], hash(*members[k]));
     }
 
-    std::vector<uint8_t> tags_;
-    std::vector<const Node*> nodes_;  // meaningful where the tag is not 0
+    std::vector<Tag> tags_;
+    std::vector<const Node*> nodes_;  // meaningful where the tag is not empty
     std::size_t mask_ = 0;
     // order_[k]: the slot of the k-th member in push order; as long as the
     // most members the table may hold, so a push never grows it.
     std::vector<std::size_t> order_;
+    std::size_t limit_ = 0;  // order_.size()
     std::size_t size_ = 0;
 };
 

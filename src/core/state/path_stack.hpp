@@ -75,8 +75,8 @@ public:
     std::size_t size() const noexcept { return depth_; }
     Frame& top() noexcept { return levels_[depth_ - 1].frame; }
 
-    void push(const Node& node, uint64_t hash, double g, Extra extra) {
-        if (depth_ == levels_.size()) add_level();
+    [[gnu::always_inline]] void push(const Node& node, uint64_t hash, double g, Extra extra) {
+        if (depth_ == levels_made_) add_level();
         Level& level = levels_[depth_];
         const Node* parent = depth_ == 0 ? nullptr : levels_[depth_ - 1].frame.node;
         const Successor<Node>* first;
@@ -153,13 +153,15 @@ private:
 
     [[gnu::noinline]] void add_level() {
         levels_.emplace_back();
+        levels_made_ = levels_.size();
         if constexpr (BoundsSuccessors<D>)
             levels_.back().list.entries = std::make_unique<Successor<Node>[]>(D::kMaxSuccessors);
     }
 
     const D& domain_;
-    std::vector<Level> levels_;  // never shrinks: deeper levels keep their lists for reuse
-    std::size_t depth_ = 0;      // levels in use
+    std::vector<Level> levels_;    // never shrinks: deeper levels keep their lists for reuse
+    std::size_t levels_made_ = 0;  // levels_.size()
+    std::size_t depth_ = 0;        // levels in use
     OnPathSet<Node> on_path_;
 };
 
