@@ -32,6 +32,7 @@
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h, N-puzzle h)
 //   h.step(p, hp, c, goal)    StepsHeuristic        IDA*: a child's h from its parent's (packed manhattan)
+//   n.word(), Node::from_word OneWordNode           hashed table: node and record in one slot (packed board)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
@@ -40,6 +41,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ranges>
+#include <type_traits>
 #include <vector>
 
 namespace quorvane {
@@ -147,6 +149,14 @@ concept DeclaresHeuristicSign = requires { H::kNonNegative; };
 template <class H, class Node>
 concept StepsHeuristic = requires(const H& h, const Node& n, double v) {
     { h.step(n, v, n, n) } -> std::convertible_to<double>;
+};
+
+// A node that is one 64-bit word: `n.word()` gives it, never ~0, and
+// `Node::from_word(n.word()) == n`; equal nodes have equal words.
+template <class N>
+concept OneWordNode = std::is_trivially_copyable_v<N> && requires(const N& n, uint64_t w) {
+    { n.word() } -> std::same_as<uint64_t>;
+    { N::from_word(w) } -> std::same_as<N>;
 };
 
 // Anything that lists (neighbour, cost) pairs for a node the way a domain

@@ -98,6 +98,18 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
     return b;
 }
 
+void ZeroedBlock::discard([[maybe_unused]] std::size_t offset,
+                          [[maybe_unused]] std::size_t bytes) const noexcept {
+#if defined(__linux__)
+    if (mapping_ == nullptr || bytes == 0) return;
+    const uintptr_t from = reinterpret_cast<uintptr_t>(data_) + offset;
+    const std::size_t page = page_rounded(1);
+    const uintptr_t first = (from + page - 1) / page * page;
+    const uintptr_t last = (from + bytes) / page * page;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#endif
+}
+
 void ZeroedBlock::release() noexcept {
 #if defined(__linux__)
     if (mapping_ != nullptr) {

@@ -50,6 +50,17 @@ public:
 
     void* data() const noexcept { return data_; }
 
+    void swap(ZeroedBlock& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(mapping_, other.mapping_);
+        std::swap(mapped_bytes_, other.mapped_bytes_);
+    }
+
+    // Hands the whole pages inside [offset, offset + bytes) of a mapped
+    // block back to the system; elsewhere does nothing. The range's bytes
+    // are unspecified afterwards (zero where they were handed back).
+    void discard(std::size_t offset, std::size_t bytes) const noexcept;
+
 private:
     void release() noexcept;
 
