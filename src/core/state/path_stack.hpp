@@ -71,14 +71,14 @@ public:
 
     static uint64_t hash(const Node& node) noexcept { return OnPathSet<Node>::hash(node); }
 
-    bool empty() const noexcept { return depth_ == 0; }
-    std::size_t size() const noexcept { return depth_; }
-    Frame& top() noexcept { return levels_[depth_ - 1].frame; }
+    bool empty() const noexcept { return above_ == base_; }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(above_ - base_); }
+    Frame& top() noexcept { return above_[-1].frame; }
 
     [[gnu::always_inline]] void push(const Node& node, uint64_t hash, double g, Extra extra) {
-        if (depth_ == levels_made_) add_level();
-        Level& level = levels_[depth_];
-        const Node* parent = depth_ == 0 ? nullptr : levels_[depth_ - 1].frame.node;
+        if (above_ == made_) add_level();
+        Level& level = *above_;
+        const Node* parent = above_ == base_ ? nullptr : above_[-1].frame.node;
         const Successor<Node>* first;
         const Successor<Node>* last;
         if constexpr (BoundsSuccessors<D>) {
@@ -94,19 +94,19 @@ public:
         }
         on_path_.push(node, hash);
         level.frame = {&node, parent, first, last, g, extra};
-        ++depth_;
+        ++above_;
     }
 
     template <class Popped>
     const Successor<Node>* next_child(uint64_t& hash, Popped&& popped) {
         for (;;) {
-            Frame& top = levels_[depth_ - 1].frame;
+            Frame& top = above_[-1].frame;
             if (top.next == top.end) {
                 const Extra extra = top.extra;
-                --depth_;
+                --above_;
                 on_path_.pop();
                 popped(extra);
-                if (depth_ == 0) return nullptr;
+                if (above_ == base_) return nullptr;
                 continue;
             }
             const Successor<Node>& entry = *top.next++;
@@ -120,14 +120,14 @@ public:
 
     std::vector<Node> path_to(const Node& goal) const {
         std::vector<Node> path;
-        path.reserve(depth_ + 1);
-        for (std::size_t d = 0; d < depth_; ++d) path.push_back(*levels_[d].frame.node);
+        path.reserve(size() + 1);
+        for (const Level* level = base_; level != above_; ++level) path.push_back(*level->frame.node);
         path.push_back(goal);
         return path;
     }
 
     void clear() noexcept {
-        depth_ = 0;
+        above_ = base_;
         on_path_.clear();
     }
 
@@ -145,23 +145,31 @@ private:
     // The frame of the node at depth d and the list of its successors,
     // among which the node at depth d + 1 lives: the list is refilled only
     // after every deeper level has been left, and its entries keep their
-    // addresses until then.
-    struct Level {
+    // addresses until then. A level per cache line, where it fits one.
+    struct alignas(64) Level {
         Frame frame;
         List list;
     };
 
     [[gnu::noinline]] void add_level() {
+        const std::size_t depth = size();
         levels_.emplace_back();
-        levels_made_ = levels_.size();
         if constexpr (BoundsSuccessors<D>)
             levels_.back().list.entries = std::make_unique<Successor<Node>[]>(D::kMaxSuccessors);
+        base_ = levels_.data();
+        above_ = base_ + depth;
+        made_ = base_ + levels_.size();
     }
 
     const D& domain_;
-    std::vector<Level> levels_;    // never shrinks: deeper levels keep their lists for reuse
-    std::size_t levels_made_ = 0;  // levels_.size()
-    std::size_t depth_ = 0;        // levels in use
+    // Never shrinks: deeper levels keep their lists for reuse. The path is
+    // levels [base_, above_); pointers rather than counts, which a store of
+    // a node word (an integer of the same type) would oblige the compiler
+    // to read again.
+    std::vector<Level> levels_;
+    Level* base_ = nullptr;
+    Level* above_ = nullptr;
+    Level* made_ = nullptr;  // the end of levels_
     OnPathSet<Node> on_path_;
 };
 
