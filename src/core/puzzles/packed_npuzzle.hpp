@@ -70,7 +70,8 @@ public:
     // The successors in out[0 .. count); all kMaxSuccessors entries are
     // written (the board itself past the count), so filling the list takes
     // no branch on the count.
-    std::size_t successors_to(const Node& board, Successor<Node>* out) const noexcept {
+    [[gnu::always_inline]] std::size_t successors_to(const Node& board,
+                                                     Successor<Node>* out) const noexcept {
         const uint64_t bits = board.word();  // `out` might hold `board`
         const std::size_t b = board.blank();
         for (std::size_t k = 0; k < kMaxSuccessors; ++k) {

@@ -41,7 +41,7 @@ namespace quorvane {
 template <class Node>
 class OnPathSet {
 public:
-    OnPathSet() { resize(kInitialSlots); }
+    OnPathSet() { resize(kInitialSlots, 0); }
 
     static uint64_t hash(const Node& node) noexcept { return FxHash<Node>{}(node); }
 
@@ -56,18 +56,18 @@ public:
 
     // `node` must not be a member already (the drivers test first).
     void push(const Node& node, uint64_t hash) {
-        if (size_ == limit_) grow();
-        order_[size_++] = place(&node, hash);
+        if (top_ == limit_) grow();
+        *top_++ = place(&node, hash);
     }
 
     // Removes the member pushed last; the set must not be empty.
-    void pop() noexcept { tags_[order_[--size_]] = Tag::empty; }
+    void pop() noexcept { tags_[*--top_] = Tag::empty; }
 
     void clear() noexcept {
-        while (size_ != 0) pop();
+        while (top_ != order_.data()) pop();
     }
 
-    std::size_t size() const noexcept { return size_; }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(top_ - order_.data()); }
 
 private:
     static constexpr std::size_t kInitialSlots = 1024;
@@ -89,34 +89,36 @@ private:
         return i;
     }
 
-    // Empty slots, and room in order_ for as many members as they may hold.
-    void resize(std::size_t slots) {
+    // Empty slots, and room in order_ for as many members as they may
+    // hold; keeps the first `members` entries of order_.
+    void resize(std::size_t slots, std::size_t members) {
         tags_.assign(slots, Tag::empty);
         nodes_.assign(slots, nullptr);
         mask_ = slots - 1;
-        limit_ = slots <= kSparseSlots ? slots / 64 : slots / 4;
-        order_.resize(limit_);
+        order_.resize(slots <= kSparseSlots ? slots / 64 : slots / 4);
+        top_ = order_.data() + members;
+        limit_ = order_.data() + order_.size();
     }
 
     // Doubles the slots; the members keep their push order.
     [[gnu::noinline]] void grow() {
-        const std::vector<const Node*> members = [&] {
-            std::vector<const Node*> m(size_);
-            for (std::size_t k = 0; k < size_; ++k) m[k] = nodes_[order_[k]];
-            return m;
-        }();
-        resize(tags_.size() * 2);
-        for (std::size_t k = 0; k < size_; ++k) order_[k] = place(members[k], hash(*members[k]));
+        const std::size_t count = size();
+        std::vector<const Node*> members(count);
+        for (std::size_t k = 0; k < count; ++k) members[k] = nodes_[order_[k]];
+        resize(tags_.size() * 2, count);
+        for (std::size_t k = 0; k < count; ++k) order_[k] = place(members[k], hash(*members[k]));
     }
 
     std::vector<Tag> tags_;
     std::vector<const Node*> nodes_;  // meaningful where the tag is not empty
     std::size_t mask_ = 0;
     // order_[k]: the slot of the k-th member in push order; as long as the
-    // most members the table may hold, so a push never grows it.
+    // most members the table may hold, so a push never grows it. The
+    // members are [order_.data(), top_): pointers, which (unlike counts)
+    // a store of a node word does not oblige the compiler to read again.
     std::vector<std::size_t> order_;
-    std::size_t limit_ = 0;  // order_.size()
-    std::size_t size_ = 0;
+    std::size_t* top_ = nullptr;
+    std::size_t* limit_ = nullptr;
 };
 
 }  // namespace quorvane
