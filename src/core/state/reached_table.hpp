@@ -413,7 +413,7 @@ private:
         return static_cast<std::size_t>(FxHash<Node>{}(Node::from_word(word))) & mask_;
     }
 
-    Id intern_word(uint64_t w) {
+    [[gnu::always_inline]] Id intern_word(uint64_t w) {
         std::size_t i = home(w);
         for (; slots_[i].tag != 0; i = (i + 1) & mask_) {
             if (slots_[i].tag == ~w) {
@@ -435,11 +435,14 @@ private:
     // (the driver asks for the same node several times in a row), else
     // found afresh.
     detail::ReachedEntry<Id>& entry(Id id) const noexcept {
-        if (last_->tag != ~id) {
-            std::size_t i = home(id);
-            while (slots_[i].tag != ~id) i = (i + 1) & mask_;
-            last_ = &slots_[i];
-        }
+        if (last_->tag == ~id) [[likely]]
+            return last_->entry;
+        return find_entry(id);
+    }
+    [[gnu::noinline]] detail::ReachedEntry<Id>& find_entry(Id id) const noexcept {
+        std::size_t i = home(id);
+        while (slots_[i].tag != ~id) i = (i + 1) & mask_;
+        last_ = &slots_[i];
         return last_->entry;
     }
     void count_new() noexcept { ++recorded_; }
