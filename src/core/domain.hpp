@@ -21,8 +21,9 @@
 //
 // Optional hooks, each probed by the concept named beside it. A driver that
 // finds one runs faster, never differently; the best-first driver looks for
-// the domain's and the table's, IDA* for `step`, the others keep to the
-// contract above. (Who offers it in brackets.)
+// the domain's and the table's, the depth-first path stack for
+// `successors_to`, the others keep to the contract above. (Who offers it in
+// brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
 //   successors_to(n, out)     BoundsSuccessors      depth-first levels as fixed arrays (N-puzzle)
@@ -31,7 +32,6 @@
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h, N-puzzle h)
-//   h.step(p, hp, c, goal)    StepsHeuristic        IDA*: a child's h from its parent's (packed manhattan)
 //   n.word(), Node::from_word OneWordNode           hashed table: node and record in one slot (packed board)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
@@ -142,14 +142,6 @@ concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const 
 // that every value is >= 0 and never NaN. ZeroHeuristic needs no flag.
 template <class H>
 concept DeclaresHeuristicSign = requires { H::kNonNegative; };
-
-// `h.step(parent, h_parent, child, goal)`: exactly h(child, goal), for a
-// child listed among parent's successors and h_parent = h(parent, goal);
-// cheaper than evaluating it afresh.
-template <class H, class Node>
-concept StepsHeuristic = requires(const H& h, const Node& n, double v) {
-    { h.step(n, v, n, n) } -> std::convertible_to<double>;
-};
 
 // A node that is one 64-bit word: `n.word()` gives it, never ~0, and
 // `Node::from_word(n.word()) == n`; equal nodes have equal words.

@@ -176,13 +176,6 @@ TEST(PackedNPuzzle, HeuristicsMatchTheByteStatePuzzle) {
             // A goal the heuristic was not prepared for.
             EXPECT_EQ(hp(ps, packed_of(other)), bytes.manhattan(s, other));
             EXPECT_EQ(PackedMisplaced{}(ps, packed_of(goal)), NPuzzle::misplaced(s, goal));
-            // Each child's step equals its value afresh, for either goal.
-            for (const auto& c : packed.successors(ps)) {
-                for (const ByteState& g : {goal, other}) {
-                    const PackedBoard pg = packed_of(g);
-                    EXPECT_EQ(hp.step(ps, hp(ps, pg), c.node, pg), hp(c.node, pg));
-                }
-            }
             // The same successors in the same order.
             const auto want = bytes.successors(s);
             const auto got = packed.successors(ps);

@@ -9,9 +9,7 @@
 //
 // A visit of a node with cost g along the current path:
 //   - evaluates h once: f = g + h. Over a call, h runs once for the first
-//     bound and once per visit, never more (a heuristic that steps,
-//     StepsHeuristic, gives a child's value from its parent's instead:
-//     the same value, found cheaper);
+//     bound and once per visit, never more;
 //   - prunes the node when f > bound. The comparison is ordered: a NaN f is
 //     never pruned, and under a NaN bound nothing is. A pruned node is not
 //     expanded, traced, goal-tested or given a successor list; its f lowers
@@ -88,9 +86,9 @@ public:
     }
 
 private:
-    // Each frame's own value is its node's h, from which a heuristic that
-    // steps (StepsHeuristic) gives its children's.
-    using Path = PathStack<D, double>;
+    // Frames carry nothing of the driver's own.
+    struct NoExtra {};
+    using Path = PathStack<D, NoExtra>;
 
     // One iteration under `bound`. Returns the next bound; on reaching the
     // goal it stores the path and returns +inf.
@@ -112,9 +110,8 @@ private:
         const Node* node = &start;
         uint64_t hash = start_hash;
         double g = 0.0;
-        double h = static_cast<double>(heuristic_(start, goal));
         for (;;) {
-            const double f = g + h;
+            const double f = g + static_cast<double>(heuristic_(*node, goal));
             if (f > bound) {
                 if (path_.empty()) return finish(f);
                 if (f < least) least = f;
@@ -126,20 +123,14 @@ private:
                     path_.clear();
                     return finish(kInf);
                 }
-                path_.push(*node, hash, g, h);
+                path_.push(*node, hash, g, {});
                 if (path_.size() > max_frontier) max_frontier = path_.size();
             }
-            const Successor<Node>* child = path_.next_child(hash, [](double) {});
+            const Successor<Node>* child = path_.next_child(hash, [](NoExtra) {});
             if (child == nullptr) return finish(least);
             ++generated;
-            const auto& parent = path_.top();
-            g = parent.g + child->cost;
+            g = path_.top().g + child->cost;
             node = &child->node;
-            if constexpr (StepsHeuristic<H, Node>) {
-                h = static_cast<double>(heuristic_.step(*parent.node, parent.extra, *node, goal));
-            } else {
-                h = static_cast<double>(heuristic_(*node, goal));
-            }
         }
     }
 

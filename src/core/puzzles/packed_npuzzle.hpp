@@ -9,8 +9,8 @@
 // the right length) before it packs them.
 //
 // What the word form buys: no copy bigger than a word, one-word equality and
-// hash, and a Manhattan distance that a depth-first search carries from a
-// parent to its child by looking at the two cells that changed (`step`).
+// hash, a move in a few word operations, and a Manhattan distance read from
+// a table a byte (two cells) at a time.
 #pragma once
 
 #include <bit>
@@ -100,10 +100,10 @@ private:
     Move moves_[PackedBoard::kMaxCells][kMaxSuccessors] = {};
 };
 
-// "manhattan", prepared for one goal: a table of every tile's distance to
-// its goal cell, and one of the distances of every pair of tiles in each
-// pair of cells, so a board's value is 8 table reads and a child's is its
-// parent's corrected for the one tile that moved. For another goal the
+// "manhattan", prepared for one goal: a table of the distances of every
+// pair of tiles in each pair of cells, so a board's value is 8 independent
+// table reads (quicker than correcting a parent's value for the one tile
+// that moved, which is a chain of dependent steps). For another goal the
 // distance is worked out afresh; the values are identical either way, and
 // equal to NPuzzle::manhattan of the same boards.
 class PackedManhattan {
@@ -112,7 +112,7 @@ public:
 
     PackedManhattan(const PackedNPuzzle& puzzle, PackedBoard goal)
         : side_(puzzle.side()), goal_(goal) {
-        fill_tables(goal, side_, cells_, pairs_);
+        fill_pairs(goal, side_, pairs_);
     }
 
     double operator()(PackedBoard board, PackedBoard goal) const noexcept {
@@ -121,48 +121,24 @@ public:
         return static_cast<double>(sum(board, pairs_));
     }
 
-    // The value of `child`, a successor of `parent` whose value is
-    // `h_parent`: exactly operator()(child, goal), from the two cells in
-    // which the boards differ (the tile and the blank exchanged).
-    double step(PackedBoard parent, double h_parent, PackedBoard child,
-                PackedBoard goal) const noexcept {
-        const uint64_t diff = parent.word() ^ child.word();
-        if (!(goal == goal_) || diff == 0) [[unlikely]]
-            return (*this)(child, goal);
-        const auto low = static_cast<std::size_t>(std::countr_zero(diff)) / 4;
-        const auto high = static_cast<std::size_t>(63 - std::countl_zero(diff)) / 4;
-        const std::size_t tile = (diff >> (4 * low)) & 15;
-        // The tile left whichever of the two cells holds it in the parent;
-        // the sign of the correction says which, without a branch (one
-        // that nothing could predict).
-        const int sign = 1 - 2 * static_cast<int>(parent[low] == 0);
-        const int delta = static_cast<int>(cells_[high * 16 + tile]) -
-                          static_cast<int>(cells_[low * 16 + tile]);
-        return h_parent + static_cast<double>(sign * delta);
-    }
-
 private:
-    // cells[cell * 16 + tile]: what `tile` standing at `cell` adds (0 for
-    // the blank); pairs[k * 256 + byte]: what the two tiles of `byte`
-    // standing at cells 2k (low half) and 2k + 1 add.
-    static void fill_tables(PackedBoard goal, uint64_t side, uint8_t* cells,
-                            uint8_t* pairs) noexcept {
+    // pairs[k * 256 + byte]: what the two tiles of `byte` standing at cells
+    // 2k (low half) and 2k + 1 add; the blank and cells past the board add 0.
+    static void fill_pairs(PackedBoard goal, uint64_t side, uint8_t* pairs) noexcept {
         std::size_t goal_cell[16] = {};
         const std::size_t n = static_cast<std::size_t>(side * side);
         for (std::size_t i = 0; i < n; ++i) goal_cell[goal[i]] = i;
-        for (std::size_t cell = 0; cell < 16; ++cell) {
-            for (std::size_t tile = 0; tile < 16; ++tile) {
-                const std::size_t g = goal_cell[tile];
-                const auto dr = static_cast<int>(cell / side) - static_cast<int>(g / side);
-                const auto dc = static_cast<int>(cell % side) - static_cast<int>(g % side);
-                cells[cell * 16 + tile] =
-                    tile == 0 || cell >= n ? 0 : static_cast<uint8_t>(std::abs(dr) + std::abs(dc));
-            }
-        }
+        const auto distance = [&](std::size_t cell, std::size_t tile) {
+            if (tile == 0 || cell >= n) return 0;
+            const std::size_t g = goal_cell[tile];
+            const auto dr = static_cast<int>(cell / side) - static_cast<int>(g / side);
+            const auto dc = static_cast<int>(cell % side) - static_cast<int>(g % side);
+            return std::abs(dr) + std::abs(dc);
+        };
         for (std::size_t k = 0; k < 8; ++k) {
             for (std::size_t byte = 0; byte < 256; ++byte) {
-                pairs[k * 256 + byte] = static_cast<uint8_t>(cells[2 * k * 16 + (byte & 15)] +
-                                                             cells[(2 * k + 1) * 16 + (byte >> 4)]);
+                pairs[k * 256 + byte] = static_cast<uint8_t>(distance(2 * k, byte & 15) +
+                                                             distance(2 * k + 1, byte >> 4));
             }
         }
     }
@@ -176,15 +152,13 @@ private:
     }
 
     [[gnu::noinline, gnu::cold]] double fresh(PackedBoard board, PackedBoard goal) const noexcept {
-        uint8_t cells[256];
         uint8_t pairs[8 * 256];
-        fill_tables(goal, side_, cells, pairs);
+        fill_pairs(goal, side_, pairs);
         return static_cast<double>(sum(board, pairs));
     }
 
     uint64_t side_;
     PackedBoard goal_;
-    uint8_t cells_[16 * 16];
     uint8_t pairs_[8 * 256];
 };
 
