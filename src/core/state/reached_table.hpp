@@ -381,7 +381,7 @@ public:
     Id id_of_key(Key key) const noexcept { return key; }
     Node node_of_key(Key key) const noexcept { return Node::from_word(key); }
     // Leaves `node` as it was.
-    std::pair<Id, Key> intern_key(Node& node) {
+    [[gnu::always_inline]] std::pair<Id, Key> intern_key(Node& node) {
         const Id id = intern_word(node.word());
         return {id, id};
     }
