@@ -26,13 +26,13 @@
 // brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
-//   successors_to(n, out)     BoundsSuccessors      depth-first levels as fixed arrays (N-puzzle)
-//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid, N-puzzle)
+//   successors_to(n, out)     BoundsSuccessors      fixed-size lists; next pop prefetched (packed)
+//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid, puzzle)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
-//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid h, N-puzzle h)
-//   n.word(), Node::from_word OneWordNode           hashed table: node and record in one slot (packed board)
+//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid, puzzle)
+//   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
@@ -101,7 +101,9 @@ concept PrefetchesSuccessors =
 // kMaxSuccessors successors, and successors_to writes exactly the entries
 // successors_into would append, in the same order, to out[0 .. count) and
 // returns count; it may overwrite the rest of out[0 .. kMaxSuccessors), so
-// that it need not branch on the count.
+// that it need not branch on the count. Cheap enough that the best-first
+// driver lists the node it expects to pop next ahead of time, to prefetch
+// the entries of its children.
 template <class D>
 concept BoundsSuccessors =
     requires(const D& d, const typename D::Node& n, Successor<typename D::Node>* out) {

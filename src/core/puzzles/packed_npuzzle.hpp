@@ -38,7 +38,8 @@ public:
         const auto s = static_cast<int>(side);
         for (int b = 0; b < s * s; ++b) {
             const int row = b / s, col = b % s;
-            const int targets[4][2] = {{row - 1, col}, {row + 1, col}, {row, col - 1}, {row, col + 1}};
+            const int targets[4][2] = {
+                {row - 1, col}, {row + 1, col}, {row, col - 1}, {row, col + 1}};
             std::size_t count = 0;
             for (const auto& rc : targets) {
                 if (rc[0] < 0 || rc[0] >= s || rc[1] < 0 || rc[1] >= s) continue;
@@ -48,7 +49,8 @@ public:
             }
             count_[b] = static_cast<uint8_t>(count);
             // The rest move the blank onto itself: the board unchanged.
-            for (; count < kMaxSuccessors; ++count) moves_[b][count] = {0, static_cast<uint8_t>(4 * b)};
+            for (; count < kMaxSuccessors; ++count)
+                moves_[b][count] = {0, static_cast<uint8_t>(4 * b)};
         }
     }
 

@@ -4,9 +4,9 @@
 // `PathStack<D, Extra>` holds one frame per node on the path from the start
 // to the node being expanded: the node (by address), its parent, its
 // successor list with a cursor into it, the node's g, and one value of the
-// driver's own (`Extra`: the depth budget left for the depth-limited core,
-// the node's h for IDA*), kept in the frame itself so
-// that neither driver pays for the other's field or for an indirect call.
+// driver's own (`Extra`: the depth budget left for the depth-limited core;
+// IDA* keeps none), kept in the frame itself so that neither driver pays
+// for the other's field or for an indirect call.
 // The nodes of the frames are mirrored in an `OnPathSet`.
 //
 //   push(node, hash, g, extra)  lists node's successors, in the domain's
@@ -29,9 +29,10 @@
 // their frontier size and trace as the depth.
 //
 // Memory: one frame and one successor buffer per level of the deepest path
-// held so far. Both are reused by later pushes at the same level and by
-// later runs on the same stack, so an expansion allocates nothing once the
-// deepest level has been reached.
+// held so far (a fixed array for a domain that bounds its successors,
+// BoundsSuccessors). Both are reused by later pushes at the same level and
+// by later runs on the same stack, so an expansion allocates nothing once
+// the deepest level has been reached.
 //
 // IMPORTANT: a pushed node must stay at its address while it is on the path
 // (see OnPathSet). The nodes next_child hands out live in the level buffers
@@ -121,7 +122,8 @@ public:
     std::vector<Node> path_to(const Node& goal) const {
         std::vector<Node> path;
         path.reserve(size() + 1);
-        for (const Level* level = base_; level != above_; ++level) path.push_back(*level->frame.node);
+        for (const Level* level = base_; level != above_; ++level)
+            path.push_back(*level->frame.node);
         path.push_back(goal);
         return path;
     }
