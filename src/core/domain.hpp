@@ -20,26 +20,32 @@
 // Node&) const`; the ones that need the domain hold a copy of what they read.
 //
 // Optional hooks, each probed by the concept named beside it. A driver that
-// finds one runs faster, never differently; only the best-first driver looks
-// for any, the others keep to the contract above. (Who offers it in brackets.)
+// finds one runs faster, never differently; the best-first driver looks for
+// the domain's and the table's, the depth-first path stack for
+// `successors_to`, the others keep to the contract above. (Who offers it in
+// brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
 //   for_each_successor(n, f)  VisitsSuccessors      each child as made, no list (grid, Hanoi)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
-//   step_costs_nonnegative()  DeclaresStepCosts     no NaN priority: bucket frontier (grid, Hanoi)
+//   successors_to(n, out)     BoundsSuccessors      fixed-size lists; next pop prefetched (packed)
+//   step_costs_nonnegative()  DeclaresStepCosts     no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, Hanoi)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
-//   H::kNonNegative           DeclaresHeuristicSign no NaN priority: bucket frontier (grid, Hanoi)
+//   H::kNonNegative           DeclaresHeuristicSign no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)
+//   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <ranges>
+#include <type_traits>
 #include <vector>
 
 namespace quorvane {
@@ -103,6 +109,20 @@ template <class D>
 concept PrefetchesSuccessors =
     requires(const D& d, const typename D::Node& n) { d.prefetch_successors(n); };
 
+// `D::kMaxSuccessors` and `successors_to(n, out)`: no node has more than
+// kMaxSuccessors successors, and successors_to writes exactly the entries
+// successors_into would append, in the same order, to out[0 .. count) and
+// returns count; it may overwrite the rest of out[0 .. kMaxSuccessors), so
+// that it need not branch on the count. Cheap enough that the best-first
+// driver lists the node it expects to pop next ahead of time, to prefetch
+// the entries of its children.
+template <class D>
+concept BoundsSuccessors =
+    requires(const D& d, const typename D::Node& n, Successor<typename D::Node>* out) {
+        { D::kMaxSuccessors } -> std::convertible_to<std::size_t>;
+        { d.successors_to(n, out) } -> std::same_as<std::size_t>;
+    };
+
 // `step_costs_nonnegative()`: true promises that every step cost is >= 0
 // and never NaN; false promises nothing.
 template <class D>
@@ -162,6 +182,14 @@ concept DeclaresHeuristicSign = requires { H::kNonNegative; };
 // state), so skipping an evaluation whose value is not used changes nothing.
 template <class H>
 concept PureHeuristic = requires { H::kPure; };
+
+// A node that is one 64-bit word: `n.word()` gives it, never ~0, and
+// `Node::from_word(n.word()) == n`; equal nodes have equal words.
+template <class N>
+concept OneWordNode = std::is_trivially_copyable_v<N> && requires(const N& n, uint64_t w) {
+    { n.word() } -> std::same_as<uint64_t>;
+    { N::from_word(w) } -> std::same_as<N>;
+};
 
 // Anything that lists (neighbour, cost) pairs for a node the way a domain
 // lists its successors: the bidirectional driver's predecessors, whose

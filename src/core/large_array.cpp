@@ -81,21 +81,39 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
     if (bytes == 0) bytes = 1;
 #if defined(__linux__)
     constexpr std::size_t kHuge = std::size_t{2} << 20;
-    if (bytes >= 2 * kHuge && bytes <= SIZE_MAX - kHuge) {
-        void* m = mmap(nullptr, bytes + kHuge, PROT_READ | PROT_WRITE,
+    constexpr std::size_t kMapped = std::size_t{256} << 10;
+    if (bytes >= kMapped && bytes <= SIZE_MAX - kHuge) {
+        // Huge pages need a block aligned to one: map that much more.
+        const bool huge = bytes >= 2 * kHuge;
+        const std::size_t length = huge ? bytes + kHuge : bytes;
+        void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (m == MAP_FAILED) return b;
-        const auto aligned =
-            (reinterpret_cast<uintptr_t>(m) + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
-        madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);  // a hint only
+        auto start = reinterpret_cast<uintptr_t>(m);
+        if (huge) {
+            start = (start + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
+            madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);  // a hint only
+        }
         b.mapping_ = m;
-        b.mapped_bytes_ = bytes + kHuge;
-        b.data_ = reinterpret_cast<void*>(aligned);
+        b.mapped_bytes_ = length;
+        b.data_ = reinterpret_cast<void*>(start);
         return b;
     }
 #endif
     b.data_ = std::calloc(bytes, 1);
     return b;
+}
+
+void ZeroedBlock::discard([[maybe_unused]] std::size_t offset,
+                          [[maybe_unused]] std::size_t bytes) const noexcept {
+#if defined(__linux__)
+    if (mapping_ == nullptr || bytes == 0) return;
+    const uintptr_t from = reinterpret_cast<uintptr_t>(data_) + offset;
+    const std::size_t page = page_rounded(1);
+    const uintptr_t first = (from + page - 1) / page * page;
+    const uintptr_t last = (from + bytes) / page * page;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#endif
 }
 
 void ZeroedBlock::release() noexcept {

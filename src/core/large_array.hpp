@@ -30,10 +30,13 @@ void* map_large_array(std::size_t bytes);
 void unmap_large_array(void* p, std::size_t bytes) noexcept;
 
 // A zero-filled block whose pages are only materialised when first touched.
-// On Linux a large block is mapped directly and asked for transparent huge
-// pages: a search sweeping a big grid touches a few entries on each of
-// thousands of rows, and 4 KiB pages would then miss the TLB on nearly
-// every access. Elsewhere, calloc.
+// On Linux a block of 256 KiB or more is mapped directly (calloc would hand
+// back recycled heap memory and clear all of it, touched or not: after one
+// big search has returned its memory, every later table of the size would
+// pay for that), and from 4 MiB on asked for transparent huge pages: a
+// search sweeping a big grid touches a few entries on each of thousands of
+// rows, and 4 KiB pages would then miss the TLB on nearly every access.
+// Smaller blocks, and every block elsewhere, come from calloc.
 class ZeroedBlock {
 public:
     ZeroedBlock() noexcept = default;
@@ -49,6 +52,17 @@ public:
     static ZeroedBlock allocate(std::size_t bytes) noexcept;
 
     void* data() const noexcept { return data_; }
+
+    void swap(ZeroedBlock& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(mapping_, other.mapping_);
+        std::swap(mapped_bytes_, other.mapped_bytes_);
+    }
+
+    // Hands the whole pages inside [offset, offset + bytes) of a mapped
+    // block back to the system; elsewhere does nothing. The range's bytes
+    // are unspecified afterwards (zero where they were handed back).
+    void discard(std::size_t offset, std::size_t bytes) const noexcept;
 
 private:
     void release() noexcept;

@@ -8,6 +8,11 @@
 // limit of "dls". A search with a named heuristic runs with the interpreter
 // lock released; a callable heuristic, h(state, goal) with tuples of ints,
 // keeps it held.
+//
+// Boards of up to 16 cells (sides 1 to 4) are searched as `PackedBoard`
+// words (packed_npuzzle.hpp), larger ones as `ByteState`s (npuzzle.hpp):
+// the same successors, heuristic values and Python forms, so the two
+// domains give the same results; the packed one is faster and smaller.
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -19,6 +24,7 @@
 #include "functions.hpp"
 #include "puzzles/byte_state.hpp"
 #include "puzzles/npuzzle.hpp"
+#include "puzzles/packed_npuzzle.hpp"
 #include "py.hpp"
 #include "run_search.hpp"
 
@@ -57,6 +63,16 @@ struct NPuzzleHeuristics {
         switch (kind) {
             case Kind::manhattan: return f(NPuzzleManhattan(puzzle, goal));
             case Kind::misplaced: return f(NPuzzleMisplaced{});
+            default: return f(ZeroHeuristic{});
+        }
+    }
+
+    template <class F>
+    static decltype(auto) with_kind(Kind kind, const PackedNPuzzle& puzzle, PackedBoard goal,
+                                    F&& f) {
+        switch (kind) {
+            case Kind::manhattan: return f(PackedManhattan(puzzle, goal));
+            case Kind::misplaced: return f(PackedMisplaced{});
             default: return f(ZeroHeuristic{});
         }
     }
@@ -127,6 +143,11 @@ PyRef run_search_npuzzle(SearchNpuzzleArgs a) {
     }
     if (!puzzle.is_solvable(start, goal))
         throw value_error("this configuration is not solvable into the goal (parity)");
+    if (n <= PackedBoard::kMaxCells) {
+        return run_search<NPuzzleHeuristics>(PackedNPuzzle(side),
+                                             PackedBoard::from_tiles(start.data(), n),
+                                             PackedBoard::from_tiles(goal.data(), n), a.tail);
+    }
     return run_search<NPuzzleHeuristics>(puzzle, std::move(start), std::move(goal), a.tail);
 }
 

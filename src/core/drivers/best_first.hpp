@@ -62,6 +62,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -214,6 +215,21 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
                 table.prefetch_key(*next);
                 domain.prefetch_successors(table.node_of_key(*next));
             }
+        } else if constexpr (BoundsSuccessors<D> && requires(Key k, const Node& n) {
+                                 frontier.peek_hint();
+                                 table.prefetch_key(k);
+                                 table.prefetch_node(n);
+                             }) {
+            // A domain that lists successors into a fixed array (a packed
+            // board) lists the node most likely popped next now, so the
+            // misses on that node's entry and its children's overlap this
+            // expansion.
+            if (const std::optional<Key> next = frontier.peek_hint()) {
+                table.prefetch_key(*next);
+                Successor<Node> ahead[D::kMaxSuccessors];
+                const std::size_t count = domain.successors_to(table.node_of_key(*next), ahead);
+                for (std::size_t i = 0; i < count; ++i) table.prefetch_node(ahead[i].node);
+            }
         }
         const Id child_depth = reopen ? table.depth_id(id) + 1 : 0;
         // One child, in the domain's order; `child` may be moved from.
@@ -276,6 +292,12 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
                 Node child = successor.node;
                 consider(child, successor.cost);
             }
+        } else if constexpr (BoundsSuccessors<D>) {
+            // A short list of fixed size: made on the stack, no buffer.
+            Successor<Node> children[D::kMaxSuccessors];
+            const std::size_t count = domain.successors_to(node, children);
+            prefetch(std::span<const Successor<Node>>(children, count));
+            for (std::size_t i = 0; i < count; ++i) consider(children[i].node, children[i].cost);
         } else {
             buffer.clear();
             domain.successors_into(node, buffer);

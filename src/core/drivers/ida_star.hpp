@@ -13,7 +13,7 @@
 //   - prunes the node when f > bound. The comparison is ordered: a NaN f is
 //     never pruned, and under a NaN bound nothing is. A pruned node is not
 //     expanded, traced, goal-tested or given a successor list; its f lowers
-//     the least pruned f of its parent's frame;
+//     the least f pruned in the iteration;
 //   - otherwise expands it: counted, traced as (node, g, depth) when
 //     recording, then goal-tested; a non-goal gets its successor list once
 //     and is pushed on the path.
@@ -86,9 +86,9 @@ public:
     }
 
 private:
-    // Each frame's extra is the least f pruned below its node in this
-    // iteration.
-    using Path = PathStack<D, double>;
+    // Frames carry nothing of the driver's own.
+    struct NoExtra {};
+    using Path = PathStack<D, NoExtra>;
 
     // One iteration under `bound`. Returns the next bound; on reaching the
     // goal it stores the path and returns +inf.
@@ -104,13 +104,9 @@ private:
             outcome_.max_frontier_size = max_frontier;
             return next_bound;
         };
-        // A popped frame hands its least pruned f down to its parent's; the
-        // start's is the next bound.
-        double least_popped = kInf;
-        const auto popped = [&](double least) {
-            least_popped = least;
-            if (!path_.empty() && least < path_.top().extra) path_.top().extra = least;
-        };
+        // The next bound: the least f pruned (never NaN, as NaN is never
+        // pruned), kept in one place as every pruned f is a candidate.
+        double least = kInf;
         const Node* node = &start;
         uint64_t hash = start_hash;
         double g = 0.0;
@@ -118,7 +114,6 @@ private:
             const double f = g + static_cast<double>(heuristic_(*node, goal));
             if (f > bound) {
                 if (path_.empty()) return finish(f);
-                double& least = path_.top().extra;
                 if (f < least) least = f;
             } else {
                 ++expanded;
@@ -128,11 +123,11 @@ private:
                     path_.clear();
                     return finish(kInf);
                 }
-                path_.push(*node, hash, g, kInf);
+                path_.push(*node, hash, g, {});
                 if (path_.size() > max_frontier) max_frontier = path_.size();
             }
-            const Successor<Node>* child = path_.next_child(hash, popped);
-            if (child == nullptr) return finish(least_popped);
+            const Successor<Node>* child = path_.next_child(hash, [](NoExtra) {});
+            if (child == nullptr) return finish(least);
             ++generated;
             g = path_.top().g + child->cost;
             node = &child->node;

@@ -90,6 +90,9 @@ public:
         return out;
     }
 
+    // Every step costs 1.0: best-first searches may use the bucket frontier.
+    static constexpr bool step_costs_nonnegative() noexcept { return true; }
+
 private:
     // The blank's target cells for each blank cell, in move order (up, down,
     // left, right), for boards of side 1 to 16.
@@ -115,6 +118,8 @@ private:
 // `NPuzzle::manhattan` directly; the values are identical either way.
 class NPuzzleManhattan {
 public:
+    static constexpr bool kNonNegative = true;  // a sum of distances
+
     NPuzzleManhattan(const NPuzzle& puzzle, const ByteState& goal);
 
     double operator()(const ByteState& state, const ByteState& goal) const {
@@ -159,6 +164,8 @@ private:
 
 // "misplaced".
 struct NPuzzleMisplaced {
+    static constexpr bool kNonNegative = true;  // a count
+
     double operator()(const ByteState& state, const ByteState& goal) const noexcept {
         return NPuzzle::misplaced(state, goal);
     }

@@ -154,25 +154,20 @@ private:
 template <class Item>
 class BucketFrontier {
 public:
-    void push(Item item, double f) {
-        if (heap_) {
-            heap_->push(std::move(item), f);
-            return;
-        }
-        // Integers of magnitude below 2^52 only (infinities and fractions
-        // fail the round trip; NaN fails the range test).
-        if (f > -kIntegral && f < kIntegral) {
+    [[gnu::always_inline]] void push(Item item, double f) {
+        // The common case inline: an integer priority inside the current
+        // window (what fits() would accept without a change but to high_).
+        if (!heap_ && size_ != 0 && f > -kIntegral && f < kIntegral) {
             const auto k = static_cast<int64_t>(f);
-            if (static_cast<double>(k) == f && fits(k)) {
-                Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];
-                b.items.push_back(std::move(item));
+            if (static_cast<double>(k) == f && k >= low_ &&
+                static_cast<uint64_t>(k - low_) <= mask_) {
+                buckets_[static_cast<std::size_t>(k) & mask_].items.push_back(std::move(item));
                 ++size_;
                 if (k > high_) high_ = k;
                 return;
             }
         }
-        to_heap();
-        heap_->push(std::move(item), f);
+        push_slow(std::move(item), f);
     }
 
     std::optional<Item> pop() {
@@ -219,6 +214,27 @@ private:
         std::vector<Item> items;
         std::size_t head = 0;  // items before it are popped
     };
+
+    [[gnu::noinline]] void push_slow(Item item, double f) {
+        if (heap_) {
+            heap_->push(std::move(item), f);
+            return;
+        }
+        // Integers of magnitude below 2^52 only (infinities and fractions
+        // fail the round trip; NaN fails the range test).
+        if (f > -kIntegral && f < kIntegral) {
+            const auto k = static_cast<int64_t>(f);
+            if (static_cast<double>(k) == f && fits(k)) {
+                Bucket& b = buckets_[static_cast<std::size_t>(k) & mask_];
+                b.items.push_back(std::move(item));
+                ++size_;
+                if (k > high_) high_ = k;
+                return;
+            }
+        }
+        to_heap();
+        heap_->push(std::move(item), f);
+    }
 
     // Whether priority k can join the buckets: widens the window as needed.
     // (The rare paths below stay out of line, so that push inlines.)

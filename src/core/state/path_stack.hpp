@@ -4,9 +4,9 @@
 // `PathStack<D, Extra>` holds one frame per node on the path from the start
 // to the node being expanded: the node (by address), its parent, its
 // successor list with a cursor into it, the node's g, and one value of the
-// driver's own (`Extra`: the depth budget left for the depth-limited core,
-// the least pruned f below the node for IDA*), kept in the frame itself so
-// that neither driver pays for the other's field or for an indirect call.
+// driver's own (`Extra`: the depth budget left for the depth-limited core;
+// IDA* keeps none), kept in the frame itself so that neither driver pays
+// for the other's field or for an indirect call.
 // The nodes of the frames are mirrored in an `OnPathSet`.
 //
 //   push(node, hash, g, extra)  lists node's successors, in the domain's
@@ -29,7 +29,8 @@
 // their frontier size and trace as the depth.
 //
 // Memory: one frame and one successor buffer per level of the deepest path
-// held so far. The buffers are reused by later pushes at the same level and
+// held so far (a fixed array for a domain that bounds its successors,
+// BoundsSuccessors). Both are reused by later pushes at the same level and
 // by later runs on the same stack, so an expansion allocates nothing once
 // the deepest level has been reached.
 //
@@ -41,6 +42,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -50,27 +53,6 @@
 #include "state/path_cost.hpp"
 
 namespace quorvane::detail {
-
-// One reusable successor list per level of the current path. The list of
-// level d holds the successors of the node at depth d; the node at depth
-// d + 1 lives in it, so it is refilled only after every deeper level has been
-// left. Entries keep their addresses while the list is untouched (growing
-// the outer vector moves the lists, not their elements).
-template <class Node>
-class LevelBuffers {
-public:
-    template <class D>
-    SuccessorList<Node>& fill(const D& domain, std::size_t level, const Node& node) {
-        if (level == lists_.size()) lists_.emplace_back();
-        SuccessorList<Node>& list = lists_[level];
-        list.clear();
-        domain.successors_into(node, list);
-        return list;
-    }
-
-private:
-    std::vector<SuccessorList<Node>> lists_;
-};
 
 template <Domain D, class Extra>
 class PathStack {
@@ -90,27 +72,42 @@ public:
 
     static uint64_t hash(const Node& node) noexcept { return OnPathSet<Node>::hash(node); }
 
-    bool empty() const noexcept { return frames_.empty(); }
-    std::size_t size() const noexcept { return on_path_.size(); }
-    Frame& top() noexcept { return frames_.back(); }
+    bool empty() const noexcept { return above_ == base_; }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(above_ - base_); }
+    Frame& top() noexcept { return above_[-1].frame; }
 
-    void push(const Node& node, uint64_t hash, double g, Extra extra) {
-        const SuccessorList<Node>& list = buffers_.fill(domain_, frames_.size(), node);
+    [[gnu::always_inline]] void push(const Node& node, uint64_t hash, double g, Extra extra) {
+        if (above_ == made_) add_level();
+        Level& level = *above_;
+        const Node* parent = above_ == base_ ? nullptr : above_[-1].frame.node;
+        const Successor<Node>* first;
+        const Successor<Node>* last;
+        if constexpr (BoundsSuccessors<D>) {
+            Successor<Node>* list = level.list.get();
+            first = list;
+            last = list + domain_.successors_to(node, list);
+        } else {
+            SuccessorList<Node>& list = level.list;
+            list.clear();
+            domain_.successors_into(node, list);
+            first = list.data();
+            last = first + list.size();
+        }
         on_path_.push(node, hash);
-        const Node* parent = frames_.empty() ? nullptr : frames_.back().node;
-        frames_.push_back({&node, parent, list.data(), list.data() + list.size(), g, extra});
+        level.frame = {&node, parent, first, last, g, extra};
+        ++above_;
     }
 
     template <class Popped>
     const Successor<Node>* next_child(uint64_t& hash, Popped&& popped) {
         for (;;) {
-            Frame& top = frames_.back();
+            Frame& top = above_[-1].frame;
             if (top.next == top.end) {
                 const Extra extra = top.extra;
-                frames_.pop_back();
+                --above_;
                 on_path_.pop();
                 popped(extra);
-                if (frames_.empty()) return nullptr;
+                if (above_ == base_) return nullptr;
                 continue;
             }
             const Successor<Node>& entry = *top.next++;
@@ -124,21 +121,57 @@ public:
 
     std::vector<Node> path_to(const Node& goal) const {
         std::vector<Node> path;
-        path.reserve(frames_.size() + 1);
-        for (const Frame& frame : frames_) path.push_back(*frame.node);
+        path.reserve(size() + 1);
+        for (const Level* level = base_; level != above_; ++level)
+            path.push_back(*level->frame.node);
         path.push_back(goal);
         return path;
     }
 
     void clear() noexcept {
-        frames_.clear();
+        above_ = base_;
         on_path_.clear();
     }
 
 private:
+    // The list of a level: a vector, or the fixed array of a domain that
+    // bounds its successors (BoundsSuccessors), which needs no size checks
+    // while it is filled. Either lives on the heap, so growing `levels_`
+    // moves the handles and not the entries.
+    struct FixedList {
+        std::unique_ptr<Successor<Node>[]> entries;
+        Successor<Node>* get() const noexcept { return entries.get(); }
+    };
+    using List = std::conditional_t<BoundsSuccessors<D>, FixedList, SuccessorList<Node>>;
+
+    // The frame of the node at depth d and the list of its successors,
+    // among which the node at depth d + 1 lives: the list is refilled only
+    // after every deeper level has been left, and its entries keep their
+    // addresses until then. A level per cache line, where it fits one.
+    struct alignas(64) Level {
+        Frame frame;
+        List list;
+    };
+
+    [[gnu::noinline]] void add_level() {
+        const std::size_t depth = size();
+        levels_.emplace_back();
+        if constexpr (BoundsSuccessors<D>)
+            levels_.back().list.entries = std::make_unique<Successor<Node>[]>(D::kMaxSuccessors);
+        base_ = levels_.data();
+        above_ = base_ + depth;
+        made_ = base_ + levels_.size();
+    }
+
     const D& domain_;
-    LevelBuffers<Node> buffers_;
-    std::vector<Frame> frames_;
+    // Never shrinks: deeper levels keep their lists for reuse. The path is
+    // levels [base_, above_); pointers rather than counts, which a store of
+    // a node word (an integer of the same type) would oblige the compiler
+    // to read again.
+    std::vector<Level> levels_;
+    Level* base_ = nullptr;
+    Level* above_ = nullptr;
+    Level* made_ = nullptr;  // the end of levels_
     OnPathSet<Node> on_path_;
 };
 

@@ -52,7 +52,9 @@
 // in 8 bytes instead of 16.
 #pragma once
 
+#include <algorithm>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -427,6 +429,150 @@ private:
     Array<Slot> slots_;
     Array<Node> nodes_;
     Array<detail::CostEntry<Id>> entries_;
+    uint64_t recorded_ = 0;
+};
+
+// The hashed table for nodes that are one word (OneWordNode): each slot
+// holds the node's word and its whole entry, 32 bytes, so a lookup touches
+// one cache line where the general table touches three (slot, node, entry).
+// A node's id is its word, which stays valid as the slots move. Open
+// addressing with linear probing, at most half full, on zero-filled memory
+// (huge pages for big tables, large_array.hpp).
+//
+// Growing doubles the slots and reinserts the entries in slot order: an
+// entry's new slot is near its old one or S slots on, so the new table is
+// written in two sweeps, and each stretch of the old table read is handed
+// back to the system at once. Peak memory is the new table alone, not both.
+template <class NodeT>
+    requires OneWordNode<NodeT>
+class HashedReachedTable<NodeT>
+    : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
+                                                  detail::CostEntry<uint64_t>> {
+    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
+                                                  detail::CostEntry<uint64_t>>;
+    friend Base;
+
+public:
+    using typename Base::Id;
+    using Node = NodeT;
+    using Key = Id;
+
+    HashedReachedTable() { allocate(kInitialSlots); }
+
+    Id intern(Node&& node) { return intern_word(node.word()); }
+
+    std::optional<Id> find(const Node& node) const {
+        const uint64_t w = node.word();
+        for (std::size_t i = home(w);; i = (i + 1) & mask_) {
+            if (slots_[i].tag == ~w) return w;
+            if (slots_[i].tag == 0) return std::nullopt;
+        }
+    }
+
+    Node node_at(Id id) const noexcept { return Node::from_word(id); }
+    Id id_of_key(Key key) const noexcept { return key; }
+    Node node_of_key(Key key) const noexcept { return Node::from_word(key); }
+    // Leaves `node` as it was.
+    [[gnu::always_inline]] std::pair<Id, Key> intern_key(Node& node) {
+        const Id id = intern_word(node.word());
+        return {id, id};
+    }
+    const Node& interned_node(Key, const Node& node) const noexcept { return node; }
+
+    uint64_t size() const noexcept { return recorded_; }
+
+    // Hints to the cache that the slot of a node is about to be used. (A
+    // prefetch the compiler sees as a pure call may be dropped: these must
+    // inline.)
+    [[gnu::always_inline]] void prefetch_node(const Node& node) const noexcept {
+        __builtin_prefetch(slots_ + home(node.word()), 1);
+    }
+    [[gnu::always_inline]] void prefetch_key(Key key) const noexcept {
+        __builtin_prefetch(slots_ + home(key), 1);
+    }
+
+private:
+    static constexpr std::size_t kInitialSlots = 64;
+    // Slots of the old table read before their pages are handed back.
+    static constexpr std::size_t kSweepSlots = std::size_t{1} << 16;
+
+    struct Slot {
+        uint64_t tag;  // ~word; 0 = empty (no node's word is ~0)
+        detail::CostEntry<Id> entry;
+    };
+
+    std::size_t home(uint64_t word) const noexcept {
+        return static_cast<std::size_t>(FxHash<Node>{}(Node::from_word(word))) & mask_;
+    }
+
+    [[gnu::always_inline]] Id intern_word(uint64_t w) {
+        std::size_t i = home(w);
+        for (; slots_[i].tag != 0; i = (i + 1) & mask_) {
+            if (slots_[i].tag == ~w) {
+                last_ = &slots_[i];
+                return w;
+            }
+        }
+        if ((interned_ + 1) * 2 > mask_ + 1) {
+            grow();
+            return intern_word(w);
+        }
+        slots_[i].tag = ~w;
+        ++interned_;
+        last_ = &slots_[i];
+        return w;
+    }
+
+    // The entry of an interned id: the slot last interned or looked up
+    // (the driver asks for the same node several times in a row), else
+    // found afresh.
+    detail::CostEntry<Id>& entry(Id id) const noexcept {
+        if (last_->tag == ~id) [[likely]]
+            return last_->entry;
+        return find_entry(id);
+    }
+    [[gnu::noinline]] detail::CostEntry<Id>& find_entry(Id id) const noexcept {
+        std::size_t i = home(id);
+        while (slots_[i].tag != ~id) i = (i + 1) & mask_;
+        last_ = &slots_[i];
+        return last_->entry;
+    }
+    void count_new() noexcept { ++recorded_; }
+
+    void allocate(std::size_t slots) {
+        if (slots > SIZE_MAX / sizeof(Slot)) throw std::bad_alloc();
+        detail::ZeroedBlock block = detail::ZeroedBlock::allocate(slots * sizeof(Slot));
+        if (block.data() == nullptr) throw std::bad_alloc();
+        block_.swap(block);
+        slots_ = static_cast<Slot*>(block_.data());
+        mask_ = slots - 1;
+        last_ = slots_;
+    }
+
+    [[gnu::noinline]] void grow() {
+        const std::size_t old_slots = mask_ + 1;
+        refuse_oversized_allocation(static_cast<long double>(old_slots) * 2 * sizeof(Slot));
+        detail::ZeroedBlock old;
+        old.swap(block_);
+        const Slot* from = static_cast<const Slot*>(old.data());
+        allocate(old_slots * 2);
+        for (std::size_t done = 0; done < old_slots; done += kSweepSlots) {
+            const std::size_t end = std::min(old_slots, done + kSweepSlots);
+            for (std::size_t j = done; j < end; ++j) {
+                if (from[j].tag == 0) continue;
+                std::size_t i = home(~from[j].tag);
+                while (slots_[i].tag != 0) i = (i + 1) & mask_;
+                slots_[i] = from[j];
+            }
+            old.discard(done * sizeof(Slot), (end - done) * sizeof(Slot));
+        }
+    }
+
+    detail::ZeroedBlock block_;
+    Slot* slots_ = nullptr;
+    std::size_t mask_ = 0;
+    mutable Slot* last_ = nullptr;  // never null once allocated
+    uint64_t interned_ = 0;
     uint64_t recorded_ = 0;
 };
 
