@@ -14,6 +14,7 @@
 #include "panic.hpp"
 #include "state/reached_table.hpp"
 #include "drivers/best_first.hpp"
+#include "same_outcome.hpp"
 
 namespace quorvane {
 namespace {
@@ -214,28 +215,6 @@ TEST(BestFirst, UnreachableGoalExhaustsAfterExpandingEveryReachableNodeOnce) {
     EXPECT_FALSE(o.path.has_value());
 }
 
-template <class Node>
-void expect_same(const SearchOutcome<Node>& a, const SearchOutcome<Node>& b) {
-    EXPECT_EQ(a.path, b.path);
-    EXPECT_EQ(a.cost, b.cost);
-    EXPECT_EQ(a.nodes_expanded, b.nodes_expanded);
-    EXPECT_EQ(a.nodes_generated, b.nodes_generated);
-    EXPECT_EQ(a.max_frontier_size, b.max_frontier_size);
-    EXPECT_EQ(a.nodes_reopened, b.nodes_reopened);
-    EXPECT_EQ(a.stop_reason, b.stop_reason);
-    ASSERT_EQ(a.trace.size(), b.trace.size());
-    for (std::size_t i = 0; i < a.trace.size(); ++i) {
-        EXPECT_EQ(a.trace[i].node, b.trace[i].node);
-        EXPECT_EQ(a.trace[i].g, b.trace[i].g);
-        EXPECT_EQ(a.trace[i].frontier_size, b.trace[i].frontier_size);
-    }
-    ASSERT_EQ(a.tree.size(), b.tree.size());
-    for (std::size_t i = 0; i < a.tree.size(); ++i) {
-        EXPECT_EQ(a.tree[i].parent, b.tree[i].parent);
-        EXPECT_EQ(a.tree[i].child, b.tree[i].child);
-    }
-}
-
 TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
     std::mt19937 rng(7);
     const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar,
@@ -257,7 +236,7 @@ TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
         for (const auto& config : configs) {
             for (const bool reopen : {false, true}) {
                 const BestFirstLimits limits{{}, true, reopen};
-                expect_same(best_first_search(grid, start, goal, config, GridEuclidean{}, limits),
+                expect_same_outcome(best_first_search(grid, start, goal, config, GridEuclidean{}, limits),
                             best_first_search(hashed, start, goal, config, GridEuclidean{}, limits));
             }
         }
@@ -311,11 +290,11 @@ TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
                     const BestFirstLimits l{limit, true, reopen};
                     const ZeroHeuristic zero;
                     const auto fast = best_first_search(grid, start, goal, config, zero, l);
-                    expect_same(fast, best_first_search(general, start, goal, config, zero, l));
-                    expect_same(fast, best_first_search(step, start, goal, config, zero, l));
-                    expect_same(fast, best_first_search(hashed, start, goal, config, zero, l));
+                    expect_same_outcome(fast, best_first_search(general, start, goal, config, zero, l));
+                    expect_same_outcome(fast, best_first_search(step, start, goal, config, zero, l));
+                    expect_same_outcome(fast, best_first_search(hashed, start, goal, config, zero, l));
                     const GridManhattan h;
-                    expect_same(best_first_search(grid, start, goal, config, h, l),
+                    expect_same_outcome(best_first_search(grid, start, goal, config, h, l),
                                 best_first_search(general, start, goal, config, h, l));
                 }
             }
@@ -351,8 +330,8 @@ TEST(BestFirst, InPlaceListsGiveTheOutcomesOfCopiedOnes) {
             for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{37}}) {
                 const BestFirstLimits limits{limit, true, round % 3 == 2};
                 const auto in_place = best_first_search(g, 0, 199, config, h, limits);
-                expect_same(in_place, best_first_search(copied, 0, 199, config, h, limits));
-                expect_same(in_place, best_first_search(hashed, 0, 199, config, h, limits));
+                expect_same_outcome(in_place, best_first_search(copied, 0, 199, config, h, limits));
+                expect_same_outcome(in_place, best_first_search(hashed, 0, 199, config, h, limits));
             }
         }
     }
@@ -369,7 +348,7 @@ TEST(BestFirst, RecordOffLeavesTraceAndTreeEmptyAndChangesNothingElse) {
     EXPECT_EQ(off.trace.capacity(), 0u);
     off.trace = on.trace;
     off.tree = on.tree;
-    expect_same(on, off);
+    expect_same_outcome(on, off);
 }
 
 }  // namespace

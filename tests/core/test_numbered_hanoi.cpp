@@ -17,6 +17,7 @@
 #include "puzzles/byte_state.hpp"
 #include "puzzles/hanoi.hpp"
 #include "puzzles/numbered_hanoi.hpp"
+#include "same_outcome.hpp"
 
 namespace quorvane {
 namespace {
@@ -27,12 +28,6 @@ ByteState bytes_of(const HanoiNumber& n) {
     return ByteState(digits, n.size());
 }
 
-std::vector<ByteState> bytes_of(const std::vector<HanoiNumber>& nodes) {
-    std::vector<ByteState> out;
-    for (const auto& n : nodes) out.push_back(bytes_of(n));
-    return out;
-}
-
 // A random state of the towers, as a number.
 HanoiNumber random_state(const NumberedHanoi& h, std::mt19937_64& rng) {
     uint64_t number = 0;
@@ -40,28 +35,8 @@ HanoiNumber random_state(const NumberedHanoi& h, std::mt19937_64& rng) {
     return h.start().with_number(number);
 }
 
-void expect_same(const SearchOutcome<HanoiNumber>& a, const SearchOutcome<ByteState>& b) {
-    ASSERT_EQ(a.path.has_value(), b.path.has_value());
-    if (a.path) {
-        EXPECT_EQ(bytes_of(*a.path), *b.path);
-    }
-    EXPECT_EQ(a.cost, b.cost);
-    EXPECT_EQ(a.nodes_expanded, b.nodes_expanded);
-    EXPECT_EQ(a.nodes_generated, b.nodes_generated);
-    EXPECT_EQ(a.max_frontier_size, b.max_frontier_size);
-    EXPECT_EQ(a.nodes_reopened, b.nodes_reopened);
-    EXPECT_EQ(a.stop_reason, b.stop_reason);
-    ASSERT_EQ(a.trace.size(), b.trace.size());
-    for (std::size_t i = 0; i < a.trace.size(); ++i) {
-        EXPECT_EQ(bytes_of(a.trace[i].node), b.trace[i].node);
-        EXPECT_EQ(a.trace[i].g, b.trace[i].g);
-        EXPECT_EQ(a.trace[i].frontier_size, b.trace[i].frontier_size);
-    }
-    ASSERT_EQ(a.tree.size(), b.tree.size());
-    for (std::size_t i = 0; i < a.tree.size(); ++i) {
-        EXPECT_EQ(bytes_of(a.tree[i].parent), b.tree[i].parent);
-        EXPECT_EQ(bytes_of(a.tree[i].child), b.tree[i].child);
-    }
+void expect_same(const SearchOutcome<HanoiNumber>& got, const SearchOutcome<ByteState>& want) {
+    expect_same_outcome(want, got, [](const HanoiNumber& n) { return bytes_of(n); });
 }
 
 struct Towers {

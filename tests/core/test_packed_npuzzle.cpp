@@ -20,6 +20,7 @@
 #include "drivers/ida_star.hpp"
 #include "drivers/iddfs.hpp"
 #include "state/reached_table.hpp"
+#include "same_outcome.hpp"
 
 namespace quorvane {
 namespace {
@@ -52,29 +53,7 @@ ByteState random_walk(const NPuzzle& puzzle, ByteState from, int steps, std::mt1
 void expect_same(const SearchOutcome<ByteState>& want, const SearchOutcome<PackedBoard>& got,
                  std::size_t n, const std::string& label) {
     SCOPED_TRACE(label);
-    EXPECT_EQ(got.stop_reason, want.stop_reason);
-    EXPECT_EQ(got.cost, want.cost);
-    EXPECT_EQ(got.nodes_expanded, want.nodes_expanded);
-    EXPECT_EQ(got.nodes_generated, want.nodes_generated);
-    EXPECT_EQ(got.max_frontier_size, want.max_frontier_size);
-    EXPECT_EQ(got.nodes_reopened, want.nodes_reopened);
-    ASSERT_EQ(got.path.has_value(), want.path.has_value());
-    if (want.path) {
-        ASSERT_EQ(got.path->size(), want.path->size());
-        for (std::size_t i = 0; i < want.path->size(); ++i)
-            EXPECT_EQ(bytes_of((*got.path)[i], n), (*want.path)[i]) << "path " << i;
-    }
-    ASSERT_EQ(got.trace.size(), want.trace.size());
-    for (std::size_t i = 0; i < want.trace.size(); ++i) {
-        EXPECT_EQ(bytes_of(got.trace[i].node, n), want.trace[i].node) << "trace " << i;
-        EXPECT_EQ(got.trace[i].g, want.trace[i].g) << "trace " << i;
-        EXPECT_EQ(got.trace[i].frontier_size, want.trace[i].frontier_size) << "trace " << i;
-    }
-    ASSERT_EQ(got.tree.size(), want.tree.size());
-    for (std::size_t i = 0; i < want.tree.size(); ++i) {
-        EXPECT_EQ(bytes_of(got.tree[i].parent, n), want.tree[i].parent) << "tree " << i;
-        EXPECT_EQ(bytes_of(got.tree[i].child, n), want.tree[i].child) << "tree " << i;
-    }
+    expect_same_outcome(want, got, [n](PackedBoard b) { return bytes_of(b, n); });
 }
 
 // Every driver on one start and goal, both domains, heuristics `hb`
