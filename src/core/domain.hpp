@@ -33,6 +33,7 @@
 //   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, Hanoi)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
+//   for_each_dense_step(s, f) VisitsDenseSteps      breadth-first loop on slots alone (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)
@@ -164,6 +165,16 @@ concept HasDenseMoves = HasDenseSlots<D> && requires(const D& d, const typename 
     { d.dense_moves() } -> std::convertible_to<uint32_t>;
     { d.dense_move(d.dense_slot(n), d.dense_slot(n)) } -> std::convertible_to<uint32_t>;
     { d.dense_unmove(d.dense_slot(n), uint32_t{0}) } -> std::convertible_to<uint64_t>;
+};
+
+// `for_each_dense_step(slot, f)`: for a domain with HasDenseMoves, called
+// only while unit_step_costs() is true and dense_moves() > 0: calls
+// f(child_slot, move) for each successor of dense_node(slot), in the order
+// successors_into lists them, with move = dense_move(slot, child_slot). A
+// breadth-first search then never turns a slot into a node on its hot path.
+template <class D>
+concept VisitsDenseSteps = HasDenseMoves<D> && requires(const D& d, const typename D::Node& n) {
+    d.for_each_dense_step(d.dense_slot(n), [](decltype(d.dense_slot(n)), uint32_t) {});
 };
 
 // Nodes that are indices below `num_nodes()`: each node is its own slot.

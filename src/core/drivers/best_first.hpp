@@ -395,6 +395,104 @@ bool priorities_follow_g(const D& domain, const BestFirstConfig& config) {
            (config.h_weight == 0.0 || std::is_same_v<H, ZeroHeuristic>);
 }
 
+// Whether a search may run as dense_step_loop: the table keeps parents as
+// moves (so every step costs 1.0: it is only made for such searches), the
+// domain names its successors by slot and move, and the heuristic, which
+// a FIFO never reads, can be left unevaluated unseen.
+template <class D, class H, class Table>
+constexpr bool runs_on_dense_steps() {
+    if constexpr (VisitsDenseSteps<D> && requires(Table& t, typename Table::Id i) {
+                      t.record_new_step(i, i, i);
+                  }) {
+        return heuristic_pure<H>();
+    } else {
+        return false;
+    }
+}
+
+// best_first_loop for a breadth-first search whose steps all cost 1.0 (a
+// FIFO frontier, or one whose priorities follow g) on a table that keeps
+// parents as moves: the same pops, pushes, counters, trace and tree, with
+// nodes handled as slots. Such a search pops in order of g and pushes each
+// child with g one more than its parent's, so a child that has an entry
+// already never improves on it: it is skipped on its state alone, nothing
+// is pushed twice, nothing is reopened, and the path-length guard of a
+// reopening search never fires. The start and goal must be nodes of the
+// domain (the dispatcher checks).
+template <bool kRecord, class D, class Table>
+void dense_step_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
+                     const BestFirstLimits& limits, Table& table,
+                     SearchOutcome<typename D::Node>& out) {
+    using Node = typename D::Node;
+    using Id = typename Table::Id;
+    constexpr bool record = kRecord;
+    const bool limited = limits.max_nodes.has_value();
+    const uint64_t max_nodes = limits.max_nodes.value_or(0);
+
+    FifoFrontier<Id> frontier;
+    const Id start_id = static_cast<Id>(domain.dense_slot(start));
+    const Id goal_id = static_cast<Id>(domain.dense_slot(goal));
+    table.record_id(start_id, 0.0, Table::kNoParent, 0);
+    frontier.push(start_id);
+
+    uint64_t expanded = 0;
+    uint64_t generated = 1;
+    uint64_t max_frontier = 1;
+    TreeRecorder<Table> tree(table);
+    if (record) {
+        const std::size_t hint = table.capacity_hint();
+        out.trace.reserve(hint);
+        tree.reserve(hint);
+    }
+
+    for (;;) {
+        const std::optional<Id> key = frontier.pop();
+        if (!key) {
+            out.stop_reason = StopReason::exhausted;
+            break;
+        }
+        const Id id = *key;
+        if (const Id* ahead = frontier.peek_ahead(kFifoAhead)) table.prefetch_key(*ahead);
+        const std::optional<double> closed_g = table.close_id(id);
+        if (!closed_g) continue;  // (never: nothing is pushed twice)
+        const double g = *closed_g;
+        if (record) {
+            const Node node = table.node_at(id);
+            out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
+            tree.expanding(node);
+        }
+        const uint64_t e = expanded + 1;
+        if (id == goal_id) {
+            expanded = e;
+            out.cost = g;
+            out.path = table.rebuild_path_id(id);
+            out.stop_reason = StopReason::goal;
+            break;
+        }
+        if (limited && e >= max_nodes) {
+            expanded = e;
+            out.stop_reason = StopReason::node_limit;
+            break;
+        }
+        expanded = e;
+        const Id child_g = table.depth_id(id) + 1;
+        domain.for_each_dense_step(id, [&](Id child, uint32_t move) {
+            if (table.state_id(child) != Reached::absent) return;
+            if (record) tree.reached(child, table.node_at(child));
+            table.record_new_step(child, child_g, static_cast<Id>(move));
+            frontier.push(child);
+            ++generated;
+            max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
+        });
+    }
+
+    if (record) out.tree = tree.take_edges();
+    out.nodes_expanded = expanded;
+    out.nodes_generated = generated;
+    out.max_frontier_size = max_frontier;
+    out.nodes_reopened = 0;
+}
+
 template <class D, class H, class Table>
 void run_with_frontier(const D& domain, typename D::Node start, const typename D::Node& goal,
                        const BestFirstConfig& config, const H& heuristic,
@@ -406,6 +504,27 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
         if (config.h_weight == 0.0) {
             run_with_frontier(domain, std::move(start), goal, config, ZeroHeuristic{}, limits,
                               table, out);
+            return;
+        }
+    }
+    if constexpr (runs_on_dense_steps<D, H, Table>()) {
+        const bool fifo = config.kind == FrontierKind::fifo ||
+                          (config.kind != FrontierKind::lifo &&
+                           priorities_never_nan<D, H>(domain, config) &&
+                           priorities_follow_g<H>(domain, config));
+        // A start or goal outside the domain's numbering (whose slot could
+        // alias another node's) takes the general loop.
+        const uint64_t slots = domain.dense_slots();
+        auto numbered = [&](const typename D::Node& n) {
+            const auto slot = domain.dense_slot(n);
+            return static_cast<uint64_t>(slot) < slots && domain.dense_node(slot) == n;
+        };
+        if (fifo && numbered(start) && numbered(goal)) {
+            if (limits.record) {
+                dense_step_loop<true>(domain, std::move(start), goal, limits, table, out);
+            } else {
+                dense_step_loop<false>(domain, std::move(start), goal, limits, table, out);
+            }
             return;
         }
     }

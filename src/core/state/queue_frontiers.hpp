@@ -19,8 +19,10 @@ namespace quorvane {
 template <class Item>
 class FifoFrontier {
 public:
-    void push(Item item, double /*f*/ = 0.0) {
-        if (size_ == capacity_) grow();
+    // Inlined into the search loop, whose size would keep the compiler from
+    // choosing it; growth is out of line.
+    [[gnu::always_inline]] void push(Item item, double /*f*/ = 0.0) {
+        if (size_ == capacity_) [[unlikely]] grow();
         std::size_t tail = head_ + size_;
         if (tail >= capacity_) tail -= capacity_;
         slots_[tail] = std::move(item);

@@ -196,6 +196,11 @@ struct MoveEntry {
         meta = static_cast<Id>(static_cast<Id>(new_g) << kGShift) | static_cast<Id>(move_plus1 << 2) |
                static_cast<Id>(Reached::open);
     }
+    // set() with g as its whole number of steps.
+    void set_steps(Id steps, Id move_plus1) noexcept {
+        meta = static_cast<Id>(steps << kGShift) | static_cast<Id>(move_plus1 << 2) |
+               static_cast<Id>(Reached::open);
+    }
 };
 
 // The operations both backends share; Derived supplies entry(id) (an
@@ -631,6 +636,15 @@ public:
     }
     // The same by frontier key.
     void prefetch_key(Key key) const noexcept { __builtin_prefetch(entries_ + key, 1); }
+
+    // MoveEntry only: record_id(id, steps, parent, steps) for a slot without
+    // an entry, given the move from the parent: no lookup of the move.
+    void record_new_step(Id id, Id steps, Id move) noexcept
+        requires requires(Entry& e) { e.set_steps(steps, move); }
+    {
+        ++recorded_;
+        entries_[id].set_steps(steps, move + 1);
+    }
 
     // Room worth reserving for per-node records of a search on this table:
     // one per slot, up to 2^20 (untouched reserved memory costs nothing).
