@@ -33,7 +33,7 @@
 //   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, Hanoi)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
-//   for_each_dense_step(s, f) VisitsDenseSteps      breadth-first loop on slots alone (grid)
+//   for_each_dense_step(s, f) VisitsDenseSteps      unit-step bfs on slots, 1-byte entries (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)

@@ -33,7 +33,9 @@
 // runs on a BucketFrontier (falling back to a radix heap, then to the
 // binary heap), which pops the same sequence faster; one whose steps all
 // cost 1.0 and whose priority is g alone (priorities_follow_g) runs on a
-// FIFO, which pops that sequence too.
+// FIFO, which pops that sequence too; on a domain that names its steps by
+// slot and move (VisitsDenseSteps) such a search, and bfs with unit steps,
+// runs on slots alone with a one-byte table entry (dense_step_loop).
 //
 // Result: path and cost at a goal stop (the path rebuilt from the parents,
 // the cost the goal's g); nodes_expanded counts the node at which a goal or
@@ -395,32 +397,49 @@ bool priorities_follow_g(const D& domain, const BestFirstConfig& config) {
            (config.h_weight == 0.0 || std::is_same_v<H, ZeroHeuristic>);
 }
 
-// Whether a search may run as dense_step_loop: the table keeps parents as
-// moves (so every step costs 1.0: it is only made for such searches), the
-// domain names its successors by slot and move, and the heuristic, which
-// a FIFO never reads, can be left unevaluated unseen.
-template <class D, class H, class Table>
-constexpr bool runs_on_dense_steps() {
-    if constexpr (VisitsDenseSteps<D> && requires(Table& t, typename Table::Id i) {
-                      t.record_new_step(i, i, i);
-                  }) {
-        return heuristic_pure<H>();
+// Whether a search runs as dense_step_loop: breadth-first (a FIFO, or a
+// priority frontier whose priorities follow g, which pops what a FIFO
+// does) with every step costing 1.0, on a domain that names its successors
+// by slot and move (VisitsDenseSteps), with a heuristic that a FIFO never
+// reads and that can be left unevaluated unseen, between a start and a
+// goal that the domain numbers (a slot of a node outside the numbering
+// could alias another node's).
+template <class H, class D>
+bool breadth_first_on_steps(const D& domain, const typename D::Node& start,
+                            const typename D::Node& goal, const BestFirstConfig& config) {
+    if constexpr (VisitsDenseSteps<D> && heuristic_pure<H>()) {
+        if (!unit_step_costs(domain) || domain.dense_moves() == 0 ||
+            domain.dense_moves() > ByteMoveEntry<uint32_t>::kMaxMoves) {
+            return false;
+        }
+        const bool fifo = config.kind == FrontierKind::fifo ||
+                          (config.kind != FrontierKind::lifo &&
+                           priorities_never_nan<D, H>(domain, config) &&
+                           priorities_follow_g<H>(domain, config));
+        const uint64_t slots = domain.dense_slots();
+        auto numbered = [&](const typename D::Node& n) {
+            const auto slot = domain.dense_slot(n);
+            return static_cast<uint64_t>(slot) < slots && domain.dense_node(slot) == n;
+        };
+        return fifo && numbered(start) && numbered(goal);
     } else {
         return false;
     }
 }
 
-// best_first_loop for a breadth-first search whose steps all cost 1.0 (a
-// FIFO frontier, or one whose priorities follow g) on a table that keeps
-// parents as moves: the same pops, pushes, counters, trace and tree, with
-// nodes handled as slots. Such a search pops in order of g and pushes each
-// child with g one more than its parent's, so a child that has an entry
-// already never improves on it: it is skipped on its state alone, nothing
-// is pushed twice, nothing is reopened, and the path-length guard of a
-// reopening search never fires. The start and goal must be nodes of the
-// domain (the dispatcher checks).
+// best_first_loop for a search that breadth_first_on_steps admits, on a
+// table of ByteMoveEntry: the same pops, pushes, counters, trace and tree,
+// with nodes handled as slots. Such a search pops in order of g and pushes
+// each child with g one more than its parent's, so
+//   - the g of a popped node is the number of the level of pops it
+//     belongs to (the start alone is level 0; level k + 1 is what level k
+//     pushed), and the table need not keep it;
+//   - a child that has an entry already never improves on it: it is
+//     skipped on its state alone, nothing is pushed twice, nothing is
+//     reopened, and the path-length guard of a reopening search never
+//     fires.
 template <bool kRecord, class D, class Table>
-void dense_step_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
+void dense_step_loop(const D& domain, const typename D::Node& start, const typename D::Node& goal,
                      const BestFirstLimits& limits, Table& table,
                      SearchOutcome<typename D::Node>& out) {
     using Node = typename D::Node;
@@ -438,6 +457,11 @@ void dense_step_loop(const D& domain, typename D::Node start, const typename D::
     uint64_t expanded = 0;
     uint64_t generated = 1;
     uint64_t max_frontier = 1;
+    // The level being popped, its entries still to pop, and the entries
+    // pushed for the next level.
+    uint64_t level = 0;
+    uint64_t level_left = 1;
+    uint64_t next_level = 0;
     TreeRecorder<Table> tree(table);
     if (record) {
         const std::size_t hint = table.capacity_hint();
@@ -452,10 +476,15 @@ void dense_step_loop(const D& domain, typename D::Node start, const typename D::
             break;
         }
         const Id id = *key;
+        if (level_left == 0) {
+            ++level;
+            level_left = next_level;
+            next_level = 0;
+        }
+        --level_left;
         if (const Id* ahead = frontier.peek_ahead(kFifoAhead)) table.prefetch_key(*ahead);
-        const std::optional<double> closed_g = table.close_id(id);
-        if (!closed_g) continue;  // (never: nothing is pushed twice)
-        const double g = *closed_g;
+        if (!table.close_state_id(id)) continue;  // (never: nothing is pushed twice)
+        const double g = static_cast<double>(level);
         if (record) {
             const Node node = table.node_at(id);
             out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
@@ -475,12 +504,12 @@ void dense_step_loop(const D& domain, typename D::Node start, const typename D::
             break;
         }
         expanded = e;
-        const Id child_g = table.depth_id(id) + 1;
         domain.for_each_dense_step(id, [&](Id child, uint32_t move) {
             if (table.state_id(child) != Reached::absent) return;
             if (record) tree.reached(child, table.node_at(child));
-            table.record_new_step(child, child_g, static_cast<Id>(move));
+            table.record_new_move(child, static_cast<Id>(move));
             frontier.push(child);
+            ++next_level;
             ++generated;
             max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
         });
@@ -504,27 +533,6 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
         if (config.h_weight == 0.0) {
             run_with_frontier(domain, std::move(start), goal, config, ZeroHeuristic{}, limits,
                               table, out);
-            return;
-        }
-    }
-    if constexpr (runs_on_dense_steps<D, H, Table>()) {
-        const bool fifo = config.kind == FrontierKind::fifo ||
-                          (config.kind != FrontierKind::lifo &&
-                           priorities_never_nan<D, H>(domain, config) &&
-                           priorities_follow_g<H>(domain, config));
-        // A start or goal outside the domain's numbering (whose slot could
-        // alias another node's) takes the general loop.
-        const uint64_t slots = domain.dense_slots();
-        auto numbered = [&](const typename D::Node& n) {
-            const auto slot = domain.dense_slot(n);
-            return static_cast<uint64_t>(slot) < slots && domain.dense_node(slot) == n;
-        };
-        if (fifo && numbered(start) && numbered(goal)) {
-            if (limits.record) {
-                dense_step_loop<true>(domain, std::move(start), goal, limits, table, out);
-            } else {
-                dense_step_loop<false>(domain, std::move(start), goal, limits, table, out);
-            }
             return;
         }
     }
@@ -553,6 +561,23 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
     }
 }
 
+// run_with_frontier, or dense_step_loop on a table of ByteMoveEntry, which
+// is made only for a search that breadth_first_on_steps admits.
+template <class D, class H, class Table>
+void run_on_table(const D& domain, typename D::Node start, const typename D::Node& goal,
+                  const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
+                  Table& table, SearchOutcome<typename D::Node>& out) {
+    if constexpr (requires(Table& t, typename Table::Id i) { t.record_new_move(i, i); }) {
+        if (limits.record) {
+            dense_step_loop<true>(domain, start, goal, limits, table, out);
+        } else {
+            dense_step_loop<false>(domain, start, goal, limits, table, out);
+        }
+    } else {
+        run_with_frontier(domain, std::move(start), goal, config, heuristic, limits, table, out);
+    }
+}
+
 }  // namespace detail
 
 template <Domain D, HeuristicFor<typename D::Node> H>
@@ -571,20 +596,26 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
             auto run_dense = [&]<class Entry>(std::type_identity<Entry>) {
                 auto table = DenseReachedTable<D, Entry>::try_create(domain);
                 if (!table) return false;
-                detail::run_with_frontier(domain, std::move(start), goal, config, heuristic,
-                                          limits, *table, out);
+                detail::run_on_table(domain, std::move(start), goal, config, heuristic, limits,
+                                     *table, out);
                 return true;
             };
             const uint64_t slots = Indexing::slots(domain);
             if (Indexing::worthwhile(domain) &&
                 static_cast<uint64_t>(Indexing::slot(domain, start)) < slots) {
                 // Steps that all cost 1.0 keep g in half the room, or in a
-                // quarter with the parent kept as the number of its move.
+                // quarter with the parent kept as the number of its move; a
+                // breadth-first search on slots keeps no g at all.
                 const bool unit = detail::unit_step_costs(domain);
+                if constexpr (VisitsDenseSteps<D>) {
+                    if (detail::breadth_first_on_steps<H>(domain, start, goal, config))
+                        done = run_dense(std::type_identity<detail::ByteMoveEntry<Id>>{});
+                }
                 if constexpr (HasDenseMoves<D>) {
                     using Move = detail::MoveEntry<Id>;
                     const uint64_t moves = domain.dense_moves();
-                    if (unit && moves > 0 && moves <= Move::kMaxMoves && slots <= Move::kMaxSlots)
+                    if (!done && unit && moves > 0 && moves <= Move::kMaxMoves &&
+                        slots <= Move::kMaxSlots)
                         done = run_dense(std::type_identity<Move>{});
                 }
                 if (!done && unit && slots <= detail::StepEntry<Id>::kMaxSlots)

@@ -196,10 +196,24 @@ struct MoveEntry {
         meta = static_cast<Id>(static_cast<Id>(new_g) << kGShift) | static_cast<Id>(move_plus1 << 2) |
                static_cast<Id>(Reached::open);
     }
-    // set() with g as its whole number of steps.
-    void set_steps(Id steps, Id move_plus1) noexcept {
-        meta = static_cast<Id>(steps << kGShift) | static_cast<Id>(move_plus1 << 2) |
-               static_cast<Id>(Reached::open);
+};
+
+// MoveEntry without g, in one byte: for the breadth-first loop on slots
+// (dense_step_loop in drivers/best_first.hpp), which knows the g of each
+// node it pops from the order of its pops and never reads one from the
+// table. meta = (move + 1) << 2 | state. No g, no depth: the operations
+// that read them (lookup, close_id, depth_id) are not for this layout;
+// close_state_id closes.
+template <class Id>
+struct ByteMoveEntry {
+    static constexpr uint32_t kMaxMoves = 63;
+
+    uint8_t meta;
+
+    Id move() const noexcept { return static_cast<Id>((meta >> 2) & kMaxMoves); }
+    // g is not kept.
+    void set(double /*new_g*/, Id move_plus1) noexcept {
+        meta = static_cast<uint8_t>((move_plus1 << 2) | static_cast<Id>(Reached::open));
     }
 };
 
@@ -244,6 +258,16 @@ public:
         if (state == Reached::closed) return std::nullopt;
         e.meta = static_cast<Id>((e.meta & ~Id{3}) | static_cast<Id>(Reached::closed));
         return e.cost();
+    }
+
+    // close_id without reading g: false when the node was closed already.
+    bool close_state_id(Id id) {
+        auto& e = self().entry(id);
+        const auto state = static_cast<Reached>(e.meta & 3);
+        if (state == Reached::absent) [[unlikely]] never_reached();
+        if (state == Reached::closed) return false;
+        e.meta = static_cast<decltype(e.meta)>(e.meta | static_cast<uint8_t>(Reached::closed));
+        return true;
     }
 
     Id depth_id(Id id) const noexcept { return self().entry(id).depth(); }
@@ -587,7 +611,9 @@ private:
 // on a domain of at most StepEntry::kMaxSlots slots, and
 // detail::MoveEntry (4 bytes) for those on a domain with HasDenseMoves of
 // at most MoveEntry::kMaxSlots slots and kMaxMoves moves (then every
-// parent handed to record must have the child among its successors).
+// parent handed to record must have the child among its successors), and
+// detail::ByteMoveEntry (1 byte) likewise, for the breadth-first loop on
+// slots alone.
 // IMPORTANT: the domain must outlive the table.
 template <class D, class Entry = detail::CostEntry<typename DenseIndexing<D>::Id>>
     requires DenseIndexing<D>::enabled
@@ -637,13 +663,13 @@ public:
     // The same by frontier key.
     void prefetch_key(Key key) const noexcept { __builtin_prefetch(entries_ + key, 1); }
 
-    // MoveEntry only: record_id(id, steps, parent, steps) for a slot without
-    // an entry, given the move from the parent: no lookup of the move.
-    void record_new_step(Id id, Id steps, Id move) noexcept
-        requires requires(Entry& e) { e.set_steps(steps, move); }
+    // ByteMoveEntry only: record_id for a slot without an entry, given the
+    // move from the parent (no lookup of the move).
+    void record_new_move(Id id, Id move) noexcept
+        requires std::same_as<Entry, detail::ByteMoveEntry<Id>>
     {
         ++recorded_;
-        entries_[id].set_steps(steps, move + 1);
+        entries_[id].set(0.0, move + 1);
     }
 
     // Room worth reserving for per-node records of a search on this table:
