@@ -84,7 +84,7 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
     constexpr std::size_t kMapped = std::size_t{256} << 10;
     if (bytes >= kMapped && bytes <= SIZE_MAX - kHuge) {
         // Huge pages need a block aligned to one: map that much more.
-        const bool huge = bytes >= kHuge;
+        const bool huge = bytes >= 2 * kHuge;
         const std::size_t length = huge ? bytes + kHuge : bytes;
         void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
