@@ -170,7 +170,8 @@ concept HasDenseMoves = HasDenseSlots<D> && requires(const D& d, const typename 
 // `for_each_dense_step(slot, f)`: for a domain with HasDenseMoves, called
 // only while unit_step_costs() is true and dense_moves() > 0: calls
 // f(child_slot, move) for each successor of dense_node(slot), in the order
-// successors_into lists them, with move = dense_move(slot, child_slot). A
+// successors_into lists them (no more than dense_moves() of them), with
+// move = dense_move(slot, child_slot). A
 // breadth-first search then never turns a slot into a node on its hot path.
 template <class D>
 concept VisitsDenseSteps = HasDenseMoves<D> && requires(const D& d, const typename D::Node& n) {

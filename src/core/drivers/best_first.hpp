@@ -504,7 +504,7 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
             break;
         }
         expanded = e;
-        domain.for_each_dense_step(id, [&](Id child, uint32_t move) {
+        auto reach = [&](Id child, uint32_t move) {
             if (table.state_id(child) != Reached::absent) return;
             if (record) tree.reached(child, table.node_at(child));
             table.record_new_move(child, static_cast<Id>(move));
@@ -512,7 +512,23 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
             ++next_level;
             ++generated;
             max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
-        });
+        };
+        if constexpr (record) {
+            // The new children are listed first, so that the record's pushes
+            // are made in one place, not inlined at each of the domain's
+            // calls (which the compiler would rather not do at all).
+            Id children[ByteMoveEntry<Id>::kMaxMoves];
+            uint32_t moves[ByteMoveEntry<Id>::kMaxMoves];
+            std::size_t n = 0;
+            domain.for_each_dense_step(id, [&](Id child, uint32_t move) {
+                children[n] = child;
+                moves[n] = move;
+                n += table.state_id(child) == Reached::absent ? 1 : 0;
+            });
+            for (std::size_t k = 0; k < n; ++k) reach(children[k], moves[k]);
+        } else {
+            domain.for_each_dense_step(id, reach);
+        }
     }
 
     if (record) out.tree = tree.take_edges();
