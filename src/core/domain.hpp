@@ -61,14 +61,14 @@ template <class Node>
 using SuccessorList = std::vector<Successor<Node>>;
 
 template <class D>
-concept Domain = requires(const D& d, const typename D::Node& n,
-                          SuccessorList<typename D::Node>& out) {
-    typename D::Node;
-    requires std::equality_comparable<typename D::Node>;
-    requires std::copyable<typename D::Node>;
-    { d.successors_into(n, out) } -> std::same_as<void>;
-    { d.successors(n) } -> std::same_as<SuccessorList<typename D::Node>>;
-};
+concept Domain =
+    requires(const D& d, const typename D::Node& n, SuccessorList<typename D::Node>& out) {
+        typename D::Node;
+        requires std::equality_comparable<typename D::Node>;
+        requires std::copyable<typename D::Node>;
+        { d.successors_into(n, out) } -> std::same_as<void>;
+        { d.successors(n) } -> std::same_as<SuccessorList<typename D::Node>>;
+    };
 
 template <class H, class Node>
 concept HeuristicFor = requires(const H& h, const Node& a, const Node& b) {

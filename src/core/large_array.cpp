@@ -65,7 +65,8 @@ void* map_large_array(std::size_t bytes) {
     const uintptr_t aligned = (start + kHugePage - 1) & ~static_cast<uintptr_t>(kHugePage - 1);
     if (aligned > start) munmap(mapped, aligned - start);
     const uintptr_t end = start + length + kHugePage;
-    if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
+    if (end > aligned + length)
+        munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
     madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);  // a hint only
     return reinterpret_cast<void*>(aligned);
 }

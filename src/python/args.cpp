@@ -52,8 +52,8 @@ std::string quoted_list(const std::vector<const char*>& names) {
     text += name;
     text += "': ";
     text += message;
-    PyRef str = checked(
-        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+    PyRef str =
+        checked(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
     PyRef exc = checked(PyObject_CallFunctionObjArgs(PyExc_TypeError, str.get(), nullptr));
     // Always set, also to no cause: like `raise ... from`, this marks the
     // context as suppressed.

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "args.hpp"
+#include "functions.hpp"
 #include "generators/graphs.hpp"
 #include "generators/maze.hpp"
-#include "functions.hpp"
 #include "py.hpp"
 #include "search_result.hpp"
 

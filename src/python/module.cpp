@@ -53,7 +53,8 @@ ClassEntry g_classes[] = {
 // ---------------------------------------------------------------------------
 // Docstrings: the text signature line, "--", an empty line, the description.
 
-constexpr const char kSearchGridDoc[] = R"(search_grid(map, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, diagonal=False, reopen=False)
+constexpr const char kSearchGridDoc[] =
+    R"(search_grid(map, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, diagonal=False, reopen=False)
 --
 
 Search a 2-D maze given as an ASCII map (`#` wall, `S` start, `G` goal, a
@@ -69,7 +70,8 @@ admissible without being consistent, or A\* can return a sub-optimal path.
 It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
 the iterative-deepening, beam and bidirectional drivers ignore it.)";
 
-constexpr const char kSearchGridCostsDoc[] = R"(search_grid_costs(costs, start, goal, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, diagonal=False, reopen=False)
+constexpr const char kSearchGridCostsDoc[] =
+    R"(search_grid_costs(costs, start, goal, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, diagonal=False, reopen=False)
 --
 
 Search a grid built from a matrix of **terrain costs**. `costs[r][c]` is the
@@ -77,7 +79,8 @@ movement cost of entering cell `(r, c)`; a non-positive or non-finite value
 marks a wall. `start` and `goal` are `(row, col)` tuples. Same `heuristic`
 options as [`search_grid`].)";
 
-constexpr const char kSearchGraphDoc[] = R"(search_graph(num_nodes, edges, start, goal, algorithm="bfs", heuristic=None, undirected=True, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
+constexpr const char kSearchGraphDoc[] =
+    R"(search_graph(num_nodes, edges, start, goal, algorithm="bfs", heuristic=None, undirected=True, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
 --
 
 Search an explicit weighted graph given as an edge list over `0..num_nodes`.
@@ -92,7 +95,8 @@ With a custom heuristic, consider `reopen=True`: a hand-written `h` that is
 admissible but not *consistent* can make A\* close a node too early and return
 a sub-optimal path. `SearchResult.nodes_reopened` reports what it cost.)";
 
-constexpr const char kSearchImplicitDoc[] = R"(search_implicit(successors, start, goal, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
+constexpr const char kSearchImplicitDoc[] =
+    R"(search_implicit(successors, start, goal, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
 --
 
 Search an implicit graph defined by a Python successor callable
@@ -119,7 +123,8 @@ constexpr const char kSampleMazeDoc[] = R"(sample_maze(name)
 
 A named sample maze as an ASCII map. `name` is `"open"` or `"wall"`.)";
 
-constexpr const char kRandomMazeAsciiDoc[] = R"(random_maze_ascii(width, height, obstacle_density, seed)
+constexpr const char kRandomMazeAsciiDoc[] =
+    R"(random_maze_ascii(width, height, obstacle_density, seed)
 --
 
 A reproducible random maze rendered as an ASCII map (with `S`/`G`).)";
@@ -144,7 +149,8 @@ constexpr const char kFloydWarshallDoc[] = R"(floyd_warshall(num_nodes, edges, u
 at once. Tolerates negative edges and flags any negative cycle. Edges are
 ``(u, v, w)`` over ``0..num_nodes``; ``undirected`` defaults to ``False``.)";
 
-constexpr const char kSearchNpuzzleDoc[] = R"(search_npuzzle(tiles, algorithm="astar", heuristic=None, goal=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
+constexpr const char kSearchNpuzzleDoc[] =
+    R"(search_npuzzle(tiles, algorithm="astar", heuristic=None, goal=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
 --
 
 Solve a sliding-tile **N-puzzle** (3×3 → 8-puzzle, 4×4 → 15-puzzle, …).
@@ -155,7 +161,8 @@ States in the result are tuples of ints. `heuristic` is `"manhattan"`
 (default), `"misplaced"`, `"zero"`, or a callable `h(state, goal) -> float`.
 Raises if the configuration is not solvable into the goal (parity).)";
 
-constexpr const char kSearchHanoiDoc[] = R"(search_hanoi(disks, algorithm="astar", heuristic=None, pegs=3, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
+constexpr const char kSearchHanoiDoc[] =
+    R"(search_hanoi(disks, algorithm="astar", heuristic=None, pegs=3, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
 --
 
 Solve the **Towers of Hanoi** with `disks` disks over `pegs` pegs (default 3).
@@ -165,14 +172,14 @@ result is a tuple `peg_of_disk[d]` (disk 0 = smallest). `heuristic` is
 `"misplaced"` (default), `"zero"`, or a callable `h(state, goal) -> float`.
 The classic 3-peg optimum is `2^disks − 1` moves.)";
 
-constexpr const char kSearchWordladderDoc[] = R"(search_wordladder(start, goal, words, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
+constexpr const char kSearchWordladderDoc[] =
+    R"(search_wordladder(start, goal, words, algorithm="astar", heuristic=None, record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
 --
 
 Solve a **word ladder** from `start` to `goal` over a `words` dictionary
 (equal-length lowercase words; `start`/`goal` are added automatically so the
 endpoints are valid nodes). Each step changes exactly one letter. `heuristic`
 is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.)";
-
 
 constexpr int kFlags = METH_VARARGS | METH_KEYWORDS;
 
@@ -209,7 +216,8 @@ void add(PyObject* module, const char* name, PyObject* value) {
         all = checked(PyList_New(0));
         checked(PyObject_SetAttrString(module, "__all__", all.get()));
     } else if (!PyList_Check(all.get())) {
-        throw type_error("'" + type_qualname(all.get()) + "' object cannot be converted to 'PyList'");
+        throw type_error("'" + type_qualname(all.get()) +
+                         "' object cannot be converted to 'PyList'");
     }
     PyRef text = checked(PyUnicode_FromString(name));
     if (PyList_Append(all.get(), text.get()) != 0) {

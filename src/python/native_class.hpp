@@ -46,8 +46,7 @@ PyTypeObject* class_type(ClassId id);
 
 template <class Value>
 struct Instance {
-    PyObject_HEAD
-    Value value;
+    PyObject_HEAD Value value;
 };
 
 // `tp_new` of every class: TypeError "No constructor defined for {name}".
@@ -75,8 +74,9 @@ namespace detail {
 // allocation releases `value` and is a panic.
 template <class Value>
 PyRef new_instance(ClassId id, Value value) {
-    static_assert(std::is_nothrow_move_constructible_v<Value>,
-                  "the value is moved into a live object; a throwing move would leave it half-made");
+    static_assert(
+        std::is_nothrow_move_constructible_v<Value>,
+        "the value is moved into a live object; a throwing move would leave it half-made");
     PyTypeObject* type = class_type(id);
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
     PyObject* object = alloc(type, 0);

@@ -99,11 +99,11 @@ PyRef fetch_error() {
     PyRef owned_traceback = PyRef::steal(traceback);
     if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
     if (g_panic_exception != nullptr && PyErr_GivenExceptionMatches(type, g_panic_exception)) {
-        std::string message =
-            value != nullptr ? str_or(value, "Unwrapped panic from Python code")
-                             : std::string("Unwrapped panic from Python code");
-        write_stderr("quorvane_native: a PanicException was raised from Python code; "
-                     "resuming the panic:\n");
+        std::string message = value != nullptr ? str_or(value, "Unwrapped panic from Python code")
+                                               : std::string("Unwrapped panic from Python code");
+        write_stderr(
+            "quorvane_native: a PanicException was raised from Python code; "
+            "resuming the panic:\n");
         PyErr_Restore(owned_type.release(), owned_value.release(), owned_traceback.release());
         print_pending_error();
         throw Panic(message);

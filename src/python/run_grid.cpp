@@ -34,8 +34,9 @@ struct GridHeuristics {
             {"octile", Kind::octile},
         }},
         .unknown_prefix = "unknown heuristic: '",
-        .unknown_suffix = "'. Available: zero, manhattan, euclidean, octile, or a callable "
-                          "h(node, goal) -> float",
+        .unknown_suffix =
+            "'. Available: zero, manhattan, euclidean, octile, or a callable "
+            "h(node, goal) -> float",
     };
 
     template <class F>
@@ -71,8 +72,7 @@ struct SearchGridArgs {
 
 SearchGridArgs bind_search_grid(PyObject* args, PyObject* kwargs) {
     const BoundArgs a = bind(kSearchGrid, args, kwargs);
-    return {a.convert(0, to_text),
-            convert_search_tail(a, {.algorithm_at = 1, .diagonal = true})};
+    return {a.convert(0, to_text), convert_search_tail(a, {.algorithm_at = 1, .diagonal = true})};
 }
 
 // Only the bytes 'S' and 'G' are looked for; the parser finds their cells.

@@ -72,9 +72,9 @@ PyRef search_with_callable(CallbackErrorSlot& slot, const D& domain, typename D:
     {
         // Released when the driver returns, before the outcome is converted.
         const CallableHeuristic heuristic{CallbackContext(slot, std::move(callable))};
-        outcome = dispatch_algorithm(domain, std::move(start), std::move(goal), tail.algorithm,
-                                     heuristic, tail.record, options,
-                                     std::forward<Bidirectional>(bidirectional));
+        outcome =
+            dispatch_algorithm(domain, std::move(start), std::move(goal), tail.algorithm, heuristic,
+                               tail.record, options, std::forward<Bidirectional>(bidirectional));
     }
     slot.raise_taken();
     return make_search_result(std::move(outcome));

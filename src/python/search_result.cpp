@@ -128,8 +128,8 @@ PyObject* repr(PyObject* self) noexcept {
         // Not printf: its decimal point follows the process's C locale, which
         // Python code may have changed with locale.setlocale.
         char elapsed_buf[512];
-        const auto written = std::to_chars(elapsed_buf, elapsed_buf + sizeof elapsed_buf,
-                                           r.elapsed, std::chars_format::fixed, 6);
+        const auto written = std::to_chars(elapsed_buf, elapsed_buf + sizeof elapsed_buf, r.elapsed,
+                                           std::chars_format::fixed, 6);
         const std::string_view elapsed(elapsed_buf,
                                        static_cast<std::size_t>(written.ptr - elapsed_buf));
         std::string text = "SearchResult(found=";

@@ -413,8 +413,8 @@ private:
 // and filled in place; an error midway drops the half-filled lists (empty
 // slots are allowed there).
 template <class Node>
-void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
-                          PyRef& trace_out, PyRef& tree_out) {
+void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree, PyRef& trace_out,
+                          PyRef& tree_out) {
     // How many entries ahead a node's slot in the shared table is asked
     // for; its object, half as many.
     constexpr std::size_t kAhead = 16;

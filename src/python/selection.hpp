@@ -32,14 +32,14 @@
 
 #include "args.hpp"
 #include "domain.hpp"
-#include "py.hpp"
-#include "state/outcome.hpp"
 #include "drivers/beam.hpp"
 #include "drivers/best_first.hpp"
 #include "drivers/bidirectional.hpp"
 #include "drivers/depth_limited.hpp"
 #include "drivers/ida_star.hpp"
 #include "drivers/iddfs.hpp"
+#include "py.hpp"
+#include "state/outcome.hpp"
 
 namespace quorvane::py {
 

@@ -114,9 +114,8 @@ PyMethodDef kShortestPathsMethods[] = {
     {},
 };
 
-ClassSpec<ShortestPaths> kShortestPathsClass{"builtins.ShortestPaths", kShortestPathsDoc,
-                                             sp_repr, kShortestPathsGetters,
-                                             kShortestPathsMethods};
+ClassSpec<ShortestPaths> kShortestPathsClass{"builtins.ShortestPaths", kShortestPathsDoc, sp_repr,
+                                             kShortestPathsGetters, kShortestPathsMethods};
 
 // ---------------------------------------------------------------------------
 // AllPairs

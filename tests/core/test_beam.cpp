@@ -47,8 +47,9 @@ TEST(BeamSearch, WidthTwoCutsTheWorstCandidateAndFollowsFirstParents) {
     EXPECT_EQ(out.nodes_reopened, 0u);
     EXPECT_TRUE(out.tree.empty());
     using T = std::tuple<N, std::optional<double>, uint64_t>;
-    EXPECT_EQ(trace_of(out), (std::vector<T>{{0, 0.0, 0}, {2, 1.0, 0}, {3, 1.0, 1}, {5, 2.0, 0},
-                                             {4, 2.0, 1}, {6, 3.0, 0}}));
+    EXPECT_EQ(trace_of(out),
+              (std::vector<T>{
+                  {0, 0.0, 0}, {2, 1.0, 0}, {3, 1.0, 1}, {5, 2.0, 0}, {4, 2.0, 1}, {6, 3.0, 0}}));
 }
 
 TEST(BeamSearch, UnboundedWidthKeepsEveryNewNodeOrderedByH) {
@@ -60,8 +61,9 @@ TEST(BeamSearch, UnboundedWidthKeepsEveryNewNodeOrderedByH) {
     EXPECT_EQ(out.nodes_generated, 7u);
     EXPECT_EQ(out.max_frontier_size, 3u);
     using T = std::tuple<N, std::optional<double>, uint64_t>;
-    EXPECT_EQ(trace_of(out), (std::vector<T>{{0, 0.0, 0}, {2, 1.0, 0}, {3, 1.0, 1}, {1, 1.0, 2},
-                                             {5, 2.0, 0}, {6, 2.0, 0}}));
+    EXPECT_EQ(trace_of(out),
+              (std::vector<T>{
+                  {0, 0.0, 0}, {2, 1.0, 0}, {3, 1.0, 1}, {1, 1.0, 2}, {5, 2.0, 0}, {6, 2.0, 0}}));
 }
 
 TEST(BeamSearch, GoalCutByTheWidthEndsExhausted) {
@@ -111,8 +113,8 @@ TEST(BeamSearch, StepWithOnlyNonFiniteCostPricesNaN) {
 TEST(BeamSearch, CandidatesOrderNaNLastAndSignedZerosAsEqual) {
     // Children 1..5 of 0 with h NaN, +0, -inf, NaN, -0: the next layer is
     // 3, 2, 5, 1, 4, visible as the order of expansions.
-    const auto d = AdjDomain::build(7, {{0, 1, 1}, {0, 2, 1}, {0, 3, 1}, {0, 4, 1}, {0, 5, 1}},
-                                    false);
+    const auto d =
+        AdjDomain::build(7, {{0, 1, 1}, {0, 2, 1}, {0, 3, 1}, {0, 4, 1}, {0, 5, 1}}, false);
     const TableH h{{0, kNaN, 0.0, -kInf, kNaN, -0.0, 0}};
     const auto out = beam_search(d, N{0}, N{6}, kUnbounded, h, true);
     std::vector<N> expanded;

@@ -9,12 +9,12 @@
 #include <random>
 #include <vector>
 
+#include "drivers/best_first.hpp"
 #include "graph/csr.hpp"
 #include "graph/grid.hpp"
 #include "panic.hpp"
-#include "state/reached_table.hpp"
-#include "drivers/best_first.hpp"
 #include "same_outcome.hpp"
+#include "state/reached_table.hpp"
 
 namespace quorvane {
 namespace {
@@ -98,8 +98,8 @@ void check_worked_example(const D& g) {
     EXPECT_EQ(trace_of(dfs), (Trace{{0, 0.0, 0}, {2, 4.0, 1}, {3, 5.0, 1}}));
     EXPECT_EQ(tree_of(dfs), (Edges{{0, 1}, {0, 2}, {2, 3}}));
 
-    const auto limited = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{},
-                                           BestFirstLimits{3, true, false});
+    const auto limited =
+        best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{3, true, false});
     EXPECT_EQ(limited.stop_reason, StopReason::node_limit);
     EXPECT_FALSE(limited.path.has_value());
     EXPECT_EQ(limited.cost, kInf);
@@ -109,8 +109,8 @@ void check_worked_example(const D& g) {
     EXPECT_EQ(trace_of(limited), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}}));
     EXPECT_EQ(tree_of(limited), (Edges{{0, 1}, {1, 2}}));
 
-    const auto four = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{},
-                                        BestFirstLimits{4, true, false});
+    const auto four =
+        best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{4, true, false});
     EXPECT_EQ(four.stop_reason, StopReason::goal);
     EXPECT_EQ(four.nodes_expanded, 4u);
 }
@@ -124,7 +124,8 @@ TEST(BestFirst, WorkedExampleWithHashedTable) {
 
 TEST(BestFirst, StartEqualToGoalIsFoundEvenWithNodeLimitZero) {
     const Csr g = worked_example();
-    for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{0}}) {
+    for (const std::optional<uint64_t> limit :
+         {std::optional<uint64_t>{}, std::optional<uint64_t>{0}}) {
         const auto o = best_first_search(g, 2, 2, kAstar, ZeroHeuristic{},
                                          BestFirstLimits{limit, true, false});
         EXPECT_EQ(o.path, (std::vector<uint64_t>{2}));
@@ -140,8 +141,8 @@ TEST(BestFirst, StartEqualToGoalIsFoundEvenWithNodeLimitZero) {
 TEST(BestFirst, NodeLimitZeroOrOneStopsAtTheFirstPop) {
     const Csr g = worked_example();
     for (const uint64_t limit : {0u, 1u}) {
-        const auto o = best_first_search(g, 0, 3, kBfs, ZeroHeuristic{},
-                                         BestFirstLimits{limit, true, false});
+        const auto o =
+            best_first_search(g, 0, 3, kBfs, ZeroHeuristic{}, BestFirstLimits{limit, true, false});
         EXPECT_EQ(o.stop_reason, StopReason::node_limit);
         EXPECT_EQ(o.nodes_expanded, 1u);
         EXPECT_EQ(o.nodes_generated, 1u);
@@ -177,8 +178,10 @@ TEST(BestFirst, ReopeningWithAnInconsistentHeuristic) {
 
 TEST(BestFirst, RepeatedChildPushedAgainOnlyWhenStrictlyCheaper) {
     // Parallel arcs 0 -> 1 of 5, 2, 2; a zero-cost self-loop on 1.
-    const Csr g = graph(3, {{0, 1, 5.0}, {0, 1, 2.0}, {0, 1, 2.0}, {1, 1, 0.0}, {1, 2, 1.0}}, false);
-    const auto o = best_first_search(g, 0, 2, kUcs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
+    const Csr g =
+        graph(3, {{0, 1, 5.0}, {0, 1, 2.0}, {0, 1, 2.0}, {1, 1, 0.0}, {1, 2, 1.0}}, false);
+    const auto o =
+        best_first_search(g, 0, 2, kUcs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
     EXPECT_EQ(o.cost, 3.0);
     EXPECT_EQ(o.nodes_generated, 4u);  // start, the 5.0 arc, the first 2.0 arc, node 2
     EXPECT_EQ(o.max_frontier_size, 2u);
@@ -199,9 +202,11 @@ TEST(BestFirst, NaNStepCostIsNeverImprovedAndItsEntryLeavesByPushOrder) {
 TEST(BestFirst, NegativeCycleWithReopeningStillEnds) {
     // An undirected negative edge is a negative cycle; node 3 is unreachable.
     const Csr g = graph(4, {{0, 1, -1.0}, {1, 2, 1.0}}, true);
-    const auto o = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
+    const auto o =
+        best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
     EXPECT_EQ(o.stop_reason, StopReason::exhausted);
-    const auto found = best_first_search(g, 0, 2, kBfs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
+    const auto found =
+        best_first_search(g, 0, 2, kBfs, ZeroHeuristic{}, BestFirstLimits{{}, true, true});
     EXPECT_EQ(found.stop_reason, StopReason::goal);
     EXPECT_EQ(found.path->back(), 2u);
 }
@@ -217,7 +222,10 @@ TEST(BestFirst, UnreachableGoalExhaustsAfterExpandingEveryReachableNodeOnce) {
 
 TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
     std::mt19937 rng(7);
-    const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar,
+    const BestFirstConfig configs[] = {kUcs,
+                                       kBfs,
+                                       kDfs,
+                                       kAstar,
                                        {FrontierKind::priority, 0.0, 1.0},
                                        {FrontierKind::priority, 1.0, 3.0}};
     for (int round = 0; round < 6; ++round) {
@@ -236,8 +244,9 @@ TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
         for (const auto& config : configs) {
             for (const bool reopen : {false, true}) {
                 const BestFirstLimits limits{{}, true, reopen};
-                expect_same_outcome(best_first_search(grid, start, goal, config, GridEuclidean{}, limits),
-                            best_first_search(hashed, start, goal, config, GridEuclidean{}, limits));
+                expect_same_outcome(
+                    best_first_search(grid, start, goal, config, GridEuclidean{}, limits),
+                    best_first_search(hashed, start, goal, config, GridEuclidean{}, limits));
             }
         }
     }
@@ -265,7 +274,10 @@ struct StepDense : GeneralDense {
 
 TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
     std::mt19937 rng(13);
-    const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar,
+    const BestFirstConfig configs[] = {kUcs,
+                                       kBfs,
+                                       kDfs,
+                                       kAstar,
                                        {FrontierKind::priority, 0.0, 1.0},
                                        {FrontierKind::priority, 2.0, 0.0},
                                        {FrontierKind::priority, 1.0, 3.0}};
@@ -290,12 +302,15 @@ TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
                     const BestFirstLimits l{limit, true, reopen};
                     const ZeroHeuristic zero;
                     const auto fast = best_first_search(grid, start, goal, config, zero, l);
-                    expect_same_outcome(fast, best_first_search(general, start, goal, config, zero, l));
-                    expect_same_outcome(fast, best_first_search(step, start, goal, config, zero, l));
-                    expect_same_outcome(fast, best_first_search(hashed, start, goal, config, zero, l));
+                    expect_same_outcome(fast,
+                                        best_first_search(general, start, goal, config, zero, l));
+                    expect_same_outcome(fast,
+                                        best_first_search(step, start, goal, config, zero, l));
+                    expect_same_outcome(fast,
+                                        best_first_search(hashed, start, goal, config, zero, l));
                     const GridManhattan h;
                     expect_same_outcome(best_first_search(grid, start, goal, config, h, l),
-                                best_first_search(general, start, goal, config, h, l));
+                                        best_first_search(general, start, goal, config, h, l));
                 }
             }
         }
@@ -310,7 +325,8 @@ struct CopiedLists : HashedOnly<Csr> {
 
 TEST(BestFirst, InPlaceListsGiveTheOutcomesOfCopiedOnes) {
     std::mt19937 rng(11);
-    const BestFirstConfig configs[] = {kUcs, kBfs, kDfs, kAstar, {FrontierKind::priority, 0.0, 1.0}};
+    const BestFirstConfig configs[] = {
+        kUcs, kBfs, kDfs, kAstar, {FrontierKind::priority, 0.0, 1.0}};
     for (int round = 0; round < 8; ++round) {
         // Fractional weights (radix heap), small integers (buckets), and
         // some negative arcs for the searches that reopen.
@@ -327,7 +343,8 @@ TEST(BestFirst, InPlaceListsGiveTheOutcomesOfCopiedOnes) {
         TableHeuristic h;
         for (int i = 0; i < 200; ++i) h.h.push_back(static_cast<double>(rng() % 3));
         for (const auto& config : configs) {
-            for (const std::optional<uint64_t> limit : {std::optional<uint64_t>{}, std::optional<uint64_t>{37}}) {
+            for (const std::optional<uint64_t> limit :
+                 {std::optional<uint64_t>{}, std::optional<uint64_t>{37}}) {
                 const BestFirstLimits limits{limit, true, round % 3 == 2};
                 const auto in_place = best_first_search(g, 0, 199, config, h, limits);
                 expect_same_outcome(in_place, best_first_search(copied, 0, 199, config, h, limits));

@@ -80,9 +80,8 @@ TEST(Bidirectional, DirectedWithReversedGraphReachesAGoalWithoutOutArcs) {
     EXPECT_EQ(out.cost, 6.0);
     // forward 0, backward 5 then 4 (the forward layer holds three nodes)
     using T = std::tuple<N, std::optional<double>, uint64_t>;
-    EXPECT_EQ(trace_of(out), (std::vector<T>{{0, std::nullopt, 0},
-                                             {5, std::nullopt, 0},
-                                             {4, std::nullopt, 0}}));
+    EXPECT_EQ(trace_of(out),
+              (std::vector<T>{{0, std::nullopt, 0}, {5, std::nullopt, 0}, {4, std::nullopt, 0}}));
 }
 
 TEST(Bidirectional, CheckedModeRejectsBackwardStepsThatAreNoMoves) {

@@ -120,8 +120,8 @@ TEST(Csr, SuccessorsViewShowsWhatSuccessorsIntoCopies) {
 TEST(Csr, SpecialWeightsComeBackUnchanged) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const Csr g = Csr::from_edges(2, EdgeList{{0, 1, -inf}, {0, 1, inf}, {0, 1, nan}, {0, 0, -2.5}},
-                                  false);
+    const Csr g =
+        Csr::from_edges(2, EdgeList{{0, 1, -inf}, {0, 1, inf}, {0, 1, nan}, {0, 0, -2.5}}, false);
     const auto s = g.successors(0);
     EXPECT_EQ(s[0].cost, -inf);
     EXPECT_EQ(s[1].cost, inf);

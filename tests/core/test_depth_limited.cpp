@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "state/on_path_set.hpp"
-#include "state/path_cost.hpp"
 #include "drivers/depth_limited.hpp"
 #include "drivers/ida_star.hpp"
 #include "drivers/iddfs.hpp"
+#include "state/on_path_set.hpp"
+#include "state/path_cost.hpp"
 
 namespace quorvane {
 namespace {

@@ -38,9 +38,9 @@ TEST(FxHash, ByteVectorsTakeShortAndBlockPathsOfTheFold) {
     EXPECT_EQ(hash_of(iota_bytes(0)), 0xf456d26876d72d91ULL);
     EXPECT_EQ(hash_of(std::vector<uint8_t>{1, 2, 3}), 0x33288a35246941d0ULL);
     EXPECT_EQ(hash_of(std::vector<uint8_t>{1, 2, 3, 4, 5, 6}), 0x6cb3cd4743aa7fdfULL);
-    EXPECT_EQ(hash_of(iota_bytes(9)), 0xe14048bed7fdb2efULL);    // 8-puzzle
-    EXPECT_EQ(hash_of(iota_bytes(16)), 0xd0a8fe060ef919e5ULL);   // 15-puzzle
-    EXPECT_EQ(hash_of(iota_bytes(25)), 0xb2a8636961cbb39bULL);   // 24-puzzle
+    EXPECT_EQ(hash_of(iota_bytes(9)), 0xe14048bed7fdb2efULL);   // 8-puzzle
+    EXPECT_EQ(hash_of(iota_bytes(16)), 0xd0a8fe060ef919e5ULL);  // 15-puzzle
+    EXPECT_EQ(hash_of(iota_bytes(25)), 0xb2a8636961cbb39bULL);  // 24-puzzle
 }
 
 TEST(FxHash, FoldOfThirtyThreeBytesOverlapsItsLastBlock) {

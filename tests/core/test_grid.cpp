@@ -174,8 +174,8 @@ TEST(GridSuccessors, DiagonalMovesNeverCutCorners) {
     open.set_diagonal(true);
     open.set_cost({2, 2}, 2.0);
     const auto all = open.successors({1, 1});
-    EXPECT_EQ(cells_of(all), (std::vector<Cell>{{0, 1}, {2, 1}, {1, 0}, {1, 2}, {0, 0}, {0, 2},
-                                                {2, 0}, {2, 2}}));
+    EXPECT_EQ(cells_of(all),
+              (std::vector<Cell>{{0, 1}, {2, 1}, {1, 0}, {1, 2}, {0, 0}, {0, 2}, {2, 0}, {2, 2}}));
     EXPECT_EQ(all[7].cost, 2.8284271247461903);
     // A corner: only the inward diagonal, after the two orthogonal moves.
     EXPECT_EQ(cells_of(open.successors({0, 0})), (std::vector<Cell>{{1, 0}, {0, 1}, {1, 1}}));
@@ -197,12 +197,13 @@ TEST(GridSuccessors, WalledInCellHasNoMovesAndAppendKeepsEarlierEntries) {
 TEST(GridDenseSlots, RowDividerIsExactBelowTwoToThe31) {
     // Checked against plain division around every multiple boundary that
     // matters, up to the last possible slot.
-    for (const uint32_t d : {1u, 2u, 3u, 7u, 64u, 1000u, 65535u, 65536u, 1u << 20, 46341u,
-                             2147483647u}) {
+    for (const uint32_t d :
+         {1u, 2u, 3u, 7u, 64u, 1000u, 65535u, 65536u, 1u << 20, 46341u, 2147483647u}) {
         const detail::RowDivider div(d);
         const uint32_t top = 2147483646u;
         for (const uint32_t base : {0u, d, top / d * d, top / 2, top, d - 1, 2 * d}) {
-            for (int64_t n = static_cast<int64_t>(base) - 2; n <= static_cast<int64_t>(base) + 2; ++n) {
+            for (int64_t n = static_cast<int64_t>(base) - 2; n <= static_cast<int64_t>(base) + 2;
+                 ++n) {
                 if (n < 0 || n > top) continue;
                 const auto v = static_cast<uint32_t>(n);
                 ASSERT_EQ(div.divide(v), v / d) << d << " " << v;

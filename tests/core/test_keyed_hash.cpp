@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "state/keyed_hash.hpp"
 #include "generators/random_stream.hpp"
+#include "state/keyed_hash.hpp"
 
 namespace {
 
@@ -64,14 +64,9 @@ TEST(KeyedHashSet, AgreesWithAnOrderedSetThroughInsertsAndErasures) {
     for (int step = 0; step < 20000; ++step) {
         const uint64_t v = rng.gen_range(40);
         switch (rng.gen_range(3)) {
-            case 0:
-                EXPECT_EQ(set.insert(v), model.insert(v).second);
-                break;
-            case 1:
-                EXPECT_EQ(set.erase(v), model.erase(v) == 1);
-                break;
-            default:
-                EXPECT_EQ(set.contains(v), model.count(v) == 1);
+            case 0: EXPECT_EQ(set.insert(v), model.insert(v).second); break;
+            case 1: EXPECT_EQ(set.erase(v), model.erase(v) == 1); break;
+            default: EXPECT_EQ(set.contains(v), model.count(v) == 1);
         }
         ASSERT_EQ(set.size(), model.size());
     }

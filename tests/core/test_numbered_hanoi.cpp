@@ -47,9 +47,8 @@ struct Towers {
 // Dense in 4-byte entries (pow2 fields, digits as fields) and in 8-byte
 // ones (past 2^22 states), hashed past kMaxDenseStates, and digits one by
 // one past 16 disks.
-constexpr Towers kTowers[] = {{1, 3},  {3, 3},  {5, 3},  {3, 4},  {6, 4},  {3, 5}, {2, 16},
-                              {4, 7},  {3, 8},  {12, 4}, {14, 3}, {13, 4}, {17, 3}, {20, 5},
-                              {27, 4}};
+constexpr Towers kTowers[] = {{1, 3}, {3, 3},  {5, 3},  {3, 4},  {6, 4},  {3, 5},  {2, 16}, {4, 7},
+                              {3, 8}, {12, 4}, {14, 3}, {13, 4}, {17, 3}, {20, 5}, {27, 4}};
 
 TEST(NumberedHanoi, SuccessorsAndMismatchesMatchTheByteStates) {
     std::mt19937_64 rng(5);
@@ -75,12 +74,10 @@ TEST(NumberedHanoi, SuccessorsAndMismatchesMatchTheByteStates) {
 }
 
 TEST(NumberedHanoi, EveryDriverGivesTheOutcomeOfTheByteStateTowers) {
-    const BestFirstConfig configs[] = {{FrontierKind::fifo, 1.0, 0.0},
-                                       {FrontierKind::lifo, 1.0, 0.0},
-                                       {FrontierKind::priority, 1.0, 0.0},
-                                       {FrontierKind::priority, 0.0, 1.0},
-                                       {FrontierKind::priority, 1.0, 1.0},
-                                       {FrontierKind::priority, 1.0, 2.5}};
+    const BestFirstConfig configs[] = {
+        {FrontierKind::fifo, 1.0, 0.0},     {FrontierKind::lifo, 1.0, 0.0},
+        {FrontierKind::priority, 1.0, 0.0}, {FrontierKind::priority, 0.0, 1.0},
+        {FrontierKind::priority, 1.0, 1.0}, {FrontierKind::priority, 1.0, 2.5}};
     for (const Towers t : kTowers) {
         const NumberedHanoi numbered(t.disks, t.pegs);
         const Hanoi bytes(t.disks, t.pegs);
@@ -110,9 +107,9 @@ TEST(NumberedHanoi, EveryDriverGivesTheOutcomeOfTheByteStateTowers) {
         const MismatchHeuristic h;
         expect_same(ida_star(numbered, numbered.start(), numbered.goal(), h, true),
                     ida_star(bytes, bytes.start(), bytes.goal(), h, true));
-        expect_same(beam_search(numbered, numbered.start(), numbered.goal(), 2,
-                                MismatchHeuristic{}, true),
-                    beam_search(bytes, bytes.start(), bytes.goal(), 2, MismatchHeuristic{}, true));
+        expect_same(
+            beam_search(numbered, numbered.start(), numbered.goal(), 2, MismatchHeuristic{}, true),
+            beam_search(bytes, bytes.start(), bytes.goal(), 2, MismatchHeuristic{}, true));
         expect_same(bidirectional_search(numbered, numbered.start(), numbered.goal(), true),
                     bidirectional_search(bytes, bytes.start(), bytes.goal(), true));
     }

@@ -33,9 +33,14 @@ TEST(Trace, EveryEntryReadsBackAsPushedWhateverItsG) {
     // 0.0 and -0.0, quiet NaNs apart only in payload or sign, a signalling
     // NaN, absent g (beside 0.0, whose bits are those an absent g keeps),
     // in runs of random length and alone.
-    const std::optional<uint64_t> palette[] = {
-        0x0,        0x8000000000000000, 0x7ff8000000000001, 0x7ff8000000000002,
-        0xfff8000000000001, 0x7ff0000000000001, std::nullopt, 0x3ff0000000000000};
+    const std::optional<uint64_t> palette[] = {0x0,
+                                               0x8000000000000000,
+                                               0x7ff8000000000001,
+                                               0x7ff8000000000002,
+                                               0xfff8000000000001,
+                                               0x7ff0000000000001,
+                                               std::nullopt,
+                                               0x3ff0000000000000};
     std::mt19937_64 rng(5);
     std::vector<Pushed> pushed;
     Trace<int> trace;

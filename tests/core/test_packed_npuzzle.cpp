@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "puzzles/npuzzle.hpp"
-#include "puzzles/packed_npuzzle.hpp"
 #include "drivers/beam.hpp"
 #include "drivers/best_first.hpp"
 #include "drivers/bidirectional.hpp"
 #include "drivers/depth_limited.hpp"
 #include "drivers/ida_star.hpp"
 #include "drivers/iddfs.hpp"
-#include "state/reached_table.hpp"
+#include "puzzles/npuzzle.hpp"
+#include "puzzles/packed_npuzzle.hpp"
 #include "same_outcome.hpp"
+#include "state/reached_table.hpp"
 
 namespace quorvane {
 namespace {

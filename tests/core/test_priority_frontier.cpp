@@ -181,24 +181,30 @@ void expect_same_as_heap(uint64_t seed, Draw draw) {
     EXPECT_FALSE(buckets.pop());
 }
 
-double unit_step(std::mt19937_64& rng, double last) { return last + static_cast<double>(rng() % 2); }
+double unit_step(std::mt19937_64& rng, double last) {
+    return last + static_cast<double>(rng() % 2);
+}
 
 TEST(BucketFrontier, PopsWhatTheHeapPops) {
     // Unit and digit steps stay in buckets; the rest switch to the heap at
     // some point (a fraction, an infinity, a span past the window) or widen
     // the window (large steps, negative priorities, -0).
     expect_same_as_heap(1, unit_step);
-    expect_same_as_heap(2, [](auto& rng, double last) { return last + static_cast<double>(rng() % 10); });
-    expect_same_as_heap(3, [](auto& rng, double) { return static_cast<double>(rng() % 5000) - 2500.0; });
+    expect_same_as_heap(
+        2, [](auto& rng, double last) { return last + static_cast<double>(rng() % 10); });
+    expect_same_as_heap(
+        3, [](auto& rng, double) { return static_cast<double>(rng() % 5000) - 2500.0; });
     expect_same_as_heap(4, [](auto& rng, double) { return rng() % 2 ? 0.0 : -0.0; });
     expect_same_as_heap(5, [](auto& rng, double last) {
         return rng() % 5000 == 0 ? last + 0.5 : last + static_cast<double>(rng() % 3);
     });
-    expect_same_as_heap(6, [](auto& rng, double last) { return rng() % 5000 == 0 ? kInf : last + 1.0; });
+    expect_same_as_heap(
+        6, [](auto& rng, double last) { return rng() % 5000 == 0 ? kInf : last + 1.0; });
     expect_same_as_heap(7, [](auto& rng, double last) {
         return rng() % 5000 == 0 ? last + 70000.0 : last + static_cast<double>(rng() % 2);
     });
-    expect_same_as_heap(8, [](auto& rng, double) { return std::ldexp(static_cast<double>(rng() % 8), 60); });
+    expect_same_as_heap(
+        8, [](auto& rng, double) { return std::ldexp(static_cast<double>(rng() % 8), 60); });
 }
 
 TEST(MonotoneFrontier, PopsWhatTheHeapPops) {

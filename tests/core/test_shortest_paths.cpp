@@ -106,11 +106,12 @@ TEST(BellmanFord, ReportsANegativeCycleBehindAMinusInfinityDistance) {
     const Csr ok = Csr::from_edges(3, EdgeList{{0, 1, -kInf}, {1, 2, 1.0}, {2, 1, 5.0}}, false);
     EXPECT_FALSE(bellman_ford(ok, 0).negative_cycle);
     // Two -inf arcs make a cycle of weight -inf.
-    const Csr two = Csr::from_edges(3, EdgeList{{0, 1, -kInf}, {1, 2, -kInf}, {2, 1, 1e308}}, false);
+    const Csr two =
+        Csr::from_edges(3, EdgeList{{0, 1, -kInf}, {1, 2, -kInf}, {2, 1, 1e308}}, false);
     EXPECT_TRUE(bellman_ford(two, 0).negative_cycle);
     // Behind a NaN or +inf arc nothing is reachable.
-    const Csr nan = Csr::from_edges(3, EdgeList{{0, 1, -kInf}, {1, 2, std::nan("")}, {2, 2, -1.0}},
-                                    false);
+    const Csr nan =
+        Csr::from_edges(3, EdgeList{{0, 1, -kInf}, {1, 2, std::nan("")}, {2, 2, -1.0}}, false);
     EXPECT_FALSE(bellman_ford(nan, 0).negative_cycle);
 }
 
@@ -181,8 +182,10 @@ TEST(FloydWarshall, RecordOperationsOnEmptyAndOutOfRange) {
     EXPECT_TRUE(none.rows().empty());
     EXPECT_EQ(none.dist_at(0, 0), kInf);
     EXPECT_EQ(none.rebuild_path(0, 0), std::nullopt);
-    const AllPairs r = floyd_warshall(Csr::from_edges(3, EdgeList{{0, 1, 2.0}, {1, 2, 3.0}}, false));
-    EXPECT_EQ(r.rows(), (std::vector<std::vector<double>>{{0, 2, 5}, {kInf, 0, 3}, {kInf, kInf, 0}}));
+    const AllPairs r =
+        floyd_warshall(Csr::from_edges(3, EdgeList{{0, 1, 2.0}, {1, 2, 3.0}}, false));
+    EXPECT_EQ(r.rows(),
+              (std::vector<std::vector<double>>{{0, 2, 5}, {kInf, 0, 3}, {kInf, kInf, 0}}));
     EXPECT_EQ(r.rebuild_path(0, 2), (std::vector<uint64_t>{0, 1, 2}));
     EXPECT_EQ(r.rebuild_path(2, 0), std::nullopt);
     EXPECT_EQ(r.dist_at(5, 0), kInf);

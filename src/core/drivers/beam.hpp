@@ -128,11 +128,11 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
             }
             if (found) break;
 
-            std::stable_sort(candidates.begin(), candidates.end(),
-                             [](const detail::BeamCandidate<Node>& a,
-                                const detail::BeamCandidate<Node>& b) {
-                                 return detail::beam_h_less(a.h, b.h);
-                             });
+            std::stable_sort(
+                candidates.begin(), candidates.end(),
+                [](const detail::BeamCandidate<Node>& a, const detail::BeamCandidate<Node>& b) {
+                    return detail::beam_h_less(a.h, b.h);
+                });
             if (candidates.size() > width) candidates.resize(static_cast<std::size_t>(width));
             layer.clear();
             layer.reserve(candidates.size());

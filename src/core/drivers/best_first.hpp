@@ -70,12 +70,12 @@
 #include <vector>
 
 #include "domain.hpp"
-#include "state/outcome.hpp"
+#include "drivers/best_first_config.hpp"
 #include "state/bucket_frontier.hpp"
+#include "state/outcome.hpp"
 #include "state/priority_frontier.hpp"
 #include "state/queue_frontiers.hpp"
 #include "state/reached_table.hpp"
-#include "drivers/best_first_config.hpp"
 
 namespace quorvane {
 
@@ -125,8 +125,9 @@ constexpr bool heuristic_pure() {
 // The search loop; `kRecord` is limits.record (see run_best_first).
 template <class Frontier, bool kRecord, class D, class H, class Table>
 void best_first_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
-                     const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
-                     Table& table, SearchOutcome<typename D::Node>& out) {
+                     const BestFirstConfig& config, const H& heuristic,
+                     const BestFirstLimits& limits, Table& table,
+                     SearchOutcome<typename D::Node>& out) {
     using Node = typename D::Node;
     using Id = typename Table::Id;
     using Key = typename Table::Key;
@@ -320,8 +321,9 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
 // otherwise crowd the registers of every search's loop.
 template <class Frontier, class D, class H, class Table>
 void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
-                    const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
-                    Table& table, SearchOutcome<typename D::Node>& out) {
+                    const BestFirstConfig& config, const H& heuristic,
+                    const BestFirstLimits& limits, Table& table,
+                    SearchOutcome<typename D::Node>& out) {
     if (limits.record) {
         best_first_loop<Frontier, true>(domain, std::move(start), goal, config, heuristic, limits,
                                         table, out);
@@ -380,8 +382,7 @@ template <class D, class H>
 bool priorities_never_nan(const D& domain, const BestFirstConfig& config) {
     auto weight_ok = [](double w) { return w >= 0.0 && w < HUGE_VAL; };
     return weight_ok(config.g_weight) && weight_ok(config.h_weight) &&
-           step_costs_nonnegative(domain) &&
-           (config.h_weight == 0.0 || heuristic_nonnegative<H>());
+           step_costs_nonnegative(domain) && (config.h_weight == 0.0 || heuristic_nonnegative<H>());
 }
 
 // Whether, in a search without NaN priorities, a FIFO pops what the
@@ -393,8 +394,7 @@ bool priorities_never_nan(const D& domain, const BestFirstConfig& config) {
 // f and the least (f, push number) is always the oldest entry.
 template <class H, class D>
 bool priorities_follow_g(const D& domain, const BestFirstConfig& config) {
-    return unit_step_costs(domain) &&
-           (config.h_weight == 0.0 || std::is_same_v<H, ZeroHeuristic>);
+    return unit_step_costs(domain) && (config.h_weight == 0.0 || std::is_same_v<H, ZeroHeuristic>);
 }
 
 // Whether a search runs as dense_step_loop: breadth-first (a FIFO, or a
@@ -412,10 +412,10 @@ bool breadth_first_on_steps(const D& domain, const typename D::Node& start,
             domain.dense_moves() > ByteMoveEntry<uint32_t>::kMaxMoves) {
             return false;
         }
-        const bool fifo = config.kind == FrontierKind::fifo ||
-                          (config.kind != FrontierKind::lifo &&
-                           priorities_never_nan<D, H>(domain, config) &&
-                           priorities_follow_g<H>(domain, config));
+        const bool fifo =
+            config.kind == FrontierKind::fifo ||
+            (config.kind != FrontierKind::lifo && priorities_never_nan<D, H>(domain, config) &&
+             priorities_follow_g<H>(domain, config));
         const uint64_t slots = domain.dense_slots();
         auto numbered = [&](const typename D::Node& n) {
             const auto slot = domain.dense_slot(n);
@@ -567,8 +567,8 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
                 run_best_first<PriorityFrontier<Key>>(domain, std::move(start), goal, config,
                                                       heuristic, limits, table, out);
             } else if (priorities_follow_g<H>(domain, config)) {
-                run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config,
-                                                  heuristic, limits, table, out);
+                run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config, heuristic,
+                                                  limits, table, out);
             } else {
                 run_best_first<BucketFrontier<Key>>(domain, std::move(start), goal, config,
                                                     heuristic, limits, table, out);

@@ -99,8 +99,8 @@ std::vector<Node> join_bidirectional_path(const ParentMap<Node>& forward,
 
 template <bool kCheckBackwardSteps, Domain D, class Back>
 SearchOutcome<typename D::Node> bidirectional_run(const D& domain, const Back& backward_source,
-                                                  typename D::Node start,
-                                                  typename D::Node goal, bool record) {
+                                                  typename D::Node start, typename D::Node goal,
+                                                  bool record) {
     using Node = typename D::Node;
     // The maps and layers are freed inside the measured time.
     return timed([&] {
@@ -217,8 +217,8 @@ template <Domain D, class P>
 SearchOutcome<typename D::Node> bidirectional_search(const D& domain, typename D::Node start,
                                                      typename D::Node goal, bool record,
                                                      const P& predecessors) {
-    return detail::bidirectional_run<false>(domain, predecessors, std::move(start),
-                                            std::move(goal), record);
+    return detail::bidirectional_run<false>(domain, predecessors, std::move(start), std::move(goal),
+                                            record);
 }
 
 template <Domain D>

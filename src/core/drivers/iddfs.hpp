@@ -35,9 +35,9 @@
 #include <utility>
 
 #include "domain.hpp"
+#include "drivers/depth_limited.hpp"
 #include "state/outcome.hpp"
 #include "state/path_stack.hpp"
-#include "drivers/depth_limited.hpp"
 
 namespace quorvane {
 

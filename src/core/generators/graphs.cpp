@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "state/keyed_hash.hpp"
 #include "generators/random_stream.hpp"
 #include "panic.hpp"
+#include "state/keyed_hash.hpp"
 #include "uint128.hpp"
 
 namespace quorvane {
@@ -191,7 +191,8 @@ GeneratedGraph barabasi_albert(uint64_t n, uint64_t m, uint64_t seed) {
         // for this node and the two after it (with the list as long as it
         // will be by then) are asked for ahead; a redraw only skews a guess.
         rng.peek_u32(0, 3 * m, [&](uint32_t word, uint64_t ahead) {
-            const uint64_t len = std::min<uint64_t>(ends.size() + 2 * m * (ahead / m), ends.capacity());
+            const uint64_t len =
+                std::min<uint64_t>(ends.size() + 2 * m * (ahead / m), ends.capacity());
             __builtin_prefetch(ends.data() + ((static_cast<uint64_t>(word) * len) >> 32));
         });
         while (targets.size() < m) {

@@ -19,9 +19,9 @@ void check_size(uint64_t width, uint64_t height) {
     // of more than 2^32 lines); it is shown saturated.
     if (__builtin_mul_overflow(width, height, &cells)) cells = UINT64_MAX;
     if (cells > kMaxGridCells) {
-        throw Panic("grid too large: " + std::to_string(width) + "\u00d7" +
-                    std::to_string(height) + " = " + std::to_string(cells) + " cells (max " +
-                    std::to_string(kMaxGridCells) + ")");
+        throw Panic("grid too large: " + std::to_string(width) + "\u00d7" + std::to_string(height) +
+                    " = " + std::to_string(cells) + " cells (max " + std::to_string(kMaxGridCells) +
+                    ")");
     }
     // A wall flag per cell, written in full on construction, and a terrain
     // cost per cell once any cost is not 1.0: past physical memory the

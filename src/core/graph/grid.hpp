@@ -274,7 +274,7 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     bool diagonal_ = false;
-    bool uniform_ = true;     // every cost is 1.0: costs_ is not built
+    bool uniform_ = true;      // every cost is 1.0: costs_ is not built
     detail::RowDivider rows_;  // by width
 };
 

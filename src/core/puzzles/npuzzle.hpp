@@ -127,14 +127,10 @@ public:
             return puzzle_.manhattan(state, goal);
         }
         switch (state.size()) {
-            case 9:
-                return sum<9>(state.data(), table_.get());
-            case 16:
-                return sum<16>(state.data(), table_.get());
-            case 25:
-                return sum<25>(state.data(), table_.get());
-            default:
-                return sum(state.data(), table_.get(), state.size());
+            case 9: return sum<9>(state.data(), table_.get());
+            case 16: return sum<16>(state.data(), table_.get());
+            case 25: return sum<25>(state.data(), table_.get());
+            default: return sum(state.data(), table_.get(), state.size());
         }
     }
 

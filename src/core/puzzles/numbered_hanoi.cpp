@@ -138,7 +138,11 @@ bool NumberedHanoi::fits(uint64_t disks, uint64_t pegs) noexcept {
 }
 
 NumberedHanoi::NumberedHanoi(uint64_t disks, uint64_t pegs) noexcept
-    : disks_(disks), pegs_(pegs), states_(1), power_{}, fields_(Fields::digits),
+    : disks_(disks),
+      pegs_(pegs),
+      states_(1),
+      power_{},
+      fields_(Fields::digits),
       divisor_(kDivisors[pegs]) {
     for (uint64_t d = 0; d < disks; ++d) {
         power_[d] = states_;

@@ -266,10 +266,10 @@ private:
 
     uint64_t disks_;
     uint64_t pegs_;
-    uint64_t states_;         // pegs^disks
-    uint64_t power_[64];      // pegs^d for d < disks
+    uint64_t states_;     // pegs^disks
+    uint64_t power_[64];  // pegs^d for d < disks
     Fields fields_;
-    uint64_t low_bits_ = 0;   // the lowest bit of each disk's field, for tops() by fields
+    uint64_t low_bits_ = 0;  // the lowest bit of each disk's field, for tops() by fields
     detail::Divisor54 divisor_;
 };
 

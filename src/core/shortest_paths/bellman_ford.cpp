@@ -103,7 +103,8 @@ ShortestPaths bellman_ford(const Csr& graph, uint64_t source) {
         std::vector<uint64_t> minus_inf;
         for (uint64_t v = 0; v < n; ++v)
             if (dist[v] == -std::numeric_limits<double>::infinity()) minus_inf.push_back(v);
-        if (!minus_inf.empty()) r.negative_cycle = detail::negative_cycle_reachable(graph, minus_inf);
+        if (!minus_inf.empty())
+            r.negative_cycle = detail::negative_cycle_reachable(graph, minus_inf);
     }
     return r;
 }

@@ -43,8 +43,8 @@ inline constexpr uint64_t kNoNode = std::numeric_limits<uint64_t>::max();
 
 struct ShortestPaths {
     uint64_t source = 0;
-    std::vector<double> dist;   // one per node; +inf when never reached
-    std::vector<uint64_t> pred; // one per node; kNoNode for the source and unreached nodes
+    std::vector<double> dist;    // one per node; +inf when never reached
+    std::vector<uint64_t> pred;  // one per node; kNoNode for the source and unreached nodes
     bool negative_cycle = false;
 
     uint64_t num_nodes() const noexcept { return dist.size(); }

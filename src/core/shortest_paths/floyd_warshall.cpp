@@ -140,7 +140,8 @@ void relax_all(double* dist, uint64_t* next, uint64_t n, RelaxRow relax_row) {
                 if (i != k) {
                     relax_row(di, next + i * n, dk, d, next[i * n + k], n);
                 } else if (d < 0.0) {  // otherwise no candidate can beat its own entry
-                    std::copy(dk, dk + n, before.begin() + static_cast<std::ptrdiff_t>((k - k0) * n));
+                    std::copy(dk, dk + n,
+                              before.begin() + static_cast<std::ptrdiff_t>((k - k0) * n));
                     changed_own[k - k0] = 1;
                     relax_own_row(dk, next + k * n, d, next[k * n + k], n);
                 }

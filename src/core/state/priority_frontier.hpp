@@ -31,8 +31,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -73,7 +73,8 @@ struct FrontierEntry {
     static constexpr uint64_t kSeqEnd = UINT64_MAX;
 
     FrontierEntry() = default;
-    FrontierEntry(Item item, uint64_t key, uint64_t seq) : item_(std::move(item)), key_(key), seq_(seq) {}
+    FrontierEntry(Item item, uint64_t key, uint64_t seq)
+        : item_(std::move(item)), key_(key), seq_(seq) {}
     Item& item() noexcept { return item_; }
     const Item& item() const noexcept { return item_; }
     uint64_t key() const noexcept { return key_; }
@@ -86,7 +87,7 @@ template <class Item>
 struct FrontierEntry<Item, true> {
     uint32_t item_bits_;  // lowest: never decides, push numbers are distinct
     uint32_t seq_;
-    uint64_t key_;        // highest
+    uint64_t key_;  // highest
 
     static constexpr uint64_t kSeqEnd = uint64_t{1} << 32;
 
@@ -103,8 +104,8 @@ struct FrontierEntry<Item, true> {
             std::memcpy(&w, this, sizeof w);
             return w;
         } else {
-            return (static_cast<uint128>(key_) << 64) |
-                   (static_cast<uint64_t>(seq_) << 32) | item_bits_;
+            return (static_cast<uint128>(key_) << 64) | (static_cast<uint64_t>(seq_) << 32) |
+                   item_bits_;
         }
     }
 };

@@ -22,7 +22,8 @@ public:
     // Inlined into the search loop, whose size would keep the compiler from
     // choosing it; growth is out of line.
     [[gnu::always_inline]] void push(Item item, double /*f*/ = 0.0) {
-        if (size_ == capacity_) [[unlikely]] grow();
+        if (size_ == capacity_) [[unlikely]]
+            grow();
         std::size_t tail = head_ + size_;
         if (tail >= capacity_) tail -= capacity_;
         slots_[tail] = std::move(item);

@@ -89,7 +89,8 @@ template <class D>
     requires HasDenseSlots<D>
 struct DenseIndexing<D> {
     static constexpr bool enabled = true;
-    using Id = decltype(std::declval<const D&>().dense_slot(std::declval<const typename D::Node&>()));
+    using Id =
+        decltype(std::declval<const D&>().dense_slot(std::declval<const typename D::Node&>()));
     static uint64_t slots(const D& d) noexcept { return d.dense_slots(); }
     static bool worthwhile(const D& d) noexcept {
         if constexpr (requires { d.dense_worthwhile(); }) {
@@ -193,8 +194,8 @@ struct MoveEntry {
     // The move that reached the node, plus 1; 0 for none.
     Id move() const noexcept { return (meta >> 2) & kMaxMoves; }
     void set(double new_g, Id move_plus1) noexcept {
-        meta = static_cast<Id>(static_cast<Id>(new_g) << kGShift) | static_cast<Id>(move_plus1 << 2) |
-               static_cast<Id>(Reached::open);
+        meta = static_cast<Id>(static_cast<Id>(new_g) << kGShift) |
+               static_cast<Id>(move_plus1 << 2) | static_cast<Id>(Reached::open);
     }
 };
 
@@ -254,7 +255,8 @@ public:
     std::optional<double> close_id(Id id) {
         auto& e = self().entry(id);
         const auto state = static_cast<Reached>(e.meta & 3);
-        if (state == Reached::absent) [[unlikely]] never_reached();
+        if (state == Reached::absent) [[unlikely]]
+            never_reached();
         if (state == Reached::closed) return std::nullopt;
         e.meta = static_cast<Id>((e.meta & ~Id{3}) | static_cast<Id>(Reached::closed));
         return e.cost();
@@ -264,7 +266,8 @@ public:
     bool close_state_id(Id id) {
         auto& e = self().entry(id);
         const auto state = static_cast<Reached>(e.meta & 3);
-        if (state == Reached::absent) [[unlikely]] never_reached();
+        if (state == Reached::absent) [[unlikely]]
+            never_reached();
         if (state == Reached::closed) return false;
         e.meta = static_cast<decltype(e.meta)>(e.meta | static_cast<uint8_t>(Reached::closed));
         return true;
@@ -301,7 +304,9 @@ public:
     // ---- node level ----
 
     // A start: no parent, depth 0.
-    void record(const Node& node, double g) { record_id(self().intern(Node(node)), g, kNoParent, 0); }
+    void record(const Node& node, double g) {
+        record_id(self().intern(Node(node)), g, kNoParent, 0);
+    }
 
     void record(const Node& node, double g, const Node& parent) {
         const Id parent_id_value = self().intern(Node(parent));
@@ -363,7 +368,7 @@ private:
 // ids are handed out in reaching order and stay valid for the table's life.
 template <class NodeT>
 class HashedReachedTable : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT,
-                                                          uint64_t, detail::CostEntry<uint64_t>> {
+                                                           uint64_t, detail::CostEntry<uint64_t>> {
     using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
                                           detail::CostEntry<uint64_t>>;
     friend Base;
@@ -476,9 +481,9 @@ template <class NodeT>
     requires OneWordNode<NodeT>
 class HashedReachedTable<NodeT>
     : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
-                                                  detail::CostEntry<uint64_t>> {
+                                      detail::CostEntry<uint64_t>> {
     using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
-                                                  detail::CostEntry<uint64_t>>;
+                                          detail::CostEntry<uint64_t>>;
     friend Base;
 
 public:
