@@ -490,6 +490,8 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
             out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
             tree.expanding(node);
         }
+        // The ending of best_first_loop's expansion, written out again: as a
+        // shared helper it made GCC split this loop, for more instructions.
         const uint64_t e = expanded + 1;
         if (id == goal_id) {
             expanded = e;
