@@ -547,10 +547,18 @@ private:
                 return w;
             }
         }
-        if ((interned_ + 1) * 2 > mask_ + 1) {
-            grow();
-            return intern_word(w);
-        }
+        if ((interned_ + 1) * 2 > mask_ + 1) return grow_and_insert(w);
+        slots_[i].tag = ~w;
+        ++interned_;
+        last_ = &slots_[i];
+        return w;
+    }
+
+    // intern_word's way out when the table is full: `w` is not in it.
+    [[gnu::noinline]] Id grow_and_insert(uint64_t w) {
+        grow();
+        std::size_t i = home(w);
+        while (slots_[i].tag != 0) i = (i + 1) & mask_;
         slots_[i].tag = ~w;
         ++interned_;
         last_ = &slots_[i];
