@@ -134,7 +134,7 @@ constexpr PyGetSetDef attribute(const char* name, ::getter get) {
 // The slot table and type spec of the class holding a `Value`: the refusing
 // `tp_new`, the value's dealloc, `__repr__`, the getters, the docstring and,
 // when given, the methods; the default flags, no items. Must stay where it
-// was made (the spec points into the slot table).
+// was made (the PyType_Spec points into the slot table).
 template <class Value>
 class ClassSpec {
 public:
