@@ -554,11 +554,17 @@ private:
         return w;
     }
 
+    // The first empty slot from the home of `w`, for a word not in the table.
+    std::size_t free_slot(uint64_t w) const noexcept {
+        std::size_t i = home(w);
+        while (slots_[i].tag != 0) i = (i + 1) & mask_;
+        return i;
+    }
+
     // intern_word's way out when the table is full: `w` is not in it.
     [[gnu::noinline]] Id grow_and_insert(uint64_t w) {
         grow();
-        std::size_t i = home(w);
-        while (slots_[i].tag != 0) i = (i + 1) & mask_;
+        const std::size_t i = free_slot(w);
         slots_[i].tag = ~w;
         ++interned_;
         last_ = &slots_[i];
@@ -602,9 +608,7 @@ private:
             const std::size_t end = std::min(old_slots, done + kSweepSlots);
             for (std::size_t j = done; j < end; ++j) {
                 if (from[j].tag == 0) continue;
-                std::size_t i = home(~from[j].tag);
-                while (slots_[i].tag != 0) i = (i + 1) & mask_;
-                slots_[i] = from[j];
+                slots_[free_slot(~from[j].tag)] = from[j];
             }
             old.discard(done * sizeof(Slot), (end - done) * sizeof(Slot));
         }
