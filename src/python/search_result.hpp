@@ -475,26 +475,106 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
     tree_out = std::move(tree_list);
 }
 
+// The same lists from a record held folded (state/outcome.hpp ReachOrder),
+// read in one pass per list with no unfolded copy in between: the trace
+// walks the expansions, its g one float per level; the tree walks the
+// reached nodes, each expansion's parent taken for as many children as it
+// reached.
+template <class Node>
+void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRef& tree_out) {
+    constexpr std::size_t kAhead = 16;  // as above
+    const RecordArray<Node>& nodes = folded.nodes;
+    const RecordArray<uint8_t>& reached = folded.reached;
+    SharedInts ints;
+    // Every node of the record is in `nodes`, once.
+    SharedNodes<Node> nodes_py(
+        [&](auto&& see) {
+            for (const Node& node : nodes) see(node);
+        },
+        ints);
+    const std::size_t n = reached.size();
+    PyRef trace_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(n)));
+    {
+        uint64_t before = 1;  // nodes reached before expansion j's own
+        uint64_t level = 0;
+        uint64_t level_end = 1;  // where the level of expansion j ends in `nodes`
+        PyRef g_py = float_to_py(0.0);
+        for (std::size_t j = 0; j < n; ++j) {
+            if (j == level_end) {
+                ++level;
+                level_end = before;
+                g_py = float_to_py(static_cast<double>(level));
+            }
+            if (j + kAhead < n) nodes_py.prefetch(nodes[j + kAhead]);
+            if (j + kAhead / 2 < n) nodes_py.prefetch_object(nodes[j + kAhead / 2]);
+            PyRef made_node, made_size;
+            PyObject* node = nodes_py.peek(nodes[j], made_node);
+            PyObject* size = ints.peek_unsigned(before - (j + 1), made_size);
+            PyList_SetItem(trace_list.get(), static_cast<Py_ssize_t>(j),
+                           untracked_tuple(node, g_py.get(), size).release());
+            before += reached[j];
+        }
+    }
+    const std::size_t edges = nodes.size() - 1;
+    PyRef tree_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(edges)));
+    // The expansion that reached a node, for node i + 1 and for the nodes
+    // kAhead and kAhead / 2 further on, each with where that expansion's
+    // children end in `nodes`.
+    struct Parent {
+        std::size_t at = 0;
+        std::size_t end = 1;
+        std::size_t of(std::size_t child, const RecordArray<uint8_t>& reached) {
+            while (child >= end) end += reached[++at];
+            return at;
+        }
+    };
+    Parent parent, parent_ahead, parent_half;
+    if (n > 0) parent.end = parent_ahead.end = parent_half.end = 1 + reached[0];
+    for (std::size_t i = 0; i < edges; ++i) {
+        const std::size_t child = i + 1;
+        if (const std::size_t a = child + kAhead; a < nodes.size()) {
+            nodes_py.prefetch(nodes[a]);
+            nodes_py.prefetch(nodes[parent_ahead.of(a, reached)]);
+        }
+        if (const std::size_t a = child + kAhead / 2; a < nodes.size()) {
+            nodes_py.prefetch_object(nodes[a]);
+            nodes_py.prefetch_object(nodes[parent_half.of(a, reached)]);
+        }
+        PyRef made_parent, made_child;
+        PyObject* parent_py = nodes_py.peek(nodes[parent.of(child, reached)], made_parent);
+        PyObject* child_py = nodes_py.peek(nodes[child], made_child);
+        PyList_SetItem(tree_list.get(), static_cast<Py_ssize_t>(i),
+                       untracked_tuple(parent_py, child_py).release());
+    }
+    trace_out = std::move(trace_list);
+    tree_out = std::move(tree_list);
+}
+
 template <class Node>
 class PendingListsOf final : public PendingLists {
 public:
-    PendingListsOf(Trace<Node>&& trace, TreeEdges<Node>&& tree)
-        : trace_(std::move(trace)), tree_(std::move(tree)) {}
+    PendingListsOf(Trace<Node>&& trace, TreeEdges<Node>&& tree, ReachOrder<Node>&& folded)
+        : trace_(std::move(trace)), tree_(std::move(tree)), folded_(std::move(folded)) {}
 
     void build(PyRef& trace, PyRef& tree) const override {
-        build_trace_and_tree(trace_, tree_, trace, tree);
+        if (folded_.empty()) {
+            build_trace_and_tree(trace_, tree_, trace, tree);
+        } else {
+            build_trace_and_tree(folded_, trace, tree);
+        }
     }
 
 private:
     Trace<Node> trace_;
     TreeEdges<Node> tree_;
+    ReachOrder<Node> folded_;
 };
 
 }  // namespace detail
 
 // Consumes `outcome`. The path is converted at once (it is short: at most
-// the nodes on one path); trace and tree move, as they are, into the record
-// to be converted on first read.
+// the nodes on one path); trace and tree (or their folded form) move, as
+// they are, into the record to be converted on first read.
 template <class Node>
 SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
     SearchResultRecord r;
@@ -512,9 +592,9 @@ SearchResultRecord build_search_result(SearchOutcome<Node>&& outcome) {
                            nodes_py.get(nodes[i]).release());
         }
     }
-    if (!outcome.trace.empty() || !outcome.tree.empty()) {
+    if (!outcome.trace.empty() || !outcome.tree.empty() || !outcome.reach_order.empty()) {
         r.lists = ResultLists(std::make_unique<detail::PendingListsOf<Node>>(
-            std::move(outcome.trace), std::move(outcome.tree)));
+            std::move(outcome.trace), std::move(outcome.tree), std::move(outcome.reach_order)));
     }
     r.stop_reason = std::string(stop_reason_word(outcome.stop_reason));
     r.elapsed = outcome.elapsed.seconds();

@@ -12,9 +12,11 @@
 namespace quorvane {
 
 // `as_want(node)` gives a node of `got` as a node of `want`'s type.
+// A record kept folded is compared unfolded.
 template <class Want, class Got, class AsWant>
-void expect_same_outcome(const SearchOutcome<Want>& want, const SearchOutcome<Got>& got,
-                         AsWant as_want) {
+void expect_same_outcome(SearchOutcome<Want> want, SearchOutcome<Got> got, AsWant as_want) {
+    unfold_record(want);
+    unfold_record(got);
     EXPECT_EQ(got.stop_reason, want.stop_reason);
     EXPECT_EQ(got.cost, want.cost);
     EXPECT_EQ(got.nodes_expanded, want.nodes_expanded);

@@ -438,21 +438,39 @@ bool breadth_first_on_steps(const D& domain, const typename D::Node& start,
 //     skipped on its state alone, nothing is pushed twice, nothing is
 //     reopened, and the path-length guard of a reopening search never
 //     fires.
+// Recorded, the search keeps its record folded (ReachOrder), and the
+// record's array of nodes in reaching order is the queue itself: its part
+// not yet expanded is the frontier.
 template <bool kRecord, class D, class Table>
 void dense_step_loop(const D& domain, const typename D::Node& start, const typename D::Node& goal,
                      const BestFirstLimits& limits, Table& table,
                      SearchOutcome<typename D::Node>& out) {
-    using Node = typename D::Node;
     using Id = typename Table::Id;
     constexpr bool record = kRecord;
     const bool limited = limits.max_nodes.has_value();
     const uint64_t max_nodes = limits.max_nodes.value_or(0);
 
-    FifoFrontier<Id> frontier;
+    FifoFrontier<Id> fifo;  // the queue when not recording
+    auto& order = out.reach_order.nodes;
+    std::size_t taken = 0;  // recording: the nodes of `order` expanded
     const Id start_id = static_cast<Id>(domain.dense_slot(start));
     const Id goal_id = static_cast<Id>(domain.dense_slot(goal));
     table.record_id(start_id, 0.0, Table::kNoParent, 0);
-    frontier.push(start_id);
+    if (record) {
+        const std::size_t hint = table.capacity_hint();
+        order.reserve(hint);
+        out.reach_order.reached.reserve(hint);
+        order.push_back(start);
+    } else {
+        fifo.push(start_id);
+    }
+    auto queued = [&]() -> uint64_t {
+        if constexpr (record) {
+            return order.size() - taken;
+        } else {
+            return fifo.size();
+        }
+    };
 
     uint64_t expanded = 0;
     uint64_t generated = 1;
@@ -462,39 +480,40 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
     uint64_t level = 0;
     uint64_t level_left = 1;
     uint64_t next_level = 0;
-    TreeRecorder<Table> tree(table);
-    if (record) {
-        const std::size_t hint = table.capacity_hint();
-        out.trace.reserve(hint);
-        tree.reserve(hint);
-    }
 
     for (;;) {
-        const std::optional<Id> key = frontier.pop();
-        if (!key) {
-            out.stop_reason = StopReason::exhausted;
-            break;
+        Id id;
+        if constexpr (record) {
+            if (taken == order.size()) {
+                out.stop_reason = StopReason::exhausted;
+                break;
+            }
+            id = static_cast<Id>(domain.dense_slot(order[taken++]));
+            if (taken + kFifoAhead < order.size())
+                table.prefetch_key(static_cast<Id>(domain.dense_slot(order[taken + kFifoAhead])));
+        } else {
+            const std::optional<Id> key = fifo.pop();
+            if (!key) {
+                out.stop_reason = StopReason::exhausted;
+                break;
+            }
+            id = *key;
+            if (const Id* ahead = fifo.peek_ahead(kFifoAhead)) table.prefetch_key(*ahead);
         }
-        const Id id = *key;
         if (level_left == 0) {
             ++level;
             level_left = next_level;
             next_level = 0;
         }
         --level_left;
-        if (const Id* ahead = frontier.peek_ahead(kFifoAhead)) table.prefetch_key(*ahead);
         if (!table.close_state_id(id)) continue;  // (never: nothing is pushed twice)
         const double g = static_cast<double>(level);
-        if (record) {
-            const Node node = table.node_at(id);
-            out.trace.push_back(TraceEntry<Node>{node, g, frontier.size()});
-            tree.expanding(node);
-        }
         // The ending of best_first_loop's expansion, written out again: as a
         // shared helper it made GCC split this loop, for more instructions.
         const uint64_t e = expanded + 1;
         if (id == goal_id) {
             expanded = e;
+            if (record) out.reach_order.reached.push_back(0);
             out.cost = g;
             out.path = table.rebuild_path_id(id);
             out.stop_reason = StopReason::goal;
@@ -502,38 +521,29 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
         }
         if (limited && e >= max_nodes) {
             expanded = e;
+            if (record) out.reach_order.reached.push_back(0);
             out.stop_reason = StopReason::node_limit;
             break;
         }
         expanded = e;
+        const uint64_t generated_before = generated;
         auto reach = [&](Id child, uint32_t move) {
             if (table.state_id(child) != Reached::absent) return;
-            if (record) tree.reached(child, table.node_at(child));
             table.record_new_move(child, static_cast<Id>(move));
-            frontier.push(child);
+            if constexpr (record) {
+                order.push_back(table.node_at(child));
+            } else {
+                fifo.push(child);
+            }
             ++next_level;
             ++generated;
-            max_frontier = std::max<uint64_t>(max_frontier, frontier.size());
+            max_frontier = std::max<uint64_t>(max_frontier, queued());
         };
-        if constexpr (record) {
-            // The new children are listed first, so that the record's pushes
-            // are made in one place, not inlined at each of the domain's
-            // calls (which the compiler would rather not do at all).
-            Id children[ByteMoveEntry<Id>::kMaxMoves];
-            uint32_t moves[ByteMoveEntry<Id>::kMaxMoves];
-            std::size_t n = 0;
-            domain.for_each_dense_step(id, [&](Id child, uint32_t move) {
-                children[n] = child;
-                moves[n] = move;
-                n += table.state_id(child) == Reached::absent ? 1 : 0;
-            });
-            for (std::size_t k = 0; k < n; ++k) reach(children[k], moves[k]);
-        } else {
-            domain.for_each_dense_step(id, reach);
-        }
+        domain.for_each_dense_step(id, reach);
+        if (record)
+            out.reach_order.reached.push_back(static_cast<uint8_t>(generated - generated_before));
     }
 
-    if (record) out.tree = tree.take_edges();
     out.nodes_expanded = expanded;
     out.nodes_generated = generated;
     out.max_frontier_size = max_frontier;

@@ -9,7 +9,9 @@
 //   - `nodes_generated` >= 1 (the start); `nodes_reopened` is 0 except in a
 //     best-first search with reopening on;
 //   - `trace` and `tree` are empty when recording is off; `tree` is filled
-//     only by the best-first driver.
+//     only by the best-first driver, whose breadth-first loop on slots
+//     leaves both empty and keeps its record folded in `reach_order`
+//     instead (unfold_record gives them).
 // The record owns copies of every node in it; nothing refers back into the
 // search's state.
 //
@@ -300,6 +302,48 @@ struct TreeEdge {
 template <class Node>
 using TreeEdges = RecordArray<TreeEdge<Node>>;
 
+// The record of a breadth-first search whose every step costs 1.0 and that
+// reaches each node once (the best-first driver's loop on slots), kept as
+// the search made it: the nodes in the order they were first reached (the
+// start first; the frontier was the part not yet expanded), and for each
+// expansion the number of nodes it reached first. That is the whole trace
+// and tree, folded:
+//   - expansion j took nodes[j]; its g is its level (the start alone is
+//     level 0, level k + 1 is what level k reached), and the frontier then
+//     held every node reached before it minus the j + 1 taken;
+//   - the nodes reached by expansion j follow those of the expansions
+//     before it in `nodes`, each with nodes[j] as its parent.
+// An entry costs sizeof(Node) per node reached and one byte per expansion,
+// where the unfolded trace and tree cost sizeof(Node) + 8 and 2 *
+// sizeof(Node).
+template <class Node>
+struct ReachOrder {
+    RecordArray<Node> nodes;
+    RecordArray<uint8_t> reached;  // per expansion, in expansion order
+
+    bool empty() const noexcept { return reached.empty(); }
+
+    // Appends the trace and tree this record folds.
+    void unfold_into(Trace<Node>& trace, TreeEdges<Node>& tree) const {
+        trace.reserve(trace.size() + reached.size());
+        tree.reserve(tree.size() + nodes.size() - 1);
+        uint64_t before = 1;  // nodes reached before expansion j's own
+        uint64_t level = 0;
+        uint64_t level_end = 1;  // where the level of expansion j ends in `nodes`
+        for (std::size_t j = 0; j < reached.size(); ++j) {
+            if (j == level_end) {
+                ++level;
+                level_end = before;
+            }
+            trace.push_back(
+                TraceEntry<Node>{nodes[j], static_cast<double>(level), before - (j + 1)});
+            for (uint64_t k = before; k < before + reached[j]; ++k)
+                tree.push_back({nodes[j], nodes[k]});
+            before += reached[j];
+        }
+    }
+};
+
 // Elapsed time as whole seconds and nanoseconds (< 10^9).
 struct Elapsed {
     uint64_t secs = 0;
@@ -320,6 +364,8 @@ template <class Node>
 struct SearchOutcome {
     Trace<Node> trace;
     TreeEdges<Node> tree;
+    // Trace and tree, folded, in place of both (see unfold_record).
+    ReachOrder<Node> reach_order;
     std::optional<std::vector<Node>> path;
     Elapsed elapsed;
     double cost = std::numeric_limits<double>::infinity();
@@ -331,6 +377,15 @@ struct SearchOutcome {
 
     bool found() const noexcept { return path.has_value(); }
 };
+
+// Moves a record kept folded (`reach_order`) into `trace` and `tree`; an
+// outcome recorded otherwise stays as it is.
+template <class Node>
+void unfold_record(SearchOutcome<Node>& out) {
+    if (out.reach_order.empty()) return;
+    out.reach_order.unfold_into(out.trace, out.tree);
+    out.reach_order = ReachOrder<Node>();
+}
 
 // Runs `search`, which returns a SearchOutcome, and sets its `elapsed` to
 // the time from just before the call to just after its return. Whatever
