@@ -30,7 +30,7 @@
 //   successors_to(n, out)     BoundsSuccessors      fixed-size lists; next pop prefetched (packed)
 //   step_costs_nonnegative()  DeclaresStepCosts     no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
-//   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, Hanoi)
+//   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, puzzles)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   for_each_dense_step(s, f) VisitsDenseSteps      unit-step bfs on slots, 1-byte entries (grid)

@@ -90,8 +90,10 @@ public:
         return out;
     }
 
-    // Every step costs 1.0: best-first searches may use the bucket frontier.
+    // Every step costs 1.0: best-first searches may use the bucket frontier,
+    // or a FIFO where priorities follow g.
     static constexpr bool step_costs_nonnegative() noexcept { return true; }
+    static constexpr bool unit_step_costs() noexcept { return true; }
 
 private:
     // The blank's target cells for each blank cell, in move order (up, down,
