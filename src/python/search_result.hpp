@@ -478,11 +478,12 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
 // The same lists from a record held folded (state/outcome.hpp ReachOrder),
 // read in one pass per list with no unfolded copy in between: the trace
 // walks the expansions, its g one float per level; the tree walks the
-// reached nodes, each expansion's parent taken for as many children as it
-// reached.
+// reached nodes beside their parents' positions.
 template <class Node>
 void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRef& tree_out) {
-    constexpr std::size_t kAhead = 16;  // as above
+    // As above, but counted in nodes of 8 bytes where a trace slot has 16:
+    // twice as many entries ahead reach as far in memory.
+    constexpr std::size_t kAhead = 32;
     const RecordArray<Node>& nodes = folded.nodes;
     const RecordArray<uint8_t>& reached = folded.reached;
     SharedInts ints;
@@ -517,34 +518,21 @@ void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRe
     }
     const std::size_t edges = nodes.size() - 1;
     PyRef tree_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(edges)));
-    // The expansion that reached a node, for node i + 1 and for the nodes
-    // kAhead and kAhead / 2 further on, each with where that expansion's
-    // children end in `nodes`.
-    struct Parent {
-        std::size_t at = 0;
-        std::size_t end = 1;
-        std::size_t of(std::size_t child, const RecordArray<uint8_t>& reached) {
-            while (child >= end) end += reached[++at];
-            return at;
-        }
-    };
-    Parent parent, parent_ahead, parent_half;
-    if (n > 0) parent.end = parent_ahead.end = parent_half.end = 1 + reached[0];
+    const std::unique_ptr<uint32_t[]> parents = folded.parent_positions();
     for (std::size_t i = 0; i < edges; ++i) {
-        const std::size_t child = i + 1;
-        if (const std::size_t a = child + kAhead; a < nodes.size()) {
-            nodes_py.prefetch(nodes[a]);
-            nodes_py.prefetch(nodes[parent_ahead.of(a, reached)]);
+        if (i + kAhead < edges) {
+            nodes_py.prefetch(nodes[parents[i + kAhead]]);
+            nodes_py.prefetch(nodes[i + 1 + kAhead]);
         }
-        if (const std::size_t a = child + kAhead / 2; a < nodes.size()) {
-            nodes_py.prefetch_object(nodes[a]);
-            nodes_py.prefetch_object(nodes[parent_half.of(a, reached)]);
+        if (i + kAhead / 2 < edges) {
+            nodes_py.prefetch_object(nodes[parents[i + kAhead / 2]]);
+            nodes_py.prefetch_object(nodes[i + 1 + kAhead / 2]);
         }
         PyRef made_parent, made_child;
-        PyObject* parent_py = nodes_py.peek(nodes[parent.of(child, reached)], made_parent);
-        PyObject* child_py = nodes_py.peek(nodes[child], made_child);
+        PyObject* parent = nodes_py.peek(nodes[parents[i]], made_parent);
+        PyObject* child = nodes_py.peek(nodes[i + 1], made_child);
         PyList_SetItem(tree_list.get(), static_cast<Py_ssize_t>(i),
-                       untracked_tuple(parent_py, child_py).release());
+                       untracked_tuple(parent, child).release());
     }
     trace_out = std::move(trace_list);
     tree_out = std::move(tree_list);

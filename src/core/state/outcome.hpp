@@ -28,7 +28,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -322,6 +324,29 @@ struct ReachOrder {
     RecordArray<uint8_t> reached;  // per expansion, in expansion order
 
     bool empty() const noexcept { return reached.empty(); }
+
+    // For tree edge k (its child nodes[k + 1]), the position in `nodes` of
+    // its parent: positions[k], k < nodes.size() - 1. The search that keeps
+    // this record numbers its nodes in 32 bits and reaches each once, so a
+    // position fits 32 bits. Written four at a time, since nearly every
+    // expansion reaches at most four nodes: the pass has no branch on a
+    // count that a reader's walk would mispredict at nearly every parent.
+    std::unique_ptr<uint32_t[]> parent_positions() const {
+        if (reached.size() > UINT32_MAX) throw std::length_error("record too long to index");
+        auto positions = std::make_unique_for_overwrite<uint32_t[]>(nodes.size() + 3);
+        uint32_t* at = positions.get();
+        for (std::size_t j = 0; j < reached.size(); ++j) {
+            const auto parent = static_cast<uint32_t>(j);
+            const uint8_t count = reached[j];
+            if (count <= 4) [[likely]] {
+                at[0] = at[1] = at[2] = at[3] = parent;
+            } else {
+                std::fill(at, at + count, parent);
+            }
+            at += count;
+        }
+        return positions;
+    }
 
     // Appends the trace and tree this record folds.
     void unfold_into(Trace<Node>& trace, TreeEdges<Node>& tree) const {
