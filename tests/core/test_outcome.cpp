@@ -1,8 +1,10 @@
-// The compact trace gives back every entry as it was pushed, g bit for bit.
+// The compact trace gives back every entry as it was pushed, g bit for bit;
+// a folded record unfolds into the trace and tree of its search.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <random>
 #include <vector>
@@ -71,6 +73,61 @@ TEST(Trace, EveryEntryReadsBackAsPushedWhateverItsG) {
         next = last;
     });
     EXPECT_EQ(next, pushed.size());
+}
+
+// A breadth-first search over a random graph (up to 9 new nodes an
+// expansion, past the four a grid gives), recorded both ways: folded, and
+// entry by entry as the best-first driver records. Unfolding gives the
+// latter back, and the parents' positions name the tree's parents.
+TEST(ReachOrder, UnfoldsIntoTheTraceAndTreeOfItsSearch) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 20; ++round) {
+        const int n = 1 + static_cast<int>(rng() % 60);
+        std::vector<std::vector<int>> next(n);
+        for (auto& list : next)
+            for (unsigned k = rng() % 10; k > 0; --k) list.push_back(static_cast<int>(rng() % n));
+        const std::size_t limit = rng() % 2 ? n : 1 + rng() % n;  // expansions allowed
+
+        ReachOrder<int> folded;
+        Trace<int> trace;
+        TreeEdges<int> tree;
+        std::vector<int> level(n, -1);
+        level[0] = 0;
+        folded.nodes.push_back(0);
+        for (std::size_t j = 0; j < folded.nodes.size() && j < limit; ++j) {
+            const int node = folded.nodes[j];
+            trace.push_back({node, static_cast<double>(level[node]), folded.nodes.size() - j - 1});
+            uint8_t reached = 0;
+            for (const int child : next[node]) {
+                if (level[child] >= 0) continue;
+                level[child] = level[node] + 1;
+                folded.nodes.push_back(child);
+                tree.push_back({node, child});
+                ++reached;
+            }
+            folded.reached.push_back(reached);
+        }
+
+        const std::unique_ptr<uint32_t[]> parents = folded.parent_positions();
+        for (std::size_t k = 0; k < tree.size(); ++k) {
+            EXPECT_EQ(folded.nodes[k + 1], tree[k].child);
+            EXPECT_EQ(folded.nodes[parents[k]], tree[k].parent) << "edge " << k;
+        }
+        Trace<int> got_trace;
+        TreeEdges<int> got_tree;
+        folded.unfold_into(got_trace, got_tree);
+        ASSERT_EQ(got_trace.size(), trace.size());
+        for (std::size_t j = 0; j < trace.size(); ++j) {
+            EXPECT_EQ(got_trace[j].node, trace[j].node) << "entry " << j;
+            EXPECT_EQ(got_trace[j].g, trace[j].g) << "entry " << j;
+            EXPECT_EQ(got_trace[j].frontier_size, trace[j].frontier_size) << "entry " << j;
+        }
+        ASSERT_EQ(got_tree.size(), tree.size());
+        for (std::size_t k = 0; k < tree.size(); ++k) {
+            EXPECT_EQ(got_tree[k].parent, tree[k].parent);
+            EXPECT_EQ(got_tree[k].child, tree[k].child);
+        }
+    }
 }
 
 }  // namespace
