@@ -366,6 +366,13 @@ private:
 
 // Keyed by node value, Fx-hashed, open addressing with linear probing. Node
 // ids are handed out in reaching order and stay valid for the table's life.
+// A slot is 8 bytes, the low 32 bits of the node's hash and its id + 1: a
+// search that reaches a new node at every step misses the cache on one
+// slot per node, and a smaller array of slots keeps more of them cached.
+// So ids stay below 2^31 (the slots, two per node, below 2^32, where the
+// hash's low 32 bits still place every slot when the table grows): the
+// node past them is refused as memory the machine cannot hold, as nodes,
+// entries and slots of 2^31 nodes would take over 100 GiB.
 template <class NodeT>
 class HashedReachedTable : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT,
                                                            uint64_t, detail::CostEntry<uint64_t>> {
@@ -386,7 +393,7 @@ public:
 
     // The id of `node`, adding it (moved in) as an absent entry if new.
     Id intern(Node&& node) {
-        const uint64_t h = FxHash<Node>{}(node);
+        const auto h = static_cast<uint32_t>(FxHash<Node>{}(node));
         std::size_t i = h & mask();
         while (slots_[i].id_plus1 != 0) {
             const Slot& s = slots_[i];
@@ -394,15 +401,17 @@ public:
             i = (i + 1) & mask();
         }
         const Id id = nodes_.size();
+        if (id >= kMaxNodes) [[unlikely]]
+            throw std::bad_alloc();
         nodes_.push_back(std::move(node));
         entries_.push_back(detail::CostEntry<Id>{0.0, 0, 0});
-        slots_[i] = Slot{h, id + 1};
+        slots_[i] = Slot{h, static_cast<uint32_t>(id + 1)};
         if (nodes_.size() * 2 > slots_.size()) grow();
         return id;
     }
 
     std::optional<Id> find(const Node& node) const {
-        const uint64_t h = FxHash<Node>{}(node);
+        const auto h = static_cast<uint32_t>(FxHash<Node>{}(node));
         for (std::size_t i = h & mask(); slots_[i].id_plus1 != 0; i = (i + 1) & mask()) {
             const Slot& s = slots_[i];
             if (s.hash == h && nodes_[s.id_plus1 - 1] == node) return s.id_plus1 - 1;
@@ -429,10 +438,11 @@ public:
 
 private:
     static constexpr std::size_t kInitialSlots = 128;  // room for 64 nodes
+    static constexpr Id kMaxNodes = Id{1} << 31;
 
     struct Slot {
-        uint64_t hash = 0;
-        uint64_t id_plus1 = 0;  // 0 = empty
+        uint32_t hash = 0;
+        uint32_t id_plus1 = 0;  // 0 = empty
     };
 
     std::size_t mask() const noexcept { return slots_.size() - 1; }
