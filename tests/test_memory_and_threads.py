@@ -335,7 +335,7 @@ LONG_CALLS = {
                                                           depth_limit=d, record=False),
                        [18, 20, 22, 24, 26, 28]),
     "search_hanoi": (lambda n: lambda: q.search_hanoi(n, "bfs", record=False),
-                     [8, 9, 10, 11, 12, 13]),
+                     [8, 9, 10, 11, 12, 13, 14, 15]),
     "search_wordladder": (_dictionary, [10, 12, 14, 16, 18, 20, 22]),
 }
 
