@@ -485,7 +485,6 @@ void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRe
     // twice as many entries ahead reach as far in memory.
     constexpr std::size_t kAhead = 32;
     const RecordArray<Node>& nodes = folded.nodes;
-    const RecordArray<uint8_t>& reached = folded.reached;
     SharedInts ints;
     // Every node of the record is in `nodes`, once.
     SharedNodes<Node> nodes_py(
@@ -493,28 +492,25 @@ void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRe
             for (const Node& node : nodes) see(node);
         },
         ints);
-    const std::size_t n = reached.size();
+    const std::size_t n = folded.reached.size();
     PyRef trace_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(n)));
     {
-        uint64_t before = 1;  // nodes reached before expansion j's own
-        uint64_t level = 0;
-        uint64_t level_end = 1;  // where the level of expansion j ends in `nodes`
+        // One float per level: a level's expansions share their g.
+        uint64_t g_level = 0;
         PyRef g_py = float_to_py(0.0);
-        for (std::size_t j = 0; j < n; ++j) {
-            if (j == level_end) {
-                ++level;
-                level_end = before;
+        folded.for_each_expansion([&](std::size_t j, uint64_t level, uint64_t frontier_size) {
+            if (level != g_level) {
+                g_level = level;
                 g_py = float_to_py(static_cast<double>(level));
             }
             if (j + kAhead < n) nodes_py.prefetch(nodes[j + kAhead]);
             if (j + kAhead / 2 < n) nodes_py.prefetch_object(nodes[j + kAhead / 2]);
             PyRef made_node, made_size;
             PyObject* node = nodes_py.peek(nodes[j], made_node);
-            PyObject* size = ints.peek_unsigned(before - (j + 1), made_size);
+            PyObject* size = ints.peek_unsigned(frontier_size, made_size);
             PyList_SetItem(trace_list.get(), static_cast<Py_ssize_t>(j),
                            untracked_tuple(node, g_py.get(), size).release());
-            before += reached[j];
-        }
+        });
     }
     const std::size_t edges = nodes.size() - 1;
     PyRef tree_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(edges)));

@@ -348,10 +348,11 @@ struct ReachOrder {
         return positions;
     }
 
-    // Appends the trace and tree this record folds.
-    void unfold_into(Trace<Node>& trace, TreeEdges<Node>& tree) const {
-        trace.reserve(trace.size() + reached.size());
-        tree.reserve(tree.size() + nodes.size() - 1);
+    // Calls see(j, level, frontier_size) for each expansion j in order: its
+    // node is nodes[j], its g the level, and frontier_size what the
+    // frontier held once it was taken.
+    template <class See>
+    void for_each_expansion(See&& see) const {
         uint64_t before = 1;  // nodes reached before expansion j's own
         uint64_t level = 0;
         uint64_t level_end = 1;  // where the level of expansion j ends in `nodes`
@@ -360,12 +361,21 @@ struct ReachOrder {
                 ++level;
                 level_end = before;
             }
-            trace.push_back(
-                TraceEntry<Node>{nodes[j], static_cast<double>(level), before - (j + 1)});
-            for (uint64_t k = before; k < before + reached[j]; ++k)
-                tree.push_back({nodes[j], nodes[k]});
+            see(j, level, before - (j + 1));
             before += reached[j];
         }
+    }
+
+    // Appends the trace and tree this record folds.
+    void unfold_into(Trace<Node>& trace, TreeEdges<Node>& tree) const {
+        trace.reserve(trace.size() + reached.size());
+        for_each_expansion([&](std::size_t j, uint64_t level, uint64_t frontier_size) {
+            trace.push_back(TraceEntry<Node>{nodes[j], static_cast<double>(level), frontier_size});
+        });
+        const std::size_t edges = nodes.size() - 1;
+        tree.reserve(tree.size() + edges);
+        const std::unique_ptr<uint32_t[]> parents = parent_positions();
+        for (std::size_t k = 0; k < edges; ++k) tree.push_back({nodes[parents[k]], nodes[k + 1]});
     }
 };
 
