@@ -28,6 +28,7 @@
 //   for_each_successor(n, f)  VisitsSuccessors      each child as made, no list (grid, Hanoi)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
 //   successors_to(n, out)     BoundsSuccessors      fixed-size lists; next pop prefetched (packed)
+//   successors_into(n, o, h)  HintsSuccessors       child's entry prefetched when made (implicit)
 //   step_costs_nonnegative()  DeclaresStepCosts     no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, puzzles)
@@ -123,6 +124,26 @@ concept BoundsSuccessors =
         { D::kMaxSuccessors } -> std::convertible_to<std::size_t>;
         { d.successors_to(n, out) } -> std::same_as<std::size_t>;
     };
+
+// A cache hint about a child just made: `hint(child)` reads nothing the
+// listing depends on. Called through a pointer, so that a domain listing
+// out of line (behind a callback) can take it.
+template <class Node>
+struct ChildHint {
+    const void* context;
+    void (*call)(const void* context, const Node& child);
+
+    void operator()(const Node& child) const { call(context, child); }
+};
+
+// `successors_into(n, out, hint)`: as successors_into(n, out), calling
+// hint(child) on each child as soon as it is made, before the rest of the
+// listing's work (releasing a callback's answer), so that the best-first
+// driver's miss on the child's entry overlaps that work.
+template <class D>
+concept HintsSuccessors =
+    requires(const D& d, const typename D::Node& n, SuccessorList<typename D::Node>& out,
+             ChildHint<typename D::Node> hint) { d.successors_into(n, out, hint); };
 
 // `step_costs_nonnegative()`: true promises that every step cost is >= 0
 // and never NaN; false promises nothing.

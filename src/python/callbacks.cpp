@@ -93,7 +93,7 @@ bool try_extract_elements(PyObject* o, ImplicitNode& out) {
 bool try_extract_implicit_state(PyObject* o, ImplicitNode& out) {
     int64_t v = 0;
     if (try_extract_int(o, v)) {
-        out = ImplicitNode(&v, 1);
+        out.assign_single(v);
         return true;
     }
     if (PyUnicode_Check(o) || !PySequence_Check(o)) return false;
@@ -149,10 +149,12 @@ bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
 }
 
 // Converts the answer of the successor callable onto the end of `out`,
-// with `pairs` (empty) as the buffer of checked items. On failure parks the
-// error, leaves `out` as it was and returns false. Leaves `pairs` empty.
+// with `pairs` (empty) as the buffer of checked items, telling `hint` (if
+// any) of each state converted. On failure parks the error, leaves `out` as
+// it was and returns false. Leaves `pairs` empty.
 bool collect_successor_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
-                             std::vector<CheckedPair>& pairs, CallbackErrorSlot& slot) {
+                             std::vector<CheckedPair>& pairs, CallbackErrorSlot& slot,
+                             const ChildHint<ImplicitNode>* hint) {
     if (!check_shape(result, pairs)) {
         pairs.clear();
         slot.store(value_error(kShapeMessage));
@@ -162,13 +164,15 @@ bool collect_successor_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
     out.reserve(base + pairs.size());
     for (CheckedPair& pair : pairs) {
         // The state is read straight into its place in `out`.
-        out.push_back({ImplicitNode(), pair.cost});
-        if (!try_extract_implicit_state(PyTuple_GetItem(pair.item.get(), 0), out.back().node)) {
+        Successor<ImplicitNode>& successor = out.emplace_back();
+        successor.cost = pair.cost;
+        if (!try_extract_implicit_state(PyTuple_GetItem(pair.item.get(), 0), successor.node)) {
             out.erase(out.begin() + static_cast<std::ptrdiff_t>(base), out.end());
             pairs.clear();
             slot.store(value_error(kStateMessage));
             return false;
         }
+        if (hint != nullptr) (*hint)(successor.node);
         pair.item = PyRef();  // released as consumed
     }
     pairs.clear();
@@ -262,7 +266,7 @@ ImplicitNode extract_implicit_state(PyObject* state) {
 }
 
 void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
-                       SuccessorList<ImplicitNode>& out) {
+                       SuccessorList<ImplicitNode>& out, const ChildHint<ImplicitNode>* hint) {
     CallbackErrorSlot& slot = graph.slot();
     if (slot.holds_error()) return;
     PyRef result;
@@ -278,7 +282,7 @@ void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
     // midway (a panic, an interrupt) drops the items held with the local
     // and leaves the graph an empty buffer.
     std::vector<CheckedPair> pairs = std::move(graph.checked_pairs());
-    collect_successor_pairs(result.get(), out, pairs, slot);
+    collect_successor_pairs(result.get(), out, pairs, slot, hint);
     graph.checked_pairs() = std::move(pairs);
 }
 

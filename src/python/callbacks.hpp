@@ -169,6 +169,9 @@ public:
         : successors_(std::move(successors)), slot_(&slot) {}
 
     void successors_into(const Node& node, SuccessorList<Node>& out) const;
+    // The same, with `hint` told of each state as soon as it is converted,
+    // before the callable's answer is released.
+    void successors_into(const Node& node, SuccessorList<Node>& out, ChildHint<Node> hint) const;
     SuccessorList<Node> successors(const Node& node) const;
 
     PyObject* callable() const noexcept { return successors_.get(); }
@@ -194,14 +197,21 @@ ImplicitNode extract_implicit_state(PyObject* state);
 // in order, to `out`. Appends nothing when the slot already holds an error
 // or when this call parks one (pairs converted before the failure are
 // dropped again).
+// `hint`, when given, is called on each converted state.
 void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
-                       SuccessorList<ImplicitNode>& out);
+                       SuccessorList<ImplicitNode>& out,
+                       const ChildHint<ImplicitNode>* hint = nullptr);
 
 // As `extend_successors`, into a fresh list.
 SuccessorList<ImplicitNode> call_successors(const ImplicitGraph& graph, const ImplicitNode& node);
 
 inline void ImplicitGraph::successors_into(const Node& node, SuccessorList<Node>& out) const {
     extend_successors(*this, node, out);
+}
+
+inline void ImplicitGraph::successors_into(const Node& node, SuccessorList<Node>& out,
+                                           ChildHint<Node> hint) const {
+    extend_successors(*this, node, out, &hint);
 }
 
 inline SuccessorList<ImplicitNode> ImplicitGraph::successors(const Node& node) const {

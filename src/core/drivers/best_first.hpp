@@ -303,8 +303,18 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
             for (std::size_t i = 0; i < count; ++i) consider(children[i].node, children[i].cost);
         } else {
             buffer.clear();
-            domain.successors_into(node, buffer);
-            prefetch(buffer);
+            if constexpr (HintsSuccessors<D> &&
+                          requires(const Node& n) { table.prefetch_node(n); }) {
+                // Each child's entry is asked for as the domain makes the
+                // child: the miss overlaps the rest of the listing.
+                const ChildHint<Node> hint{&table, [](const void* t, const Node& child) {
+                                               static_cast<const Table*>(t)->prefetch_node(child);
+                                           }};
+                domain.successors_into(node, buffer, hint);
+            } else {
+                domain.successors_into(node, buffer);
+                prefetch(buffer);
+            }
             for (Successor<Node>& successor : buffer) consider(successor.node, successor.cost);
         }
     }

@@ -83,6 +83,15 @@ public:
         std::swap(last_, other.last_);
     }
 
+    // Makes this the one-value state (value) where it lies: no temporary
+    // to copy in.
+    void assign_single(int64_t value) noexcept {
+        release();
+        size_ = 1;
+        head_ = {value, 0, 0};
+        last_.value = 0;
+    }
+
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 

@@ -410,6 +410,13 @@ public:
         return id;
     }
 
+    // Hints to the cache that the slot of a node is about to be used (see
+    // the one-word table's).
+    [[gnu::always_inline]] void prefetch_node(const Node& node) const noexcept {
+        const auto h = static_cast<uint32_t>(FxHash<Node>{}(node));
+        __builtin_prefetch(slots_.data() + (h & mask()), 1);
+    }
+
     std::optional<Id> find(const Node& node) const {
         const auto h = static_cast<uint32_t>(FxHash<Node>{}(node));
         for (std::size_t i = h & mask(); slots_[i].id_plus1 != 0; i = (i + 1) & mask()) {
