@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -110,6 +111,27 @@ struct FrontierEntry<Item, true> {
     }
 };
 
+// Memory for T on 64-byte boundaries (the heap's cache lines).
+template <class T>
+struct CacheLineAllocator {
+    using value_type = T;
+    static constexpr std::align_val_t kAlign{64};
+
+    CacheLineAllocator() noexcept = default;
+    template <class U>
+    CacheLineAllocator(const CacheLineAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(::operator new(n * sizeof(T), kAlign));
+    }
+    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p, kAlign); }
+
+    friend bool operator==(const CacheLineAllocator&, const CacheLineAllocator&) noexcept {
+        return true;
+    }
+};
+
 }  // namespace detail
 
 // `kSeqEnd` bounds the push numbers held in an entry; when it is reached,
@@ -118,6 +140,11 @@ struct FrontierEntry<Item, true> {
 template <class Item, uint64_t kSeqEnd = detail::FrontierEntry<Item>::kSeqEnd>
 class PriorityFrontier {
 public:
+    PriorityFrontier() { entries_.emplace_back(); }  // the unused place 0
+    // Not moved or copied: a moved-from heap would lose its place 0.
+    PriorityFrontier(const PriorityFrontier&) = delete;
+    PriorityFrontier& operator=(const PriorityFrontier&) = delete;
+
     void push(Item item, double f) {
         if (next_seq_ == kSeqEnd) renumber();
         nans_ += f != f ? 1 : 0;
@@ -130,13 +157,13 @@ public:
     }
 
     std::optional<Item> pop() {
-        if (entries_.empty()) return std::nullopt;
+        if (empty()) return std::nullopt;
         const bool exact = nans_ == 0;
         Entry last = std::move(entries_.back());
         entries_.pop_back();
-        if (entries_.empty()) return std::optional<Item>(take(last));
-        std::optional<Item> result(take(entries_[0]));
-        entries_[0] = std::move(last);
+        if (empty()) return std::optional<Item>(take(last));
+        std::optional<Item> result(take(entries_[kRoot]));
+        entries_[kRoot] = std::move(last);
         if (exact) {
             sift_up<true>(sink_hole_from_root<true>());
         } else {
@@ -150,12 +177,12 @@ public:
     std::optional<Item> peek_hint() const
         requires std::is_trivially_copyable_v<Item>
     {
-        if (entries_.empty()) return std::nullopt;
-        return Item(entries_[0].item());
+        if (empty()) return std::nullopt;
+        return Item(entries_[kRoot].item());
     }
 
-    std::size_t size() const noexcept { return entries_.size(); }
-    bool empty() const noexcept { return entries_.empty(); }
+    std::size_t size() const noexcept { return entries_.size() - 1; }
+    bool empty() const noexcept { return entries_.size() == 1; }
 
 private:
     // f is kept as an order-preserving key: comparing (key, seq) as one
@@ -164,6 +191,12 @@ private:
     // priorities of unit-cost searches. While a NaN is held, entries are
     // compared through their decoded f instead.
     using Entry = detail::FrontierEntry<Item>;
+
+    // The heap is numbered from 1 (place 0 is never used), so that the
+    // children of place p are 2p and 2p + 1 and its grandchildren 4p to
+    // 4p + 3: with 16-byte entries on a 64-byte aligned array, siblings
+    // share a cache line and the four grandchildren fill one.
+    static constexpr std::size_t kRoot = 1;
 
     Item take(Entry& e) {
         if (detail::key_priority(e.key()) != detail::key_priority(e.key())) --nans_;
@@ -186,10 +219,10 @@ private:
     // Moves the entry at `pos` up while it orders before its parent.
     template <bool kNoNaN>
     void sift_up(std::size_t pos) {
-        if (pos == 0) return;
+        if (pos == kRoot) return;
         Entry moving = std::move(entries_[pos]);
-        while (pos > 0) {
-            const std::size_t parent = (pos - 1) / 2;
+        while (pos > kRoot) {
+            const std::size_t parent = pos / 2;
             if (!before<kNoNaN>(moving, entries_[parent])) break;
             entries_[pos] = std::move(entries_[parent]);
             pos = parent;
@@ -199,18 +232,22 @@ private:
 
     // Sinks a hole from the root to the bottom along the smaller children
     // (children compared with each other only) and leaves the root's entry
-    // at the hole's final position. Returns that position.
+    // at the hole's final position. Returns that position. Each level asks
+    // for the line of the hole's grandchildren, so that the next level's
+    // load is on its way while this one compares: the sink is a chain of
+    // dependent loads.
     template <bool kNoNaN>
     std::size_t sink_hole_from_root() {
         const std::size_t end = entries_.size();
-        Entry placed = std::move(entries_[0]);
-        std::size_t hole = 0;
-        std::size_t child = 1;
+        Entry placed = std::move(entries_[kRoot]);
+        std::size_t hole = kRoot;
+        std::size_t child = 2 * kRoot;
         while (child + 1 < end) {  // both children exist
+            if (2 * child < end) __builtin_prefetch(entries_.data() + 2 * child);
             child += before<kNoNaN>(entries_[child + 1], entries_[child]) ? 1 : 0;
             entries_[hole] = std::move(entries_[child]);
             hole = child;
-            child = 2 * hole + 1;
+            child = 2 * hole;
         }
         if (child == end - 1) {  // a lone left child
             entries_[hole] = std::move(entries_[child]);
@@ -225,14 +262,15 @@ private:
     void renumber() {
         std::vector<std::pair<uint64_t, std::size_t>> by_seq;
         by_seq.reserve(entries_.size());
-        for (std::size_t i = 0; i < entries_.size(); ++i) by_seq.emplace_back(entries_[i].seq(), i);
+        for (std::size_t i = kRoot; i < entries_.size(); ++i)
+            by_seq.emplace_back(entries_[i].seq(), i);
         std::sort(by_seq.begin(), by_seq.end());
         for (std::size_t rank = 0; rank < by_seq.size(); ++rank)
             entries_[by_seq[rank].second].set_seq(rank);
         next_seq_ = by_seq.size();
     }
 
-    std::vector<Entry> entries_;
+    std::vector<Entry, detail::CacheLineAllocator<Entry>> entries_;
     uint64_t next_seq_ = 0;
     std::size_t nans_ = 0;  // entries with a NaN priority now on the heap
 };
