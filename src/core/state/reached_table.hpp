@@ -403,6 +403,8 @@ public:
         const Id id = nodes_.size();
         if (id >= kMaxNodes) [[unlikely]]
             throw std::bad_alloc();
+        if (id == nodes_.capacity()) [[unlikely]]
+            reserve_more();
         nodes_.push_back(std::move(node));
         entries_.push_back(detail::CostEntry<Id>{0.0, 0, 0});
         slots_[i] = Slot{h, static_cast<uint32_t>(id + 1)};
@@ -446,6 +448,7 @@ public:
 private:
     static constexpr std::size_t kInitialSlots = 128;  // room for 64 nodes
     static constexpr Id kMaxNodes = Id{1} << 31;
+    static constexpr std::size_t kQuadrupleBelow = std::size_t{1} << 22;
 
     struct Slot {
         uint32_t hash = 0;
@@ -453,6 +456,18 @@ private:
     };
 
     std::size_t mask() const noexcept { return slots_.size() - 1; }
+
+    // Room for four times the nodes, up to kQuadrupleBelow of them, and for
+    // twice as many beyond: each move copies the arrays to fresh memory,
+    // which the kernel zeroes first, while memory reserved but not yet
+    // written costs nothing. (Past that size a mapping four times larger
+    // than needed could be refused where the next one would still fit.)
+    [[gnu::noinline]] void reserve_more() {
+        const std::size_t have = nodes_.capacity();
+        const std::size_t want = have < kQuadrupleBelow ? 4 * have : 2 * have;
+        nodes_.reserve(want);
+        entries_.reserve(want);
+    }
 
     void grow() {
         Array<Slot> slots(slots_.size() * 2);
