@@ -118,15 +118,6 @@ def test_beam_cost_takes_the_cheapest_parallel_arc():
     assert r.cost == 2.0
 
 
-def test_beam_record_false_keeps_counters():
-    """record=False empties the trace and changes nothing else."""
-    on = qn.search_graph(7, BEAM_EDGES, 0, 6, "beam", undirected=False, beam_width=2)
-    off = qn.search_graph(7, BEAM_EDGES, 0, 6, "beam", undirected=False, beam_width=2,
-                          record=False)
-    assert off.trace == []
-    assert outcome(off)[:-2] == outcome(on)[:-2]
-
-
 # --- bidirectional search ---------------------------------------------------
 
 

@@ -96,10 +96,11 @@ def test_erdos_renyi_is_a_function_of_its_arguments():
     assert len(qn.gen_erdos_renyi(40, 7.5, 0)) == 40 * 39 // 2
 
 
-@pytest.mark.parametrize("n", [524289, 10**9, 2**64 - 1])
-def test_erdos_renyi_refuses_node_counts_it_cannot_draw_for(n):
-    """A node count whose pairs would take hours to draw is refused at once."""
-    assert panic_message(qn.gen_erdos_renyi, n, 0.001, 1) == (
+@pytest.mark.parametrize("n, p", [(524289, 0.001), (10**9, 0.001), (2**64 - 1, 0.001),
+                                  (2**64 - 1, 0.0)])
+def test_erdos_renyi_refuses_node_counts_it_cannot_draw_for(n, p):
+    """A node count whose pairs would take hours to draw is refused at once, whatever p."""
+    assert panic_message(qn.gen_erdos_renyi, n, p, 1) == (
         "n must be <= 524288 (erdos_renyi draws once per pair of nodes)"
     )
 

@@ -2,8 +2,6 @@
 
 import math
 import random
-import threading
-import time
 
 import pytest
 
@@ -132,15 +130,6 @@ def test_nan_priorities_leave_in_push_order():
     assert nan.path == bfs.path
 
 
-def test_record_off_changes_nothing_but_trace_and_tree():
-    """record=False empties trace and tree and leaves every other field as it was."""
-    m = "S..#....\n.#.#.##.\n.#...#..\n...#...G"
-    on = q.search_grid(m, "astar")
-    off = q.search_grid(m, "astar", record=False)
-    assert off.trace == [] and off.tree == []
-    assert outcome(on)[:-2] == outcome(off)[:-2]
-
-
 @pytest.mark.parametrize("text, start, goal, cost", [
     ("S1\r\n9G", (0, 0), (1, 1), 2.0),          # CR before LF dropped; costs 1 and 9
     ("\n\nS#\n\n..G\n\n\n", (0, 0), (2, 2), 4.0),  # edge blank rows dropped, inner kept
@@ -235,7 +224,6 @@ BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
     (dict(map="S.G", algorithm="A*"), UNKNOWN_ALGORITHM.format("A*")),
     (dict(map="S.G", algorithm="astar "), UNKNOWN_ALGORITHM.format("astar ")),
     (dict(map="S.G", algorithm=""), UNKNOWN_ALGORITHM.format("")),
-    (dict(map="S.G", algorithm="dls"), "'dls' requires depth_limit"),
 ])
 def test_search_grid_value_errors(kwargs, message):
     """Map, heuristic and algorithm errors come in that order with fixed texts."""
@@ -272,51 +260,6 @@ def test_core_checks_raise_panic_exception(call, message):
     with pytest.raises(panic_type()) as excinfo:
         call()
     assert str(excinfo.value) == message
-
-
-def test_callable_heuristic_meets_algorithm_errors_first():
-    """A callable with a bad algorithm name raises the algorithm's error uncalled."""
-    calls = []
-
-    def h(a, b):
-        calls.append(a)
-        return 0.0
-
-    for algorithm, message in [("nope", UNKNOWN_ALGORITHM.format("nope")),
-                               ("dls", "'dls' requires depth_limit")]:
-        with pytest.raises(ValueError) as excinfo:
-            q.search_grid("S.G", algorithm, heuristic=h)
-        assert str(excinfo.value) == message
-    assert calls == []
-
-
-def test_named_search_releases_the_interpreter_lock():
-    """Another Python thread keeps running through most of a long built-in search."""
-    size = 1000
-    text = "S" + "." * (size - 1) + "\n" + ("." * size + "\n") * (size - 2) + "." * (size - 1) + "G"
-    started = threading.Event()
-    window = {}
-
-    def worker():
-        started.set()
-        window["t0"] = time.perf_counter()
-        window["r"] = q.search_grid(text, "dijkstra", record=False)
-        window["t1"] = time.perf_counter()
-
-    thread = threading.Thread(target=worker)
-    thread.start()
-    started.wait()
-    stamps = [time.perf_counter()]
-    while thread.is_alive():
-        now = time.perf_counter()
-        if now - stamps[-1] > 0.001:
-            stamps.append(now)
-    thread.join()
-    assert window["r"].cost == 2.0 * (size - 1)
-    inside = [t for t in stamps if window["t0"] < t < window["t1"]]
-    # With the lock held for the search, this thread could not run inside
-    # the call except for a switch interval at its edges.
-    assert inside and inside[-1] - inside[0] > 0.5 * (window["t1"] - window["t0"])
 
 
 # --- property tests against the reference Dijkstra ----------------------------

@@ -328,6 +328,17 @@ def _dictionary(k):
     return lambda: q.search_wordladder("aaaa", "zzzz", words, "bfs", record=False)
 
 
+def _all_pairs(n):
+    ring = [(i, (i + 1) % n, 1.0) for i in range(n)]
+    return lambda: q.floyd_warshall(n, ring)
+
+
+def _negative_ring(n):
+    # A negative cycle through every node: no pass leaves the distances as they were.
+    ring = [(i, (i + 1) % n, -1.0) for i in range(n)]
+    return lambda: q.bellman_ford(n, ring, 0)
+
+
 LONG_CALLS = {
     "search_grid_costs": (_corridor_costs, [2000, 4000, 8000, 16000, 32000]),
     "search_graph": (_path_graph, [2000, 4000, 8000, 16000, 32000]),
@@ -337,12 +348,14 @@ LONG_CALLS = {
     "search_hanoi": (lambda n: lambda: q.search_hanoi(n, "bfs", record=False),
                      [8, 9, 10, 11, 12, 13, 14, 15]),
     "search_wordladder": (_dictionary, [10, 12, 14, 16, 18, 20, 22]),
+    "floyd_warshall": (_all_pairs, [400, 800, 1200, 1600]),
+    "bellman_ford": (_negative_ring, [2000, 4000, 8000, 16000]),
 }
 
 
 @pytest.mark.parametrize("name", LONG_CALLS)
-def test_a_python_thread_runs_during_a_long_built_in_search(name):
-    """While a built-in search runs, a pure-Python thread keeps running."""
+def test_a_python_thread_runs_during_a_long_built_in_call(name):
+    """While a built-in search or shortest-path run goes on, a pure-Python thread keeps running."""
     call = _long_enough(*LONG_CALLS[name])
     window = {}
     stamps = []

@@ -7,6 +7,7 @@ import pickle
 import shutil
 import subprocess
 import sys
+import weakref
 
 import pytest
 
@@ -171,6 +172,14 @@ Attributes:
     num_nodes (int): number of nodes ``n``.
     negative_cycle (bool): whether the graph has any negative-weight cycle."""
 
+# A small instance of each class, and its attributes.
+INSTANCES = {"SearchResult": lambda: qn.search_grid("SG", "bfs"),
+             "ShortestPaths": lambda: qn.bellman_ford(2, [], 0),
+             "AllPairs": lambda: qn.floyd_warshall(2, [])}
+READ_ONLY = {"SearchResult": ATTRIBUTES,
+             "ShortestPaths": ["source", "dist", "pred", "negative_cycle"],
+             "AllPairs": ["num_nodes", "negative_cycle"]}
+
 CLASS_DOCS = {"SearchResult": SEARCH_RESULT_DOC, "ShortestPaths": SHORTEST_PATHS_DOC,
               "AllPairs": ALL_PAIRS_DOC}
 
@@ -228,11 +237,13 @@ def test_class_docstring_is_exact(name):
 
 @pytest.mark.parametrize("name", CLASSES)
 def test_class_shape(name):
-    """Each class is a builtins-named type with no __dict__ and no weak-reference slot."""
+    """Each class is a builtins-named type with no __dict__ and no weak references to it."""
     cls = getattr(qn, name)
     assert (cls.__module__, cls.__name__, cls.__qualname__) == ("builtins", name, name)
     assert cls.__dictoffset__ == 0
     assert cls.__weakrefoffset__ == 0
+    with pytest.raises(TypeError):
+        weakref.ref(INSTANCES[name]())
 
 
 @pytest.mark.parametrize("name", CLASSES)
@@ -244,18 +255,25 @@ def test_class_refuses_construction(name, args, kwargs):
     assert str(excinfo.value) == f"No constructor defined for {name}"
 
 
-@pytest.mark.parametrize("cls", [qn.SearchResult, qn.ShortestPaths, qn.AllPairs])
-def test_classes_cannot_be_made_behind_their_back(cls):
+@pytest.mark.parametrize("name", CLASSES)
+def test_classes_cannot_be_made_behind_their_back(name):
     """object.__new__, copy and pickle cannot make an empty instance of a result class."""
     with pytest.raises(TypeError):
-        object.__new__(cls)
-    instance = {qn.SearchResult: lambda: qn.search_grid("SG"),
-                qn.ShortestPaths: lambda: qn.bellman_ford(2, [], 0),
-                qn.AllPairs: lambda: qn.floyd_warshall(2, [])}[cls]()
+        object.__new__(getattr(qn, name))
+    instance = INSTANCES[name]()
     with pytest.raises(TypeError):
         copy.copy(instance)
     with pytest.raises(TypeError):
         pickle.dumps(instance)
+
+
+@pytest.mark.parametrize("name", CLASSES)
+def test_attributes_are_read_only(name):
+    """No attribute of a result can be set, and no new one added."""
+    instance = INSTANCES[name]()
+    for attribute in READ_ONLY[name] + ["extra"]:
+        with pytest.raises(AttributeError):
+            setattr(instance, attribute, 1)
 
 
 @pytest.mark.parametrize("name", CLASSES)

@@ -196,7 +196,6 @@ def test_npuzzle_custom_goal_and_trace_form():
             "unknown hanoi heuristic: 'hamming'. Use misplaced, zero, or a callable",
         ),
         (dict(disks=2, heuristic=b"zero"), HEURISTIC_TYPE),
-        (dict(disks=2, algorithm="dls"), "'dls' requires depth_limit"),
     ],
 )
 def test_hanoi_value_checks(kwargs, message):
@@ -270,52 +269,9 @@ def py_manhattan(state, goal):
     return float(sum(abs(i // 3 - g // 3) + abs(i % 3 - g % 3) for i, g in cells))
 
 
-SEARCHES = [
-    ("npuzzle", lambda **kw: qn.search_npuzzle(list(random_board(3, 30, seed=3)), **kw)),
-    ("hanoi", lambda **kw: qn.search_hanoi(3, pegs=4, **kw)),
-]
-
-
-@pytest.mark.parametrize("name, search", SEARCHES)
-def test_callable_heuristic_sees_tuples_of_ints(name, search):
-    """A callable heuristic is called with (state, goal) as tuples of ints."""
-    seen = []
-
-    def h(state, goal):
-        seen.append((state, goal))
-        return 0
-
-    result = search(heuristic=h)
-    assert result.found and seen
-    assert all(type(s) is tuple and all(type(x) is int for x in s + g) for s, g in seen)
-    assert seen[0][0] == result.path[0] and seen[0][1] == result.path[-1]
-
-
 def test_callable_manhattan_agrees_with_builtin():
     """astar with a Python Manhattan callable finds the builtin's optimal length."""
     start = list(random_board(3, 50, seed=9))
     ours = qn.search_npuzzle(start, heuristic="manhattan", record=False)
     theirs = qn.search_npuzzle(start, heuristic=py_manhattan, record=False)
     assert theirs.cost == ours.cost and theirs.nodes_expanded == ours.nodes_expanded
-
-
-@pytest.mark.parametrize("name, search", SEARCHES)
-@pytest.mark.parametrize(
-    "kwargs",
-    [dict(algorithm="iddfs"), dict(algorithm="dls", depth_limit=30), dict(algorithm="bidir")],
-)
-def test_callable_heuristic_unused_by_heuristic_free_drivers(name, search, kwargs):
-    """iddfs, dls and bidirectional never call the heuristic."""
-
-    def h(state, goal):
-        raise AssertionError("called")
-
-    assert search(heuristic=h, **kwargs).found
-
-
-@pytest.mark.parametrize("name, search", SEARCHES)
-def test_raising_callable_heuristic_is_reported_after_the_search(name, search):
-    """A heuristic that raises makes the call raise the fixed ValueError."""
-    with pytest.raises(ValueError) as excinfo:
-        search(heuristic=lambda s, g: 1 / 0)
-    assert str(excinfo.value) == "the heuristic callable must return a float"

@@ -1,4 +1,4 @@
-"""SearchResult: its repr, its read-only attributes, and trace and tree, which
+"""SearchResult: its repr, its attributes, and trace and tree, which
 are made into lists only when first read."""
 
 import gc
@@ -11,7 +11,6 @@ import struct
 import subprocess
 import sys
 import threading
-import weakref
 from decimal import Decimal
 
 import pytest
@@ -130,19 +129,6 @@ def result():
     return q.search_grid("SG", "bfs")
 
 
-@pytest.mark.parametrize("attribute", ["found", "cost", "path", "extra"])
-def test_search_result_attributes_cannot_be_set(result, attribute):
-    """Assigning any attribute of a SearchResult raises AttributeError."""
-    with pytest.raises(AttributeError):
-        setattr(result, attribute, 1)
-
-
-def test_search_result_has_no_weakref(result):
-    """A SearchResult cannot be weakly referenced."""
-    with pytest.raises(TypeError):
-        weakref.ref(result)
-
-
 def test_search_result_lists_are_shared_and_text_is_fresh(result):
     """path, trace and tree are the record's own lists; stop_reason is a new str per read."""
     assert result.trace is result.trace and result.tree is result.tree
@@ -176,6 +162,21 @@ def test_each_result_owns_its_lists(record):
     assert one.trace[-1] == "mark" and one.tree == []
     assert two.trace == (TRACE if record else []) and two.tree == (TREE if record else [])
     assert one.trace is not two.trace and one.tree is not two.tree
+
+
+@pytest.mark.parametrize("search", [
+    lambda **kw: q.search_grid("S..#....\n.#.#.##.\n.#...#..\n...#...G", "astar", **kw),
+    lambda **kw: q.search_graph(4, [(0, 1, 1.0), (0, 2, 4.0), (1, 2, 1.0), (2, 3, 1.0)], 0, 3,
+                                "ucs", **kw),
+    lambda **kw: q.search_graph(7, [(0, 1, 1.0), (0, 2, 1.0), (0, 3, 1.0), (2, 4, 1.0),
+                                    (3, 4, 5.0), (3, 5, 1.0), (1, 6, 1.0), (5, 6, 1.0)], 0, 6,
+                                "beam", undirected=False, beam_width=2, **kw),
+], ids=["grid-astar", "graph-ucs", "graph-beam"])
+def test_record_off_changes_nothing_but_trace_and_tree(search):
+    """record=False empties trace and tree and leaves every other field as it was."""
+    on, off = search(), search(record=False)
+    assert (off.trace, off.tree) == ([], [])
+    assert outcome(off)[:-2] == outcome(on)[:-2]
 
 
 @pytest.mark.parametrize("run, trace, tree", [

@@ -177,13 +177,3 @@ def test_callable_heuristic_sees_lower_cased_words():
     assert result.path[0] == "cold" and result.path[-1] == "warm"
     assert seen[0] == ("cold", "warm")
     assert all(type(w) is str and w == w.lower() for w, _ in seen)
-
-
-@pytest.mark.parametrize("algorithm", ["bidirectional", "iddfs"])
-def test_callable_heuristic_unused_without_heuristic_driver(algorithm):
-    """bidirectional and iddfs never call the heuristic."""
-
-    def h(word, goal):
-        raise AssertionError("called")
-
-    assert qn.search_wordladder("cold", "warm", WORDS, algorithm=algorithm, heuristic=h).found

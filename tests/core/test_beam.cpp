@@ -77,17 +77,6 @@ TEST(BeamSearch, GoalCutByTheWidthEndsExhausted) {
     EXPECT_EQ(out.max_frontier_size, 1u);
 }
 
-TEST(BeamSearch, WidthZeroExpandsOnlyTheStartButGeneratesItsChildren) {
-    const auto d = beam_graph();
-    const auto out = beam_search(d, N{0}, N{6}, 0, kBeamH, true);
-    EXPECT_EQ(out.stop_reason, StopReason::exhausted);
-    EXPECT_EQ(out.nodes_expanded, 1u);
-    EXPECT_EQ(out.nodes_generated, 4u);
-    EXPECT_EQ(out.max_frontier_size, 1u);
-    const auto same = beam_search(d, N{6}, N{6}, 0, kBeamH, true);
-    EXPECT_EQ(same.stop_reason, StopReason::goal);
-}
-
 TEST(BeamSearch, StartIsGoalAsksTheDomainNothing) {
     const auto d = beam_graph();
     const auto out = beam_search(d, N{3}, N{3}, kUnbounded, kBeamH, true);
