@@ -275,8 +275,11 @@ SUCCESSORS = [
 ]
 successors = anything_but(st.sampled_from(SUCCESSORS))
 
+# The one 3 x 3 board is the goal: a heuristic that prunes nothing (NaN, -inf,
+# or a weight that swallows g) turns IDA* on any other 3 x 3 board into a walk
+# over the simple paths of 181440 states, which takes hours.
 TILES = [[0], [1, 0], [1, 2, 3, 0], [1, 2, 0, 3], [0, 1, 3, 2], [3, 1, 2, 0], [1, 0, 3, 2],
-         [1, 2, 3, 4, 5, 6, 7, 0, 8], [1, 2, 3, 4, 5, 6, 0, 7, 8], [1, 1, 2, 0], [0, 1, 2, 4],
+         [1, 2, 3, 4, 5, 6, 7, 8, 0], [1, 1, 2, 0], [0, 1, 2, 4],
          [-1, 0, 1, 2], [2**63, 0, 1, 2], [0, 1, 2], list(range(1, 257)) + [0], []]
 tiles = anything_but(st.sampled_from(TILES) | st.lists(st.integers(-1, 4), max_size=5) |
                      st.sampled_from(TILES).map(tuple))
