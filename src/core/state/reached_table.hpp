@@ -401,8 +401,6 @@ public:
             i = (i + 1) & mask();
         }
         const Id id = nodes_.size();
-        if (id >= kMaxNodes) [[unlikely]]
-            throw std::bad_alloc();
         if (id == nodes_.capacity()) [[unlikely]]
             reserve_more();
         nodes_.push_back(std::move(node));
@@ -462,9 +460,13 @@ private:
     // which the kernel zeroes first, while memory reserved but not yet
     // written costs nothing. (Past that size a mapping four times larger
     // than needed could be refused where the next one would still fit.)
+    // Only this grows the arrays and never past kMaxNodes, so the node past
+    // the last id allowed always comes here, and is refused.
     [[gnu::noinline]] void reserve_more() {
         const std::size_t have = nodes_.capacity();
-        const std::size_t want = have < kQuadrupleBelow ? 4 * have : 2 * have;
+        if (have >= kMaxNodes) throw std::bad_alloc();
+        const std::size_t want =
+            std::min<std::size_t>(have < kQuadrupleBelow ? 4 * have : 2 * have, kMaxNodes);
         nodes_.reserve(want);
         entries_.reserve(want);
     }
