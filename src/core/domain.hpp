@@ -38,6 +38,7 @@
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           DeclaresHeuristicSign no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)
+//   h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps (packed)
 //   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
@@ -215,6 +216,14 @@ concept DeclaresHeuristicSign = requires { H::kNonNegative; };
 // state), so skipping an evaluation whose value is not used changes nothing.
 template <class H>
 concept PureHeuristic = requires { H::kPure; };
+
+// `h.whole(n, goal)`: h(n, goal) as an integer, for a heuristic whose every
+// value is a whole number of magnitude below 2^53, so that the double and
+// the integer are the same number.
+template <class H, class Node>
+concept WholeHeuristic = requires(const H& h, const Node& n) {
+    { h.whole(n, n) } -> std::same_as<int64_t>;
+};
 
 // A node that is one 64-bit word: `n.word()` gives it, never ~0, and
 // `Node::from_word(n.word()) == n`; equal nodes have equal words.

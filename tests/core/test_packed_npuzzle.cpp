@@ -188,5 +188,24 @@ TEST(PackedNPuzzle, EveryDriverMatchesTheByteStatePuzzleOnRandomBoards) {
     }
 }
 
+TEST(PackedNPuzzle, IdaStarExhaustsAnUnsolvableBoardAsTheByteStatePuzzle) {
+    // Two tiles swapped: the goal is out of reach, and IDA* raises its bound
+    // until every simple path of the 2 x 2 board fits under it.
+    const NPuzzle bytes(2);
+    const PackedNPuzzle packed(2);
+    const ByteState goal = bytes.default_goal();
+    ByteState start = goal;
+    std::swap(start[0], start[1]);
+    const NPuzzleManhattan mb(bytes, goal);
+    const PackedManhattan mp(packed, packed_of(goal));
+    const auto want = ida_star(bytes, start, goal, mb, true);
+    EXPECT_EQ(want.stop_reason, StopReason::exhausted);
+    expect_same(want, ida_star(packed, packed_of(start), packed_of(goal), mp, true), 4,
+                "manhattan");
+    expect_same(ida_star(bytes, start, goal, NPuzzleMisplaced{}, true),
+                ida_star(packed, packed_of(start), packed_of(goal), PackedMisplaced{}, true), 4,
+                "misplaced");
+}
+
 }  // namespace
 }  // namespace quorvane

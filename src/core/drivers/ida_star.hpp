@@ -39,7 +39,8 @@
 // iterations and nodes are never copied into frames, so an expansion
 // allocates nothing once the deepest level has been reached; each successor
 // tried costs one hash and one set lookup, except the step back to the
-// parent, which one comparison settles.
+// parent, which one comparison settles. Under unit steps with a
+// whole-number heuristic (WholeHeuristic), f is worked out in integers.
 //
 // IMPORTANT: the domain must outlive the call; it is only read.
 #pragma once
@@ -47,6 +48,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #include "domain.hpp"
@@ -69,7 +71,11 @@ public:
     using Node = typename D::Node;
 
     IdaStarSearch(const D& domain, const H& heuristic, SearchOutcome<Node>& outcome, bool record)
-        : heuristic_(heuristic), outcome_(outcome), record_(record), path_(domain) {}
+        : heuristic_(heuristic),
+          outcome_(outcome),
+          record_(record),
+          whole_(whole_numbers(domain)),
+          path_(domain) {}
 
     // Runs iterations until the goal is expanded or the bound cannot grow.
     void run(const Node& start, const Node& goal) {
@@ -79,7 +85,12 @@ public:
         const uint64_t start_hash = Path::hash(start);
         double bound = heuristic_(start, goal);
         for (;;) {
-            const double next_bound = iterate(start, start_hash, goal, bound);
+            double next_bound;
+            if constexpr (kMayBeWhole)
+                next_bound = whole_ ? iterate<int64_t>(start, start_hash, goal, bound)
+                                    : iterate<double>(start, start_hash, goal, bound);
+            else
+                next_bound = iterate<double>(start, start_hash, goal, bound);
             if (outcome_.path || std::isinf(next_bound)) return;
             bound = next_bound;
         }
@@ -90,46 +101,77 @@ private:
     struct NoExtra {};
     using Path = PathStack<D, NoExtra>;
 
-    // One iteration under `bound`. Returns the next bound; on reaching the
-    // goal it stores the path and returns +inf.
+    // Under unit steps with a whole-number heuristic (WholeHeuristic) every
+    // g, h, f and bound is a whole number below 2^53, so an iteration may
+    // run on integers: the same numbers, compared the same way, and a
+    // shorter chain from a child to its pruning test. A node's g is then
+    // its depth.
+    static constexpr bool kMayBeWhole = WholeHeuristic<H, Node> && DeclaresUnitSteps<D>;
+    static bool whole_numbers(const D& domain) noexcept {
+        if constexpr (kMayBeWhole)
+            return domain.unit_step_costs();
+        else
+            return false;
+    }
+
+    template <class F>
+    F evaluate(const Node& node, const Node& goal) const {
+        if constexpr (std::is_same_v<F, int64_t>)
+            return heuristic_.whole(node, goal);
+        else
+            return static_cast<double>(heuristic_(node, goal));
+    }
+
+    // One iteration under `bound`, with f in F (double, or int64_t for whole
+    // numbers). Returns the next bound; on reaching the goal it stores the
+    // path and returns +inf.
+    template <class F>
     double iterate(const Node& start, uint64_t start_hash, const Node& goal, double bound) {
         constexpr double kInf = std::numeric_limits<double>::infinity();
+        constexpr bool kWhole = std::is_same_v<F, int64_t>;
+        // Above every f: +inf, or for whole numbers the integer maximum.
+        constexpr F kAbove = kWhole ? F(std::numeric_limits<int64_t>::max()) : F(kInf);
         // Counters live in registers for the iteration, not in the outcome.
         uint64_t expanded = outcome_.nodes_expanded;
         uint64_t generated = outcome_.nodes_generated;
         uint64_t max_frontier = outcome_.max_frontier_size;
-        const auto finish = [&](double next_bound) {
+        const auto finish = [&](F next_bound) {
             outcome_.nodes_expanded = expanded;
             outcome_.nodes_generated = generated;
             outcome_.max_frontier_size = max_frontier;
-            return next_bound;
+            return next_bound == kAbove ? kInf : static_cast<double>(next_bound);
         };
+        const F limit = static_cast<F>(bound);
         // The next bound: the least f pruned (never NaN, as NaN is never
         // pruned), kept in one place as every pruned f is a candidate.
-        double least = kInf;
+        F least = kAbove;
         const Node* node = &start;
         uint64_t hash = start_hash;
-        double g = 0.0;
+        F g = 0;
         for (;;) {
-            const double f = g + static_cast<double>(heuristic_(*node, goal));
-            if (f > bound) {
+            const F f = g + evaluate<F>(*node, goal);
+            if (f > limit) {
                 if (path_.empty()) return finish(f);
                 if (f < least) least = f;
             } else {
                 ++expanded;
-                if (record_) outcome_.trace.push_back({*node, g, path_.size()});
+                if (record_)
+                    outcome_.trace.push_back({*node, static_cast<double>(g), path_.size()});
                 if (*node == goal) {
                     outcome_.path = path_.path_to(*node);
                     path_.clear();
-                    return finish(kInf);
+                    return finish(kAbove);
                 }
-                path_.push(*node, hash, g, {});
+                path_.push(*node, hash, static_cast<double>(g), {});
                 if (path_.size() > max_frontier) max_frontier = path_.size();
             }
             const Successor<Node>* child = path_.next_child(hash, [](NoExtra) {});
             if (child == nullptr) return finish(least);
             ++generated;
-            g = path_.top().g + child->cost;
+            if constexpr (kWhole)
+                g = static_cast<F>(path_.size());
+            else
+                g = path_.top().g + child->cost;
             node = &child->node;
         }
     }
@@ -137,6 +179,7 @@ private:
     const H& heuristic_;
     SearchOutcome<Node>& outcome_;
     const bool record_;
+    const bool whole_;  // f in integers (whole_numbers)
     Path path_;
 };
 

@@ -120,9 +120,14 @@ public:
     }
 
     double operator()(PackedBoard board, PackedBoard goal) const noexcept {
+        return static_cast<double>(whole(board, goal));
+    }
+
+    // The same value as an integer.
+    int64_t whole(PackedBoard board, PackedBoard goal) const noexcept {
         if (!(goal == goal_)) [[unlikely]]
             return fresh(board, goal);
-        return static_cast<double>(sum(board, pairs_));
+        return sum(board, pairs_);
     }
 
 private:
@@ -155,10 +160,10 @@ private:
         return total;
     }
 
-    [[gnu::noinline, gnu::cold]] double fresh(PackedBoard board, PackedBoard goal) const noexcept {
+    [[gnu::noinline, gnu::cold]] int64_t fresh(PackedBoard board, PackedBoard goal) const noexcept {
         uint8_t pairs[8 * 256];
         fill_pairs(goal, side_, pairs);
-        return static_cast<double>(sum(board, pairs));
+        return sum(board, pairs);
     }
 
     uint64_t side_;
@@ -171,9 +176,14 @@ struct PackedMisplaced {
     static constexpr bool kNonNegative = true;  // a count
 
     double operator()(PackedBoard board, PackedBoard goal) const noexcept {
+        return static_cast<double>(whole(board, goal));
+    }
+
+    // The same value as an integer.
+    int64_t whole(PackedBoard board, PackedBoard goal) const noexcept {
         const uint64_t wrong = PackedBoard::nonzero_cells(board.word()) &
                                PackedBoard::nonzero_cells(board.word() ^ goal.word());
-        return static_cast<double>(std::popcount(wrong));
+        return std::popcount(wrong);
     }
 };
 
