@@ -191,13 +191,16 @@ concept HasDenseMoves = HasDenseSlots<D> && requires(const D& d, const typename 
 
 // `for_each_dense_step(slot, f)`: for a domain with HasDenseMoves, called
 // only while unit_step_costs() is true and dense_moves() > 0: calls
-// f(child_slot, move) for each successor of dense_node(slot), in the order
-// successors_into lists them (no more than dense_moves() of them), with
-// move = dense_move(slot, child_slot). A
+// f(child_slot, move, blocked) for each step that dense_node(slot) might
+// take, in the order successors_into lists its successors, with
+// move = dense_move(slot, child_slot). The successors are exactly the calls
+// with blocked false (no more than dense_moves() of them); a blocked call
+// (a step into a wall) still names a slot below dense_slots(), so that f
+// may test it together with its own test of the slot, in one branch. A
 // breadth-first search then never turns a slot into a node on its hot path.
 template <class D>
 concept VisitsDenseSteps = HasDenseMoves<D> && requires(const D& d, const typename D::Node& n) {
-    d.for_each_dense_step(d.dense_slot(n), [](decltype(d.dense_slot(n)), uint32_t) {});
+    d.for_each_dense_step(d.dense_slot(n), [](decltype(d.dense_slot(n)), uint32_t, bool) {});
 };
 
 // Nodes that are indices below `num_nodes()`: each node is its own slot.

@@ -537,8 +537,9 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
         }
         expanded = e;
         const uint64_t generated_before = generated;
-        auto reach = [&](Id child, uint32_t move) {
-            if (table.state_id(child) != Reached::absent) return;
+        auto reach = [&](Id child, uint32_t move, bool blocked) {
+            // One branch for both tests: which way it goes is hard to guess.
+            if (blocked | (table.state_id(child) != Reached::absent)) return;
             table.record_new_move(child, static_cast<Id>(move));
             if constexpr (record) {
                 order.push_back(table.node_at(child));

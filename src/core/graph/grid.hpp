@@ -206,18 +206,19 @@ public:
         }
     }
 
-    // The successors of the cell in slot `slot` as slots, with their move
-    // numbers (VisitsDenseSteps); only for a grid without diagonal moves.
+    // The steps of the cell in slot `slot` that stay on the grid, as slots
+    // with their move numbers, each blocked when it leads into a wall
+    // (VisitsDenseSteps); only for a grid without diagonal moves.
     template <class F>
     void for_each_dense_step(uint32_t slot, F&& f) const {
         const auto w = static_cast<uint32_t>(width_);
         const uint32_t row = rows_.divide(slot);
         const uint32_t col = slot - row * w;
         const uint8_t* at = walls_.data() + slot;
-        if (row > 0 && at[-static_cast<std::ptrdiff_t>(w)] == 0) f(slot - w, 0u);
-        if (row + 1 < static_cast<uint32_t>(height_) && at[w] == 0) f(slot + w, 1u);
-        if (col > 0 && at[-1] == 0) f(slot - 1, 2u);
-        if (col + 1 < w && at[1] == 0) f(slot + 1, 3u);
+        if (row > 0) f(slot - w, 0u, at[-static_cast<std::ptrdiff_t>(w)] != 0);
+        if (row + 1 < static_cast<uint32_t>(height_)) f(slot + w, 1u, at[w] != 0);
+        if (col > 0) f(slot - 1, 2u, at[-1] != 0);
+        if (col + 1 < w) f(slot + 1, 3u, at[1] != 0);
     }
 
 private:
