@@ -329,39 +329,56 @@ private:
     SharedInts& ints_;
 };
 
+// The rows and columns spanned by the cells a conversion names, and whether
+// a table of that span is small enough to share the cells through it.
+struct CellSpan {
+    int64_t row0 = 0, row1 = 0, col0 = 0, col1 = 0;
+    std::size_t entries = 0;
+
+    template <CellNode C>
+    void see(const C& c) noexcept {
+        const int64_t r = c.row;
+        const int64_t k = c.col;
+        if (entries++ == 0) {
+            row0 = row1 = r;
+            col0 = col1 = k;
+        }
+        row0 = r < row0 ? r : row0;
+        row1 = r > row1 ? r : row1;
+        col0 = k < col0 ? k : col0;
+        col1 = k > col1 ? k : col1;
+    }
+    uint64_t rows() const noexcept { return static_cast<uint64_t>(row1 - row0) + 1; }
+    uint64_t cols() const noexcept { return static_cast<uint64_t>(col1 - col0) + 1; }
+    bool shared() const noexcept {
+        const uint64_t bound = 4 * static_cast<uint64_t>(entries) + 65536;
+        return entries != 0 && rows() <= bound && cols() <= bound / rows();
+    }
+};
+
+// A table of borrowed objects, all null, zero-filled as touched (on huge
+// pages when large, large_array.hpp): a conversion of a whole maze may ask
+// for megabytes of it.
+inline PyObject** null_objects(std::optional<quorvane::detail::ZeroedBlock>& block,
+                               std::size_t count) {
+    block.emplace(quorvane::detail::ZeroedBlock::allocate(count * sizeof(PyObject*)));
+    if (block->data() == nullptr) throw std::bad_alloc();
+    return static_cast<PyObject**>(block->data());
+}
+
 template <CellNode C>
 class SharedNodes<C> {
 public:
     // `for_each_node(see)` calls `see` with every node to be converted.
     template <class ForEachNode>
     SharedNodes(ForEachNode&& for_each_node, SharedInts& ints) : ints_(ints) {
-        bool any = false;
-        std::size_t entries = 0;
-        auto see = [&](const C& c) {
-            const int64_t r = c.row;
-            const int64_t k = c.col;
-            if (!any) {
-                row0_ = row1_ = r;
-                col0_ = col1_ = k;
-                any = true;
-            }
-            row0_ = r < row0_ ? r : row0_;
-            row1_ = r > row1_ ? r : row1_;
-            col0_ = k < col0_ ? k : col0_;
-            col1_ = k > col1_ ? k : col1_;
-            ++entries;
-        };
-        for_each_node(see);
-        if (!any) return;
-        const auto rows = static_cast<uint64_t>(row1_ - row0_) + 1;
-        stride_ = static_cast<uint64_t>(col1_ - col0_) + 1;
-        const uint64_t bound = 4 * static_cast<uint64_t>(entries) + 65536;
-        if (rows <= bound && stride_ <= bound / rows) {
-            block_.emplace(
-                quorvane::detail::ZeroedBlock::allocate(rows * stride_ * sizeof(PyObject*)));
-            if (block_->data() == nullptr) throw std::bad_alloc();
-            objects_ = static_cast<PyObject**>(block_->data());
-        }
+        CellSpan span;
+        for_each_node([&](const C& c) { span.see(c); });
+        if (!span.shared()) return;
+        row0_ = span.row0;
+        col0_ = span.col0;
+        stride_ = span.cols();
+        objects_ = null_objects(block_, span.rows() * stride_);
     }
     SharedNodes(const SharedNodes&) = delete;
     SharedNodes& operator=(const SharedNodes&) = delete;
@@ -400,13 +417,68 @@ private:
     }
 
     SharedInts& ints_;
-    // Zero-filled as touched, on huge pages when large (large_array.hpp):
-    // a conversion of a whole maze asks for cells all over a table of
-    // megabytes.
     std::optional<quorvane::detail::ZeroedBlock> block_;
     PyObject** objects_ = nullptr;  // by slot(cell); null when cells are not shared
-    int64_t row0_ = 0, row1_ = 0, col0_ = 0, col1_ = 0;
+    int64_t row0_ = 0, col0_ = 0;
     uint64_t stride_ = 1;
+};
+
+// The result forms of the nodes of a folded record (state/outcome.hpp
+// ReachOrder), asked for by position in its array of nodes, where each node
+// stands once: shared or not exactly as SharedNodes would share them, but
+// found by position. The trace names the expanded nodes in the order of
+// that array, and the tree each later node in order beside its parent, an
+// earlier one: the table is read almost in order, where a table by cell
+// would be read in the wavefront's jumps across the grid.
+template <class Node>
+class PositionNodes {
+public:
+    PositionNodes(const RecordArray<Node>& nodes, SharedInts& ints)
+        : nodes_(nodes),
+          shared_(
+              [&](auto&& see) {
+                  for (const Node& node : nodes) see(node);
+              },
+              ints) {}
+    PyObject* peek(std::size_t pos, PyRef& made) { return shared_.peek(nodes_[pos], made); }
+    void prefetch_object(std::size_t) const noexcept {}
+
+private:
+    const RecordArray<Node>& nodes_;
+    SharedNodes<Node> shared_;
+};
+
+template <CellNode C>
+class PositionNodes<C> {
+public:
+    PositionNodes(const RecordArray<C>& nodes, SharedInts& ints) : nodes_(nodes), ints_(ints) {
+        CellSpan span;
+        for (const C& c : nodes) span.see(c);
+        if (span.shared()) objects_ = null_objects(block_, nodes.size());
+    }
+    PositionNodes(const PositionNodes&) = delete;
+    PositionNodes& operator=(const PositionNodes&) = delete;
+
+    PyObject* peek(std::size_t pos, PyRef& made) {
+        if (objects_ == nullptr) {
+            made = result_node(nodes_[pos], ints_);
+            return made.get();
+        }
+        return share(objects_[pos], made, [&] { return result_node(nodes_[pos], ints_); });
+    }
+    // A hint that the object at `pos` is taken soon, if made already: a
+    // tuple that takes it writes its reference count, and the objects the
+    // tree names were made tens of megabytes of objects ago.
+    void prefetch_object(std::size_t pos) const noexcept {
+        if (objects_ == nullptr) return;
+        if (PyObject* o = objects_[pos]) __builtin_prefetch(o, 1);
+    }
+
+private:
+    const RecordArray<C>& nodes_;
+    SharedInts& ints_;
+    std::optional<quorvane::detail::ZeroedBlock> block_;
+    PyObject** objects_ = nullptr;  // by position; null when cells are not shared
 };
 
 // Lists of the result forms of `trace` and `tree`, made at their final size
@@ -481,17 +553,11 @@ void build_trace_and_tree(const Trace<Node>& trace, const TreeEdges<Node>& tree,
 // reached nodes beside their parents' positions.
 template <class Node>
 void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRef& tree_out) {
-    // As above, but counted in nodes of 8 bytes where a trace slot has 16:
-    // twice as many entries ahead reach as far in memory.
-    constexpr std::size_t kAhead = 32;
+    // How many entries ahead the tree asks for the objects it takes.
+    constexpr std::size_t kAhead = 16;
     const RecordArray<Node>& nodes = folded.nodes;
     SharedInts ints;
-    // Every node of the record is in `nodes`, once.
-    SharedNodes<Node> nodes_py(
-        [&](auto&& see) {
-            for (const Node& node : nodes) see(node);
-        },
-        ints);
+    PositionNodes<Node> nodes_py(nodes, ints);
     const std::size_t n = folded.reached.size();
     PyRef trace_list = made_or_panic(PyList_New(static_cast<Py_ssize_t>(n)));
     {
@@ -503,10 +569,8 @@ void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRe
                 g_level = level;
                 g_py = float_to_py(static_cast<double>(level));
             }
-            if (j + kAhead < n) nodes_py.prefetch(nodes[j + kAhead]);
-            if (j + kAhead / 2 < n) nodes_py.prefetch_object(nodes[j + kAhead / 2]);
             PyRef made_node, made_size;
-            PyObject* node = nodes_py.peek(nodes[j], made_node);
+            PyObject* node = nodes_py.peek(j, made_node);
             PyObject* size = ints.peek_unsigned(frontier_size, made_size);
             PyList_SetItem(trace_list.get(), static_cast<Py_ssize_t>(j),
                            untracked_tuple(node, g_py.get(), size).release());
@@ -517,16 +581,12 @@ void build_trace_and_tree(const ReachOrder<Node>& folded, PyRef& trace_out, PyRe
     const std::unique_ptr<uint32_t[]> parents = folded.parent_positions();
     for (std::size_t i = 0; i < edges; ++i) {
         if (i + kAhead < edges) {
-            nodes_py.prefetch(nodes[parents[i + kAhead]]);
-            nodes_py.prefetch(nodes[i + 1 + kAhead]);
-        }
-        if (i + kAhead / 2 < edges) {
-            nodes_py.prefetch_object(nodes[parents[i + kAhead / 2]]);
-            nodes_py.prefetch_object(nodes[i + 1 + kAhead / 2]);
+            nodes_py.prefetch_object(parents[i + kAhead]);
+            nodes_py.prefetch_object(i + 1 + kAhead);
         }
         PyRef made_parent, made_child;
-        PyObject* parent = nodes_py.peek(nodes[parents[i]], made_parent);
-        PyObject* child = nodes_py.peek(nodes[i + 1], made_child);
+        PyObject* parent = nodes_py.peek(parents[i], made_parent);
+        PyObject* child = nodes_py.peek(i + 1, made_child);
         PyList_SetItem(tree_list.get(), static_cast<Py_ssize_t>(i),
                        untracked_tuple(parent, child).release());
     }
