@@ -356,15 +356,45 @@ struct CellSpan {
     }
 };
 
-// A table of borrowed objects, all null, zero-filled as touched (on huge
-// pages when large, large_array.hpp): a conversion of a whole maze may ask
-// for megabytes of it.
-inline PyObject** null_objects(std::optional<quorvane::detail::ZeroedBlock>& block,
-                               std::size_t count) {
-    block.emplace(quorvane::detail::ZeroedBlock::allocate(count * sizeof(PyObject*)));
-    if (block->data() == nullptr) throw std::bad_alloc();
-    return static_cast<PyObject**>(block->data());
-}
+// Shared objects by index, each made on first use (see share); until
+// `allocate`, none are shared and every use makes its own. The table is
+// zero-filled as touched, on huge pages when large (large_array.hpp): a
+// conversion of a whole maze may ask for megabytes of it.
+class SharedObjects {
+public:
+    void allocate(std::size_t count) {
+        block_.emplace(quorvane::detail::ZeroedBlock::allocate(count * sizeof(PyObject*)));
+        if (block_->data() == nullptr) throw std::bad_alloc();
+        objects_ = static_cast<PyObject**>(block_->data());
+    }
+
+    // The object of `index`, borrowed, with the reference made for it, if
+    // any, in `made`; `make()` makes it.
+    template <class Make>
+    PyObject* peek(std::size_t index, PyRef& made, Make&& make) {
+        if (objects_ == nullptr) {
+            made = make();
+            return made.get();
+        }
+        return share(objects_[index], made, make);
+    }
+
+    // A hint that the entry of `index` is read soon.
+    void prefetch(std::size_t index) const noexcept {
+        if (objects_ != nullptr) __builtin_prefetch(objects_ + index);
+    }
+    // The same for its object, if made already (its entry prefetched
+    // earlier): a tuple that takes it writes its reference count, and the
+    // objects a tree names were made tens of megabytes of objects ago.
+    void prefetch_object(std::size_t index) const noexcept {
+        if (objects_ == nullptr) return;
+        if (PyObject* o = objects_[index]) __builtin_prefetch(o, 1);
+    }
+
+private:
+    std::optional<quorvane::detail::ZeroedBlock> block_;
+    PyObject** objects_ = nullptr;  // null while nothing is shared
+};
 
 template <CellNode C>
 class SharedNodes<C> {
@@ -378,7 +408,7 @@ public:
         row0_ = span.row0;
         col0_ = span.col0;
         stride_ = span.cols();
-        objects_ = null_objects(block_, span.rows() * stride_);
+        objects_.allocate(span.rows() * stride_);
     }
     SharedNodes(const SharedNodes&) = delete;
     SharedNodes& operator=(const SharedNodes&) = delete;
@@ -389,26 +419,14 @@ public:
         return owned(object, made);
     }
     PyObject* peek(const C& cell, PyRef& made) {
-        if (objects_ == nullptr) {
-            made = result_node(cell, ints_);
-            return made.get();
-        }
-        return share(objects_[slot(cell)], made, [&] { return result_node(cell, ints_); });
+        return objects_.peek(slot(cell), made, [&] { return result_node(cell, ints_); });
     }
 
     // A hint that `cell` is asked for soon. A long conversion asks in
     // wavefront order, which jumps across the table: each miss is worth
     // starting a few entries ahead.
-    void prefetch(const C& cell) const noexcept {
-        if (objects_ != nullptr) __builtin_prefetch(objects_ + slot(cell));
-    }
-    // The same for the cell's object, if made already (its slot prefetched
-    // earlier): a tuple that takes it writes its reference count, and the
-    // objects the tree names were made tens of megabytes of objects ago.
-    void prefetch_object(const C& cell) const noexcept {
-        if (objects_ == nullptr) return;
-        if (PyObject* o = objects_[slot(cell)]) __builtin_prefetch(o, 1);
-    }
+    void prefetch(const C& cell) const noexcept { objects_.prefetch(slot(cell)); }
+    void prefetch_object(const C& cell) const noexcept { objects_.prefetch_object(slot(cell)); }
 
 private:
     uint64_t slot(const C& cell) const noexcept {
@@ -417,8 +435,7 @@ private:
     }
 
     SharedInts& ints_;
-    std::optional<quorvane::detail::ZeroedBlock> block_;
-    PyObject** objects_ = nullptr;  // by slot(cell); null when cells are not shared
+    SharedObjects objects_;  // by slot(cell)
     int64_t row0_ = 0, col0_ = 0;
     uint64_t stride_ = 1;
 };
@@ -454,31 +471,20 @@ public:
     PositionNodes(const RecordArray<C>& nodes, SharedInts& ints) : nodes_(nodes), ints_(ints) {
         CellSpan span;
         for (const C& c : nodes) span.see(c);
-        if (span.shared()) objects_ = null_objects(block_, nodes.size());
+        if (span.shared()) objects_.allocate(nodes.size());
     }
     PositionNodes(const PositionNodes&) = delete;
     PositionNodes& operator=(const PositionNodes&) = delete;
 
     PyObject* peek(std::size_t pos, PyRef& made) {
-        if (objects_ == nullptr) {
-            made = result_node(nodes_[pos], ints_);
-            return made.get();
-        }
-        return share(objects_[pos], made, [&] { return result_node(nodes_[pos], ints_); });
+        return objects_.peek(pos, made, [&] { return result_node(nodes_[pos], ints_); });
     }
-    // A hint that the object at `pos` is taken soon, if made already: a
-    // tuple that takes it writes its reference count, and the objects the
-    // tree names were made tens of megabytes of objects ago.
-    void prefetch_object(std::size_t pos) const noexcept {
-        if (objects_ == nullptr) return;
-        if (PyObject* o = objects_[pos]) __builtin_prefetch(o, 1);
-    }
+    void prefetch_object(std::size_t pos) const noexcept { objects_.prefetch_object(pos); }
 
 private:
     const RecordArray<C>& nodes_;
     SharedInts& ints_;
-    std::optional<quorvane::detail::ZeroedBlock> block_;
-    PyObject** objects_ = nullptr;  // by position; null when cells are not shared
+    SharedObjects objects_;  // by position
 };
 
 // Lists of the result forms of `trace` and `tree`, made at their final size
