@@ -180,6 +180,8 @@ public:
                 if (++b.head == b.items.size()) {
                     b.items.clear();
                     b.head = 0;
+                } else if (b.head >= kDropFrom && b.head >= b.items.size() - b.head) {
+                    drop_popped(b);
                 }
                 --size_;
                 return result;
@@ -210,10 +212,22 @@ private:
     // The widest span of priorities held in buckets at once.
     static constexpr int64_t kMaxSpan = int64_t{1} << 16;
 
+    // A bucket that is pushed to as it is popped (A*'s lowest f, in a
+    // large layer of equal f) would otherwise keep every entry it ever
+    // held: once as many are popped as remain, and at least kDropFrom, the
+    // popped ones are dropped, so a bucket holds at most about twice what
+    // it has left, for one move of each remaining entry per such drop.
+    static constexpr std::size_t kDropFrom = 1024;
+
     struct Bucket {
         std::vector<Item> items;
         std::size_t head = 0;  // items before it are popped
     };
+
+    [[gnu::noinline]] static void drop_popped(Bucket& b) {
+        b.items.erase(b.items.begin(), b.items.begin() + static_cast<std::ptrdiff_t>(b.head));
+        b.head = 0;
+    }
 
     [[gnu::noinline]] void push_slow(Item item, double f) {
         if (heap_) {
