@@ -72,11 +72,17 @@ def check_best_first(seed, odd):
     max_nodes = rng.choice([None, None, 0, 1, 2, 3, 5])
     weight = rng.choice([2.0, 1.0, 0.5, 3.0, 0.0, -1.0, INF, NAN])
     for algorithm in ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar"]:
-        want = model.best_first(succ, s, t, algorithm, lambda x: hv[x], weight, max_nodes, reopen)
-        got = q.search_graph(n, edges, s, t, algorithm=algorithm, heuristic=lambda x, g: hv[x],
+        # The callable is called as the model calls it: the same nodes, in
+        # the same order, each once, NaN answers or not.
+        asked, model_asked = [], []
+        want = model.best_first(succ, s, t, algorithm, lambda x: model_asked.append(x) or hv[x],
+                                weight, max_nodes, reopen)
+        got = q.search_graph(n, edges, s, t, algorithm=algorithm,
+                             heuristic=lambda x, g: asked.append(x) or hv[x],
                              undirected=undirected, weight=weight, max_nodes=max_nodes,
                              reopen=reopen)
         assert_same(observed(got), want)
+        assert asked == model_asked
         # The built-in "zero" takes the frontiers for NaN-free priorities
         # whenever the weights allow it.
         want = model.best_first(succ, s, t, algorithm, lambda x: 0.0, weight, max_nodes, reopen)
@@ -263,6 +269,37 @@ def test_larger_grids_match_reference(chunk):
             got = q.search_grid_costs(costs, s, t, algorithm=algorithm, heuristic=heuristic,
                                       diagonal=diagonal, weight=weight)
             assert_same(observed(got, cells=True), want)
+
+
+LONG_RUN_HEURISTICS = {
+    # Fractions: the search soon gives up keeping them for a possible NaN.
+    "fractions": lambda a, b: math.dist(a, b),
+    # Whole numbers that jump far, and a NaN late: a long record, then a rerun.
+    "far_apart_then_nan": lambda a, b: NAN if sum(a) == 150 else float(
+        (a[0] * 7919 + a[1] * 104729) % 100003),
+    "manhattan_then_nan": lambda a, b: NAN if sum(a) == 150 else float(
+        abs(a[0] - b[0]) + abs(a[1] - b[1])),
+}
+
+
+@pytest.mark.parametrize("name", sorted(LONG_RUN_HEURISTICS))
+def test_long_callable_searches_match_reference(name):
+    """A callable heuristic over thousands of pushes, NaN or not, gives the reference result
+    and is called as the reference calls it."""
+    rng = random.Random(11)
+    costs = [[rng.choice([1.0, 1.0, 1.0, 2.0, 0.0]) for _ in range(120)] for _ in range(120)]
+    s, t = (0, 0), (119, 119)
+    costs[0][0] = costs[119][119] = 1.0
+    costs[118][119] = costs[119][118] = 0.0  # a goal walled off: every cell is reached
+    succ = grid_from_costs(costs).successors
+    fn = LONG_RUN_HEURISTICS[name]
+    for algorithm in ["astar", "greedy"]:
+        asked, model_asked = [], []
+        want = model.best_first(succ, s, t, algorithm, lambda x: model_asked.append(x) or fn(x, t))
+        got = q.search_grid_costs(costs, s, t, algorithm=algorithm,
+                                  heuristic=lambda a, b: asked.append(a) or fn(a, b))
+        assert_same(observed(got, cells=True), want)
+        assert asked == model_asked and len(asked) > 10000
 
 
 # --- implicit graphs (hashed table, vector states, counted callbacks) -------------------

@@ -147,7 +147,9 @@ concept HintsSuccessors =
              ChildHint<typename D::Node> hint) { d.successors_into(n, out, hint); };
 
 // `step_costs_nonnegative()`: true promises that every step cost is >= 0
-// and never NaN; false promises nothing.
+// and never NaN; false promises nothing. A domain that declares it (or
+// shows its arcs) lists successors without effects: the best-first driver
+// may list a node again in a rerun (best_first.hpp AnswerLog).
 template <class D>
 concept DeclaresStepCosts = requires(const D& d) {
     { d.step_costs_nonnegative() } -> std::convertible_to<bool>;

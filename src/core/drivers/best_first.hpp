@@ -31,7 +31,8 @@
 //
 // A search in which no priority can ever be NaN (priorities_never_nan)
 // runs on a BucketFrontier (falling back to a radix heap, then to the
-// binary heap), which pops the same sequence faster; one whose steps all
+// binary heap), which pops the same sequence faster, and so does one whose
+// heuristic may answer NaN until it does (AnswerLog); one whose steps all
 // cost 1.0 and whose priority is g alone (priorities_follow_g) runs on a
 // FIFO, which pops that sequence too; on a domain that names its steps by
 // slot and move (VisitsDenseSteps) such a search, and bfs with unit steps,
@@ -61,8 +62,11 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <type_traits>
@@ -123,8 +127,10 @@ constexpr bool heuristic_pure() {
 }
 
 // The search loop; `kRecord` is limits.record (see run_best_first).
+// Returns false when a NanStopFrontier stopped it (its outcome is then
+// meaningless), else true.
 template <class Frontier, bool kRecord, class D, class H, class Table>
-void best_first_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
+bool best_first_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
                      const BestFirstConfig& config, const H& heuristic,
                      const BestFirstLimits& limits, Table& table,
                      SearchOutcome<typename D::Node>& out) {
@@ -324,23 +330,27 @@ void best_first_loop(const D& domain, typename D::Node start, const typename D::
     out.nodes_generated = generated;
     out.max_frontier_size = max_frontier;
     out.nodes_reopened = reopened;
+    if constexpr (requires { frontier.saw_nan(); }) {
+        return !frontier.saw_nan();
+    } else {
+        return true;
+    }
 }
 
 // A loop of its own for a recorded search, so that a search without
 // recording carries none of its code: the record pushes, inlined, would
 // otherwise crowd the registers of every search's loop.
 template <class Frontier, class D, class H, class Table>
-void run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
+bool run_best_first(const D& domain, typename D::Node start, const typename D::Node& goal,
                     const BestFirstConfig& config, const H& heuristic,
                     const BestFirstLimits& limits, Table& table,
                     SearchOutcome<typename D::Node>& out) {
     if (limits.record) {
-        best_first_loop<Frontier, true>(domain, std::move(start), goal, config, heuristic, limits,
-                                        table, out);
-    } else {
-        best_first_loop<Frontier, false>(domain, std::move(start), goal, config, heuristic, limits,
-                                         table, out);
+        return best_first_loop<Frontier, true>(domain, std::move(start), goal, config, heuristic,
+                                               limits, table, out);
     }
+    return best_first_loop<Frontier, false>(domain, std::move(start), goal, config, heuristic,
+                                            limits, table, out);
 }
 
 // Whether every step cost of the domain is >= 0 and never NaN: as the
@@ -384,15 +394,23 @@ constexpr bool heuristic_nonnegative() {
     }
 }
 
+// Whether the weights are finite and >= 0 and every step cost is >= 0 and
+// never NaN: then only h can make a priority NaN.
+template <class D>
+bool g_terms_never_nan(const D& domain, const BestFirstConfig& config) {
+    auto weight_ok = [](double w) { return w >= 0.0 && w < HUGE_VAL; };
+    return weight_ok(config.g_weight) && weight_ok(config.h_weight) &&
+           step_costs_nonnegative(domain);
+}
+
 // Whether no priority of the search can be NaN: g is a sum of costs in
 // [0, inf] (g >= 0 and cost >= 0 never give inf - inf), h is in [0, inf],
 // and finite weights >= 0 keep each term in [0, inf] (a zero weight drops
 // its term), so their sum is never NaN either.
 template <class D, class H>
 bool priorities_never_nan(const D& domain, const BestFirstConfig& config) {
-    auto weight_ok = [](double w) { return w >= 0.0 && w < HUGE_VAL; };
-    return weight_ok(config.g_weight) && weight_ok(config.h_weight) &&
-           step_costs_nonnegative(domain) && (config.h_weight == 0.0 || heuristic_nonnegative<H>());
+    return g_terms_never_nan(domain, config) &&
+           (config.h_weight == 0.0 || heuristic_nonnegative<H>());
 }
 
 // Whether, in a search without NaN priorities, a FIFO pops what the
@@ -406,6 +424,165 @@ template <class H, class D>
 bool priorities_follow_g(const D& domain, const BestFirstConfig& config) {
     return unit_step_costs(domain) && (config.h_weight == 0.0 || std::is_same_v<H, ZeroHeuristic>);
 }
+
+// A heuristic that declares no sign (a caller's callable) may answer NaN,
+// and the binary heap pops a NaN priority in an order of its own that
+// depends on the heap's whole history. When only h can make a priority NaN
+// (g_terms_never_nan), such a search runs first on a BucketFrontier behind
+// a NanStopFrontier, every answer of its heuristic kept in order by an
+// AnswerLog. Without a NaN priority that run is the search. A NaN priority
+// (or a log past its allowance, which answers NaN to the driver) stops it
+// at its next pop, and the search runs again from nothing on the binary
+// heap, its heuristic answered from the log for as long as the log lasts,
+// then called again:
+//   - up to the NaN push both runs pop the same sequence (without NaN any
+//     correct priority queue pops it), so they make the same calls in the
+//     same order; up to the stopping pop the first run ends the expansion
+//     in hand, as the second one does. So the heuristic is called exactly
+//     as by a run on the binary heap alone, each call once (which children
+//     are evaluated depends on the table alone, never on h);
+//   - only the domain's listing is done again, which has no effects on a
+//     domain whose step costs are known (DeclaresStepCosts, ShowsArcs).
+
+// The heuristic `H` with its answers kept, then given back: see above.
+template <class H>
+class AnswerLog {
+public:
+    explicit AnswerLog(const H& inner) noexcept : inner_(&inner) {}
+
+    // From now on every answer is kept.
+    void keep() noexcept { mode_ = Mode::keeping; }
+    bool keeping() const noexcept { return mode_ == Mode::keeping; }
+    // From now on the kept answers are given back in order; once they are
+    // all given, H answers again and nothing is kept.
+    void replay() noexcept {
+        mode_ = Mode::replaying;
+        read_ = 0;
+        last_ = 0.0;
+    }
+
+    template <class Node>
+    double operator()(const Node& node, const Node& goal) const {
+        if (mode_ == Mode::replaying) {
+            if (read_ < bytes_.size()) return next_kept();
+            bytes_ = {};
+            mode_ = Mode::calling;
+        }
+        const double h = (*inner_)(node, goal);
+        if (mode_ == Mode::keeping) {
+            append(h);
+            // Past its allowance the log ends the run as a NaN answer does:
+            // the driver is told NaN, the log keeps the answer.
+            if (bytes_.size() > kAllowance + 2 * ++kept_)
+                return std::numeric_limits<double>::quiet_NaN();
+        }
+        return h;
+    }
+
+private:
+    enum class Mode : uint8_t { calling, keeping, replaying };
+
+    // A run may keep 2 bytes an answer, and kAllowance besides: answers
+    // that keep badly (fractions, 9 bytes each) soon send the search to the
+    // binary heap, where it costs no more memory than it always did.
+    static constexpr std::size_t kAllowance = std::size_t{1} << 16;
+
+    // An answer is kept as its step from the answer before when that step
+    // is a whole number that gives the answer back bit for bit (never so
+    // for NaN, for -0.0 after 0.0, or for a fraction): the step, zigzagged,
+    // plus 1, in 7-bit groups, low group first (1 byte for a step below 64,
+    // 2 below 8192). Any other answer is a 0 byte and its 8 bytes. Most
+    // heuristics give whole numbers close to the one before.
+    static double stepped(double from, int64_t step) noexcept {
+        return from + static_cast<double>(step);
+    }
+
+    void append(double h) const {
+        const double step = h - last_;
+        if (step >= -0x1p52 && step <= 0x1p52) {
+            const auto whole = static_cast<int64_t>(step);
+            if (std::bit_cast<uint64_t>(stepped(last_, whole)) == std::bit_cast<uint64_t>(h)) {
+                uint64_t code =
+                    ((static_cast<uint64_t>(whole) << 1) ^ static_cast<uint64_t>(whole >> 63)) + 1;
+                for (; code >= 0x80; code >>= 7)
+                    bytes_.push_back(static_cast<uint8_t>(code | 0x80));
+                bytes_.push_back(static_cast<uint8_t>(code));
+                last_ = h;
+                return;
+            }
+        }
+        const auto raw = std::bit_cast<std::array<uint8_t, 8>>(h);
+        bytes_.push_back(0);
+        bytes_.insert(bytes_.end(), raw.begin(), raw.end());
+        last_ = h;
+    }
+
+    double next_kept() const {
+        uint64_t code = 0;
+        for (unsigned shift = 0;; shift += 7) {
+            const uint8_t byte = bytes_[read_++];
+            code |= static_cast<uint64_t>(byte & 0x7f) << shift;
+            if (byte < 0x80) break;
+        }
+        if (code != 0) {
+            const uint64_t zigzag = code - 1;
+            last_ = stepped(last_,
+                            static_cast<int64_t>(zigzag >> 1) ^ -static_cast<int64_t>(zigzag & 1));
+        } else {
+            std::array<uint8_t, 8> raw;
+            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(read_), raw.size(),
+                        raw.begin());
+            read_ += raw.size();
+            last_ = std::bit_cast<double>(raw);
+        }
+        return last_;
+    }
+
+    const H* inner_;
+    mutable std::vector<uint8_t> bytes_;
+    mutable std::size_t kept_ = 0;  // keeping: the answers kept
+    mutable std::size_t read_ = 0;  // replaying: the bytes given back
+    mutable double last_ = 0.0;     // the answer last kept, or last given back
+    mutable Mode mode_ = Mode::calling;
+};
+
+// Whether best_first_search runs the heuristic through an AnswerLog: it
+// does not declare itself non-negative, so it may answer NaN.
+template <class H>
+constexpr bool heuristic_logged() {
+    return !heuristic_nonnegative<H>();
+}
+
+// `Frontier` until the first NaN priority: that push and every later one
+// are dropped, and the next pop finds the frontier empty.
+template <class Frontier>
+class NanStopFrontier {
+public:
+    template <class Item>
+    [[gnu::always_inline]] void push(Item&& item, double f) {
+        if (f != f) [[unlikely]]
+            saw_nan_ = true;
+        if (!saw_nan_) inner_.push(std::forward<Item>(item), f);
+    }
+
+    auto pop() -> decltype(std::declval<Frontier&>().pop()) {
+        if (saw_nan_) return std::nullopt;
+        return inner_.pop();
+    }
+
+    auto peek_hint() const
+        requires requires(const Frontier& f) { f.peek_hint(); }
+    {
+        return inner_.peek_hint();
+    }
+
+    std::size_t size() const noexcept { return inner_.size(); }
+    bool saw_nan() const noexcept { return saw_nan_; }
+
+private:
+    Frontier inner_;
+    bool saw_nan_ = false;
+};
 
 // Whether a search runs as dense_step_loop: breadth-first (a FIFO, or a
 // priority frontier whose priorities follow g, which pops what a FIFO
@@ -561,8 +738,9 @@ void dense_step_loop(const D& domain, const typename D::Node& start, const typen
     out.nodes_reopened = 0;
 }
 
+// Returns false when a NaN priority stopped the search (see AnswerLog).
 template <class D, class H, class Table>
-void run_with_frontier(const D& domain, typename D::Node start, const typename D::Node& goal,
+bool run_with_frontier(const D& domain, typename D::Node start, const typename D::Node& goal,
                        const BestFirstConfig& config, const H& heuristic,
                        const BestFirstLimits& limits, Table& table,
                        SearchOutcome<typename D::Node>& out) {
@@ -570,40 +748,43 @@ void run_with_frontier(const D& domain, typename D::Node start, const typename D
         // A pure heuristic whose term is dropped need not be evaluated at
         // all: the search runs as with h = 0, which is what it computes.
         if (config.h_weight == 0.0) {
-            run_with_frontier(domain, std::move(start), goal, config, ZeroHeuristic{}, limits,
-                              table, out);
-            return;
+            return run_with_frontier(domain, std::move(start), goal, config, ZeroHeuristic{},
+                                     limits, table, out);
         }
     }
     using Key = typename Table::Key;
     switch (config.kind) {
         case FrontierKind::fifo:
-            run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config, heuristic,
-                                              limits, table, out);
-            break;
+            return run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config,
+                                                     heuristic, limits, table, out);
         case FrontierKind::lifo:
-            run_best_first<LifoFrontier<Key>>(domain, std::move(start), goal, config, heuristic,
-                                              limits, table, out);
-            break;
+            return run_best_first<LifoFrontier<Key>>(domain, std::move(start), goal, config,
+                                                     heuristic, limits, table, out);
         default:
-            if (!priorities_never_nan<D, H>(domain, config)) {
-                run_best_first<PriorityFrontier<Key>>(domain, std::move(start), goal, config,
-                                                      heuristic, limits, table, out);
-            } else if (priorities_follow_g<H>(domain, config)) {
-                run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config, heuristic,
-                                                  limits, table, out);
-            } else {
-                run_best_first<BucketFrontier<Key>>(domain, std::move(start), goal, config,
-                                                    heuristic, limits, table, out);
+            if constexpr (requires { heuristic.keeping(); }) {
+                if (heuristic.keeping()) {
+                    return run_best_first<NanStopFrontier<BucketFrontier<Key>>>(
+                        domain, std::move(start), goal, config, heuristic, limits, table, out);
+                }
             }
-            break;
+            if (!priorities_never_nan<D, H>(domain, config)) {
+                return run_best_first<PriorityFrontier<Key>>(domain, std::move(start), goal, config,
+                                                             heuristic, limits, table, out);
+            }
+            if (priorities_follow_g<H>(domain, config)) {
+                return run_best_first<FifoFrontier<Key>>(domain, std::move(start), goal, config,
+                                                         heuristic, limits, table, out);
+            }
+            return run_best_first<BucketFrontier<Key>>(domain, std::move(start), goal, config,
+                                                       heuristic, limits, table, out);
     }
 }
 
 // run_with_frontier, or dense_step_loop on a table of ByteMoveEntry, which
 // is made only for a search that breadth_first_on_steps admits.
+// Returns false when a NaN priority stopped the search (see AnswerLog).
 template <class D, class H, class Table>
-void run_on_table(const D& domain, typename D::Node start, const typename D::Node& goal,
+bool run_on_table(const D& domain, typename D::Node start, const typename D::Node& goal,
                   const BestFirstConfig& config, const H& heuristic, const BestFirstLimits& limits,
                   Table& table, SearchOutcome<typename D::Node>& out) {
     if constexpr (requires(Table& t, typename Table::Id i) { t.record_new_move(i, i); }) {
@@ -612,9 +793,62 @@ void run_on_table(const D& domain, typename D::Node start, const typename D::Nod
         } else {
             dense_step_loop<false>(domain, start, goal, limits, table, out);
         }
+        return true;
     } else {
-        run_with_frontier(domain, std::move(start), goal, config, heuristic, limits, table, out);
+        return run_with_frontier(domain, std::move(start), goal, config, heuristic, limits, table,
+                                 out);
     }
+}
+
+// The search on the table it gets: a dense table of the most compact entry
+// layout that holds it, else the hashed table. Returns false when a NaN
+// priority stopped it (see AnswerLog).
+template <class D, class H>
+bool search_on_table(const D& domain, typename D::Node start, const typename D::Node& goal,
+                     const BestFirstConfig& config, const H& heuristic,
+                     const BestFirstLimits& limits, SearchOutcome<typename D::Node>& out) {
+    bool done = false;
+    bool complete = true;
+    if constexpr (DenseIndexing<D>::enabled) {
+        using Indexing = DenseIndexing<D>;
+        using Id = typename Indexing::Id;
+        // A dense table of the given entry layout, if it can be had.
+        auto run_dense = [&]<class Entry>(std::type_identity<Entry>) {
+            auto table = DenseReachedTable<D, Entry>::try_create(domain);
+            if (!table) return false;
+            complete = run_on_table(domain, std::move(start), goal, config, heuristic, limits,
+                                    *table, out);
+            return true;
+        };
+        const uint64_t slots = Indexing::slots(domain);
+        if (Indexing::worthwhile(domain) &&
+            static_cast<uint64_t>(Indexing::slot(domain, start)) < slots) {
+            // Steps that all cost 1.0 keep g in half the room, or in a
+            // quarter with the parent kept as the number of its move; a
+            // breadth-first search on slots keeps no g at all.
+            const bool unit = unit_step_costs(domain);
+            if constexpr (VisitsDenseSteps<D>) {
+                if (breadth_first_on_steps<H>(domain, start, goal, config))
+                    done = run_dense(std::type_identity<ByteMoveEntry<Id>>{});
+            }
+            if constexpr (HasDenseMoves<D>) {
+                using Move = MoveEntry<Id>;
+                const uint64_t moves = domain.dense_moves();
+                if (!done && unit && moves > 0 && moves <= Move::kMaxMoves &&
+                    slots <= Move::kMaxSlots)
+                    done = run_dense(std::type_identity<Move>{});
+            }
+            if (!done && unit && slots <= StepEntry<Id>::kMaxSlots)
+                done = run_dense(std::type_identity<StepEntry<Id>>{});
+            if (!done) done = run_dense(std::type_identity<CostEntry<Id>>{});
+        }
+    }
+    if (!done) {
+        HashedReachedTable<typename D::Node> table;
+        complete = run_with_frontier(domain, std::move(start), goal, config, heuristic, limits,
+                                     table, out);
+    }
+    return complete;
 }
 
 }  // namespace detail
@@ -627,45 +861,21 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
     // Everything the search builds is freed before the clock is read again.
     return timed([&] {
         SearchOutcome<typename D::Node> out;
-        bool done = false;
-        if constexpr (DenseIndexing<D>::enabled) {
-            using Indexing = DenseIndexing<D>;
-            using Id = typename Indexing::Id;
-            // A dense table of the given entry layout, if it can be had.
-            auto run_dense = [&]<class Entry>(std::type_identity<Entry>) {
-                auto table = DenseReachedTable<D, Entry>::try_create(domain);
-                if (!table) return false;
-                detail::run_on_table(domain, std::move(start), goal, config, heuristic, limits,
-                                     *table, out);
-                return true;
-            };
-            const uint64_t slots = Indexing::slots(domain);
-            if (Indexing::worthwhile(domain) &&
-                static_cast<uint64_t>(Indexing::slot(domain, start)) < slots) {
-                // Steps that all cost 1.0 keep g in half the room, or in a
-                // quarter with the parent kept as the number of its move; a
-                // breadth-first search on slots keeps no g at all.
-                const bool unit = detail::unit_step_costs(domain);
-                if constexpr (VisitsDenseSteps<D>) {
-                    if (detail::breadth_first_on_steps<H>(domain, start, goal, config))
-                        done = run_dense(std::type_identity<detail::ByteMoveEntry<Id>>{});
+        if constexpr (detail::heuristic_logged<H>()) {
+            detail::AnswerLog<H> log(heuristic);
+            if (config.kind == FrontierKind::priority && config.h_weight != 0.0 &&
+                detail::g_terms_never_nan(domain, config)) {
+                log.keep();
+                if (detail::search_on_table(domain, typename D::Node(start), goal, config, log,
+                                            limits, out)) {
+                    return out;
                 }
-                if constexpr (HasDenseMoves<D>) {
-                    using Move = detail::MoveEntry<Id>;
-                    const uint64_t moves = domain.dense_moves();
-                    if (!done && unit && moves > 0 && moves <= Move::kMaxMoves &&
-                        slots <= Move::kMaxSlots)
-                        done = run_dense(std::type_identity<Move>{});
-                }
-                if (!done && unit && slots <= detail::StepEntry<Id>::kMaxSlots)
-                    done = run_dense(std::type_identity<detail::StepEntry<Id>>{});
-                if (!done) done = run_dense(std::type_identity<detail::CostEntry<Id>>{});
+                out = SearchOutcome<typename D::Node>{};
+                log.replay();
             }
-        }
-        if (!done) {
-            HashedReachedTable<typename D::Node> table;
-            detail::run_with_frontier(domain, std::move(start), goal, config, heuristic, limits,
-                                      table, out);
+            detail::search_on_table(domain, std::move(start), goal, config, log, limits, out);
+        } else {
+            detail::search_on_table(domain, std::move(start), goal, config, heuristic, limits, out);
         }
         return out;
     });
