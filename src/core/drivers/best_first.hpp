@@ -462,7 +462,16 @@ public:
     }
 
     template <class Node>
-    double operator()(const Node& node, const Node& goal) const {
+    [[gnu::always_inline]] double operator()(const Node& node, const Node& goal) const {
+        if (mode_ == Mode::calling) return (*inner_)(node, goal);
+        return logged(node, goal);
+    }
+
+private:
+    enum class Mode : uint8_t { calling, keeping, replaying };
+
+    template <class Node>
+    [[gnu::noinline]] double logged(const Node& node, const Node& goal) const {
         if (mode_ == Mode::replaying) {
             if (read_ < bytes_.size()) return next_kept();
             bytes_ = {};
@@ -478,9 +487,6 @@ public:
         }
         return h;
     }
-
-private:
-    enum class Mode : uint8_t { calling, keeping, replaying };
 
     // A run may keep 2 bytes an answer, and kAllowance besides: answers
     // that keep badly (fractions, 9 bytes each) soon send the search to the
@@ -804,9 +810,10 @@ bool run_on_table(const D& domain, typename D::Node start, const typename D::Nod
 // layout that holds it, else the hashed table. Returns false when a NaN
 // priority stopped it (see AnswerLog).
 template <class D, class H>
-bool search_on_table(const D& domain, typename D::Node start, const typename D::Node& goal,
-                     const BestFirstConfig& config, const H& heuristic,
-                     const BestFirstLimits& limits, SearchOutcome<typename D::Node>& out) {
+[[gnu::noinline]] bool search_on_table(const D& domain, typename D::Node start,
+                                       const typename D::Node& goal, const BestFirstConfig& config,
+                                       const H& heuristic, const BestFirstLimits& limits,
+                                       SearchOutcome<typename D::Node>& out) {
     bool done = false;
     bool complete = true;
     if constexpr (DenseIndexing<D>::enabled) {
