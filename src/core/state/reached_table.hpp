@@ -370,14 +370,15 @@ private:
 // search that reaches a new node at every step misses the cache on one
 // slot per node, and a smaller array of slots keeps more of them cached.
 // So ids stay below 2^31 (the slots, two per node, below 2^32, where the
-// hash's low 32 bits still place every slot when the table grows): the
+// hash's low 32 bits still place every slot when the table grows), and are
+// 32-bit numbers throughout: an entry is 16 bytes, a frontier's key 4. The
 // node past them is refused as memory the machine cannot hold, as nodes,
 // entries and slots of 2^31 nodes would take over 100 GiB.
 template <class NodeT>
 class HashedReachedTable : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT,
-                                                           uint64_t, detail::CostEntry<uint64_t>> {
-    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
-                                          detail::CostEntry<uint64_t>>;
+                                                           uint32_t, detail::CostEntry<uint32_t>> {
+    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint32_t,
+                                          detail::CostEntry<uint32_t>>;
     friend Base;
 
 public:
@@ -400,7 +401,7 @@ public:
             if (s.hash == h && nodes_[s.id_plus1 - 1] == node) return s.id_plus1 - 1;
             i = (i + 1) & mask();
         }
-        const Id id = nodes_.size();
+        const auto id = static_cast<Id>(nodes_.size());  // below kMaxNodes
         if (id == nodes_.capacity()) [[unlikely]]
             reserve_more();
         nodes_.push_back(std::move(node));
