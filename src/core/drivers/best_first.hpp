@@ -553,10 +553,12 @@ private:
 };
 
 // Whether best_first_search runs the heuristic through an AnswerLog: it
-// does not declare itself non-negative, so it may answer NaN.
-template <class H>
+// does not declare itself non-negative, so it may answer NaN, and the
+// domain's step costs are known, so only h can make a priority NaN and
+// listing a node again has no effects.
+template <class H, class D>
 constexpr bool heuristic_logged() {
-    return !heuristic_nonnegative<H>();
+    return !heuristic_nonnegative<H>() && (DeclaresStepCosts<D> || ShowsArcs<D>);
 }
 
 // `Frontier` until the first NaN priority: that push and every later one
@@ -868,7 +870,7 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
     // Everything the search builds is freed before the clock is read again.
     return timed([&] {
         SearchOutcome<typename D::Node> out;
-        if constexpr (detail::heuristic_logged<H>()) {
+        if constexpr (detail::heuristic_logged<H, D>()) {
             detail::AnswerLog<H> log(heuristic);
             if (config.kind == FrontierKind::priority && config.h_weight != 0.0 &&
                 detail::g_terms_never_nan(domain, config)) {
