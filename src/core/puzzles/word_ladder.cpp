@@ -1,5 +1,7 @@
 #include "puzzles/word_ladder.hpp"
 
+#include <array>
+#include <bit>
 #include <cstdint>
 
 namespace quorvane {
@@ -49,11 +51,25 @@ void WordLadder::successors_into(const Node& word, SuccessorList<Node>& out) con
     for (std::size_t i = 0; i < candidate.size(); ++i) {
         const char original = candidate[i];
         if (valid && static_cast<unsigned char>(original) >= 0x80) continue;
+        // The letters to try here, then their lookups in two passes: every
+        // candidate hashed and its slot asked for, then each looked up. In
+        // a big dictionary each lookup misses the cache; this way the 25
+        // misses of a position overlap instead of coming one by one.
+        uint32_t letters = 0;
+        std::array<std::size_t, 26> hashes;
         for (char c = 'a'; c <= 'z'; ++c) {
             if (c == original) continue;
             candidate[i] = c;
             if (!valid && !is_valid_utf8(candidate)) continue;
-            if (words_.contains(candidate)) out.emplace_back(candidate, 1.0);
+            const std::size_t h = words_.hash(candidate);
+            words_.prefetch(h);
+            hashes[c - 'a'] = h;
+            letters |= uint32_t{1} << (c - 'a');
+        }
+        for (; letters != 0; letters &= letters - 1) {
+            const int k = std::countr_zero(letters);
+            candidate[i] = static_cast<char>('a' + k);
+            if (words_.contains_hashed(candidate, hashes[k])) out.emplace_back(candidate, 1.0);
         }
         candidate[i] = original;
     }

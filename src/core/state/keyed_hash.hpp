@@ -22,6 +22,7 @@
 // bytes followed by the byte 0xff.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -73,23 +74,21 @@ public:
     void write(const void* data, std::size_t n) noexcept {
         const auto* p = static_cast<const unsigned char*>(data);
         length_ += n;
-        while (n > 0) {
-            tail_ |= static_cast<uint64_t>(*p++) << (8 * tail_len_);
-            --n;
-            if (++tail_len_ == 8) {
-                compress(tail_);
-                tail_ = 0;
-                tail_len_ = 0;
-            }
-            // Whole words straight from the input once aligned to a word.
-            while (tail_len_ == 0 && n >= 8) {
-                uint64_t m = 0;
-                for (int i = 0; i < 8; ++i) m |= static_cast<uint64_t>(p[i]) << (8 * i);
-                compress(m);
-                p += 8;
-                n -= 8;
-            }
+        if (tail_len_ != 0) {
+            // Complete the word begun by an earlier write first.
+            const std::size_t take = std::min<std::size_t>(8 - tail_len_, n);
+            tail_ |= load_le(p, take) << (8 * tail_len_);
+            tail_len_ += static_cast<unsigned>(take);
+            p += take;
+            n -= take;
+            if (tail_len_ < 8) return;
+            compress(tail_);
+            tail_ = 0;
+            tail_len_ = 0;
         }
+        for (; n >= 8; p += 8, n -= 8) compress(load_le(p, 8));
+        tail_ = load_le(p, n);
+        tail_len_ = static_cast<unsigned>(n);
     }
 
     uint64_t finish() const noexcept {
@@ -104,6 +103,13 @@ public:
     }
 
 private:
+    // The first n (at most 8) bytes at p as a little-endian number.
+    static uint64_t load_le(const unsigned char* p, std::size_t n) noexcept {
+        uint64_t w = 0;
+        for (std::size_t i = 0; i < n; ++i) w |= static_cast<uint64_t>(p[i]) << (8 * i);
+        return w;
+    }
+
     void round() noexcept {
         v0_ += v1_;
         v1_ = std::rotl(v1_, 13);
@@ -167,6 +173,10 @@ struct KeyedHash {
 
 // An open-addressing hash set (linear probing, backward-shift deletion,
 // power-of-two capacity, at most 3/4 full) keyed with its own SipHash key.
+// Each slot has a tag byte beside it: 0 when the slot is empty, else the
+// top 7 bits of its value's hash with the high bit set. A probe compares a
+// value only where the tags agree, so a lookup of an absent value (a run
+// of several slots at 3/4 full) mostly reads the tags alone.
 //
 // Iteration visits the occupied slots in slot order. Inserting may grow the
 // table and so reorder it; erasing moves later entries of a probe run back.
@@ -194,59 +204,72 @@ public:
     // True when `value` was not present and has been added.
     bool insert(const T& value) { return insert_hashed(value, hash(value)); }
 
-    // The split form of `insert` for bulk loads: hash a value, `prefetch` its
-    // slot, and insert it a few values later, when the slot is in cache.
-    // `hashed` must be hash(value); the result is that of insert(value).
+    // The split forms of `insert` and `contains` for many values at once:
+    // hash a value, `prefetch` its slot, and insert or look it up a few
+    // values later, when the slot is in cache. `hashed` must be
+    // hash(value); the results are those of insert(value) and
+    // contains(value).
     std::size_t hash(const T& value) const noexcept { return hash_(value); }
     void prefetch(std::size_t hashed) const noexcept {
 #if defined(__GNUC__)
-        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hashed & mask_));
+        if (!slots_.empty()) {
+            __builtin_prefetch(tags_.data() + (hashed & mask_));
+            __builtin_prefetch(slots_.data() + (hashed & mask_));
+        }
 #else
         (void)hashed;
 #endif
     }
     bool insert_hashed(const T& value, std::size_t hashed) {
         if ((size_ + 1) > slots_.size() / 4 * 3) rehash(slots_.empty() ? 8 : slots_.size() * 2);
+        const unsigned char tag = tag_of(hashed);
         std::size_t i = hashed & mask_;
-        while (used_[i]) {
-            if (slots_[i] == value) return false;
+        while (tags_[i]) {
+            if (tags_[i] == tag && slots_[i] == value) return false;
             i = (i + 1) & mask_;
         }
         slots_[i] = value;
-        used_[i] = 1;
+        tags_[i] = tag;
         ++size_;
         return true;
     }
-
-    bool contains(const T& value) const {
+    bool contains_hashed(const T& value, std::size_t hashed) const {
         if (size_ == 0) return false;
-        for (std::size_t i = home(value); used_[i]; i = (i + 1) & mask_) {
-            if (slots_[i] == value) return true;
+        const unsigned char tag = tag_of(hashed);
+        for (std::size_t i = hashed & mask_; tags_[i]; i = (i + 1) & mask_) {
+            if (tags_[i] == tag && slots_[i] == value) return true;
         }
         return false;
+    }
+
+    bool contains(const T& value) const {
+        return size_ != 0 && contains_hashed(value, hash(value));
     }
 
     // True when `value` was present and has been removed.
     bool erase(const T& value) {
         if (size_ == 0) return false;
-        std::size_t i = home(value);
+        const std::size_t hashed = hash(value);
+        const unsigned char tag = tag_of(hashed);
+        std::size_t i = hashed & mask_;
         while (true) {
-            if (!used_[i]) return false;
-            if (slots_[i] == value) break;
+            if (!tags_[i]) return false;
+            if (tags_[i] == tag && slots_[i] == value) break;
             i = (i + 1) & mask_;
         }
         // Backward shift: pull each later entry of the run into the hole
         // unless its home lies cyclically after the hole.
         std::size_t hole = i;
-        for (std::size_t j = (i + 1) & mask_; used_[j]; j = (j + 1) & mask_) {
+        for (std::size_t j = (i + 1) & mask_; tags_[j]; j = (j + 1) & mask_) {
             const std::size_t h = home(slots_[j]);
             const bool stays = ((j - h) & mask_) < ((j - hole) & mask_);
             if (!stays) {
                 slots_[hole] = std::move(slots_[j]);
+                tags_[hole] = tags_[j];
                 hole = j;
             }
         }
-        used_[hole] = 0;
+        tags_[hole] = 0;
         slots_[hole] = T{};
         --size_;
         return true;
@@ -255,9 +278,9 @@ public:
     void rekey_and_clear() {
         hash_ = KeyedHash<T>();
         for (std::size_t i = 0; i < slots_.size(); ++i) {
-            if (used_[i]) {
+            if (tags_[i]) {
                 slots_[i] = T{};
-                used_[i] = 0;
+                tags_[i] = 0;
             }
         }
         size_ = 0;
@@ -267,7 +290,7 @@ public:
     template <class F>
     void for_each(F&& f) const {
         for (std::size_t i = 0; i < slots_.size(); ++i) {
-            if (used_[i]) f(slots_[i]);
+            if (tags_[i]) f(slots_[i]);
         }
     }
 
@@ -291,7 +314,7 @@ public:
             std::size_t k = 0;
             for (std::size_t i = 0; i < slots_.size(); ++i) {
                 dst[k] = slots_[i];
-                k += used_[i];
+                k += tags_[i] != 0;
             }
             out.pop_back();
         } else {
@@ -302,21 +325,24 @@ public:
 
 private:
     std::size_t home(const T& value) const noexcept { return hash_(value) & mask_; }
+    static unsigned char tag_of(std::size_t hashed) noexcept {
+        return static_cast<unsigned char>(0x80 | (static_cast<uint64_t>(hashed) >> 57));
+    }
 
     void rehash(std::size_t capacity) {
         if (capacity > slots_.max_size()) throw Panic("capacity overflow");
         Slots old_slots(capacity, T{});
-        Flags old_used(capacity, 0);
+        Flags old_tags(capacity, 0);
         old_slots.swap(slots_);
-        old_used.swap(used_);
+        old_tags.swap(tags_);
         mask_ = capacity - 1;
         size_ = 0;
         for (std::size_t i = 0; i < old_slots.size(); ++i) {
-            if (!old_used[i]) continue;
+            if (!old_tags[i]) continue;
             std::size_t j = home(old_slots[i]);
-            while (used_[j]) j = (j + 1) & mask_;
+            while (tags_[j]) j = (j + 1) & mask_;
             slots_[j] = std::move(old_slots[i]);
-            used_[j] = 1;
+            tags_[j] = old_tags[i];
             ++size_;
         }
     }
@@ -327,7 +353,7 @@ private:
 
     KeyedHash<T> hash_;
     Slots slots_;
-    Flags used_;
+    Flags tags_;
     std::size_t mask_ = 0;
     std::size_t size_ = 0;
 };
