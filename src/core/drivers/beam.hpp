@@ -30,23 +30,23 @@
 // passes the largest uint64_t for an unbounded beam.
 //
 // The heuristic is taken by value and owned for the search; it is evaluated
-// once per newly reached child, never for the start. The reached set and the
-// parent map grow with every generated node and are not bounded by the
+// once per newly reached child, never for the start. The reached table (the
+// dense one where the domain numbers its nodes, else the hashed one) keeps
+// every generated node with its first parent: it is not bounded by the
 // width. Elapsed time covers pricing the path and freeing the search state.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_set>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "domain.hpp"
-#include "state/fx_hash.hpp"
 #include "state/outcome.hpp"
 #include "state/path_cost.hpp"
-#include "state/path_helpers.hpp"
+#include "state/reached_table.hpp"
 
 namespace quorvane {
 
@@ -60,15 +60,16 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
 
 namespace detail {
 
-template <class Node>
+// A layer entry and a candidate name their node by its reached table's key.
+template <class Key>
 struct BeamEntry {
-    Node node;
+    Key key;
     double g;
 };
 
-template <class Node>
+template <class Key>
 struct BeamCandidate {
-    Node node;
+    Key key;
     double h;
     double g;
 };
@@ -80,6 +81,65 @@ inline bool beam_h_less(double a, double b) noexcept {
     if (std::isnan(a)) return false;
     if (std::isnan(b)) return true;
     return a < b;
+}
+
+// The search on the table it gets; the id of the goal when it is found.
+// Layers and candidates hold the table's keys: each node lives in the
+// table once, with the first parent that reached it.
+template <class D, class H, class Table>
+std::optional<typename Table::Id> beam_on_table(const D& domain, typename D::Node start,
+                                                const typename D::Node& goal, uint64_t width,
+                                                const H& h, bool record, Table& table,
+                                                SearchOutcome<typename D::Node>& out) {
+    using Node = typename D::Node;
+    using Key = typename Table::Key;
+    using Id = typename Table::Id;
+    std::vector<BeamEntry<Key>> layer;
+    std::vector<BeamCandidate<Key>> candidates;
+    SuccessorList<Node> children;
+
+    const auto [start_id, start_key] = table.intern_key(start);
+    table.record_id(start_id, 0.0, Table::kNoParent, 0);
+    layer.push_back({start_key, 0.0});
+    out.nodes_generated = 1;
+    out.max_frontier_size = 1;
+
+    for (;;) {
+        out.max_frontier_size = std::max<uint64_t>(out.max_frontier_size, layer.size());
+        candidates.clear();
+        for (const BeamEntry<Key>& entry : layer) {
+            const Id id = table.id_of_key(entry.key);
+            {
+                // IMPORTANT: with the hashed table this refers into the
+                // table and is invalidated by the first child interned.
+                const auto& node = table.node_of_key(entry.key);
+                if (record) out.trace.push_back({node, entry.g, candidates.size()});
+                ++out.nodes_expanded;
+                if (node == goal) return id;
+                children.clear();
+                domain.successors_into(node, children);
+            }
+            for (Successor<Node>& s : children) {
+                const auto [child_id, child_key] = table.intern_key(s.node);
+                if (table.state_id(child_id) != Reached::absent) continue;
+                const double g = entry.g + s.cost;
+                table.record_id(child_id, g, id, 0);
+                const double hv = h(table.interned_node(child_key, s.node), goal);
+                ++out.nodes_generated;
+                candidates.push_back({child_key, hv, g});
+            }
+        }
+        if (candidates.empty()) return std::nullopt;
+
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const BeamCandidate<Key>& a, const BeamCandidate<Key>& b) {
+                             return beam_h_less(a.h, b.h);
+                         });
+        if (candidates.size() > width) candidates.resize(static_cast<std::size_t>(width));
+        layer.clear();
+        for (const BeamCandidate<Key>& c : candidates) layer.push_back({c.key, c.g});
+        if (layer.empty()) return std::nullopt;
+    }
 }
 
 }  // namespace detail
@@ -95,54 +155,30 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
         SearchOutcome<Node> out;
         const Node goal = std::move(goal_in);
         const H h = std::move(heuristic);
-        std::unordered_set<Node, FxHash<Node>> reached;
-        ParentMap<Node> parents;
-        std::vector<detail::BeamEntry<Node>> layer;
-        std::vector<detail::BeamCandidate<Node>> candidates;
-
-        reached.insert(start);
-        layer.push_back({std::move(start), 0.0});
-        out.nodes_generated = 1;
-        out.max_frontier_size = 1;
-
-        bool found = false;
-        while (!layer.empty() && !found) {
-            out.max_frontier_size = std::max<uint64_t>(out.max_frontier_size, layer.size());
-            candidates.clear();
-            for (const detail::BeamEntry<Node>& entry : layer) {
-                if (record) out.trace.push_back({entry.node, entry.g, candidates.size()});
-                ++out.nodes_expanded;
-                if (entry.node == goal) {
-                    found = true;
-                    break;
-                }
-                for (Successor<Node>& s : domain.successors(entry.node)) {
-                    // Test before copying: a node seen before costs one lookup.
-                    if (reached.contains(s.node)) continue;
-                    reached.insert(s.node);
-                    parents.insert(s.node, entry.node);
-                    const double hv = h(s.node, goal);
-                    ++out.nodes_generated;
-                    candidates.push_back({std::move(s.node), hv, entry.g + s.cost});
+        std::optional<std::vector<Node>> path;
+        auto run = [&](auto& table) {
+            if (const auto goal_id = detail::beam_on_table(domain, std::move(start), goal, width, h,
+                                                           record, table, out)) {
+                path = table.rebuild_path_id(*goal_id);
+            }
+        };
+        bool done = false;
+        if constexpr (DenseIndexing<D>::enabled) {
+            if (dense_table_fits(domain, start)) {
+                if (auto table = DenseReachedTable<D>::try_create(domain)) {
+                    run(*table);
+                    done = true;
                 }
             }
-            if (found) break;
-
-            std::stable_sort(
-                candidates.begin(), candidates.end(),
-                [](const detail::BeamCandidate<Node>& a, const detail::BeamCandidate<Node>& b) {
-                    return detail::beam_h_less(a.h, b.h);
-                });
-            if (candidates.size() > width) candidates.resize(static_cast<std::size_t>(width));
-            layer.clear();
-            layer.reserve(candidates.size());
-            for (detail::BeamCandidate<Node>& c : candidates)
-                layer.push_back({std::move(c.node), c.g});
+        }
+        if (!done) {
+            HashedReachedTable<Node> table;
+            run(table);
         }
 
-        if (found) {
-            out.path = rebuild_path_from_parents(parents, goal);
-            out.cost = path_cost_from_successors(domain, *out.path);
+        if (path) {
+            out.cost = path_cost_from_successors(domain, *path);
+            out.path = std::move(path);
             out.stop_reason = StopReason::goal;
         } else {
             out.stop_reason = StopReason::exhausted;

@@ -830,8 +830,7 @@ template <class D, class H>
             return true;
         };
         const uint64_t slots = Indexing::slots(domain);
-        if (Indexing::worthwhile(domain) &&
-            static_cast<uint64_t>(Indexing::slot(domain, start)) < slots) {
+        if (dense_table_fits(domain, start)) {
             // Steps that all cost 1.0 keep g in half the room, or in a
             // quarter with the parent kept as the number of its move; a
             // breadth-first search on slots keeps no g at all.

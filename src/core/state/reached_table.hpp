@@ -121,6 +121,17 @@ struct DenseIndexing<D> {
     static uint64_t node(const D&, Id id) noexcept { return id; }
 };
 
+// Whether a search from `start` takes a dense table: one is worth having
+// for the domain, and the start has a slot in it (a start is the only node
+// that can lie outside: successors are nodes of the domain).
+template <class D>
+    requires DenseIndexing<D>::enabled
+bool dense_table_fits(const D& domain, const typename D::Node& start) {
+    using Indexing = DenseIndexing<D>;
+    return Indexing::worthwhile(domain) &&
+           static_cast<uint64_t>(Indexing::slot(domain, start)) < Indexing::slots(domain);
+}
+
 namespace detail {
 
 // The entry layouts. An all-zero entry is an absent node, which lets the
