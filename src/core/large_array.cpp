@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -105,6 +106,74 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
     return b;
 }
 
+namespace {
+
+// Released blocks of allocate_filled, kept for reuse on their thread.
+class KeptBlocks {
+public:
+    static constexpr std::size_t kSmallest = std::size_t{64} << 10;
+    static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
+
+    KeptBlocks() = default;
+    KeptBlocks(const KeptBlocks&) = delete;
+    KeptBlocks& operator=(const KeptBlocks&) = delete;
+    ~KeptBlocks() {
+        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
+    }
+
+    // A kept block of exactly `bytes`, or null.
+    void* take(std::size_t bytes) noexcept {
+        for (std::size_t i = count_; i-- > 0;) {
+            if (blocks_[i].bytes != bytes) continue;
+            void* data = blocks_[i].data;
+            held_ -= bytes;
+            blocks_[i] = blocks_[--count_];
+            return data;
+        }
+        return nullptr;
+    }
+
+    // Keeps the block if there is room, else frees it.
+    void give(void* data, std::size_t bytes) noexcept {
+        if (count_ == kSlots || held_ + bytes > kMaxBytes) {
+            std::free(data);
+            return;
+        }
+        blocks_[count_++] = {data, bytes};
+        held_ += bytes;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 16;
+    struct Block {
+        void* data;
+        std::size_t bytes;
+    };
+    Block blocks_[kSlots] = {};
+    std::size_t count_ = 0;
+    std::size_t held_ = 0;
+};
+
+KeptBlocks& kept_blocks() noexcept {
+    thread_local KeptBlocks kept;
+    return kept;
+}
+
+}  // namespace
+
+ZeroedBlock ZeroedBlock::allocate_filled(std::size_t bytes) noexcept {
+    if (bytes < KeptBlocks::kSmallest || bytes >= kLargeArrayBytes) return allocate(bytes);
+    ZeroedBlock b;
+    if (void* data = kept_blocks().take(bytes)) {
+        std::memset(data, 0, bytes);
+        b.data_ = data;
+    } else {
+        b.data_ = std::calloc(bytes, 1);
+    }
+    if (b.data_ != nullptr) b.kept_bytes_ = bytes;
+    return b;
+}
+
 void ZeroedBlock::discard([[maybe_unused]] std::size_t offset,
                           [[maybe_unused]] std::size_t bytes) const noexcept {
 #if defined(__linux__)
@@ -124,6 +193,10 @@ void ZeroedBlock::release() noexcept {
         return;
     }
 #endif
+    if (kept_bytes_ != 0) {
+        kept_blocks().give(data_, kept_bytes_);
+        return;
+    }
     std::free(data_);
 }
 

@@ -43,13 +43,21 @@ public:
     ZeroedBlock(ZeroedBlock&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)),
           mapping_(std::exchange(other.mapping_, nullptr)),
-          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)) {}
+          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)),
+          kept_bytes_(std::exchange(other.kept_bytes_, 0)) {}
     ZeroedBlock& operator=(ZeroedBlock&&) = delete;
     ZeroedBlock(const ZeroedBlock&) = delete;
     ~ZeroedBlock() { release(); }
 
     // Nothing (a null data()) when the memory cannot be had.
     static ZeroedBlock allocate(std::size_t bytes) noexcept;
+    // The same for a block whose user writes all over it, a hash table's
+    // slots. Below kLargeArrayBytes such a block is kept when released, up
+    // to a few MiB per thread, and handed out cleared for the next block of
+    // its size: a table grows through these sizes on every search, and
+    // clearing memory that is already there costs a fraction of faulting in
+    // fresh pages.
+    static ZeroedBlock allocate_filled(std::size_t bytes) noexcept;
 
     void* data() const noexcept { return data_; }
 
@@ -57,6 +65,7 @@ public:
         std::swap(data_, other.data_);
         std::swap(mapping_, other.mapping_);
         std::swap(mapped_bytes_, other.mapped_bytes_);
+        std::swap(kept_bytes_, other.kept_bytes_);
     }
 
     // Hands the whole pages inside [offset, offset + bytes) of a mapped
@@ -70,6 +79,7 @@ private:
     void* data_ = nullptr;
     void* mapping_ = nullptr;
     std::size_t mapped_bytes_ = 0;
+    std::size_t kept_bytes_ = 0;  // of a block to keep when released
 };
 
 }  // namespace detail

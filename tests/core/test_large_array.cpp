@@ -1,13 +1,17 @@
 // Sizes past physical memory are refused before anything of that size is
 // allocated or filled (on Linux an overcommitted allocation would succeed
-// and the process be killed while filling it).
+// and the process be killed while filling it); a block kept for reuse comes
+// back zeroed.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "graph/grid.hpp"
+#include "large_array.hpp"
 #include "puzzles/hanoi.hpp"
 
 namespace quorvane {
@@ -33,6 +37,21 @@ TEST(LargeArray, GridsPastMemoryAreRefusedBeforeTheirCellsAreFilled) {
     const auto width = static_cast<int32_t>(1 << 16);
     const auto height = static_cast<int32_t>(cells / width) + 1;
     EXPECT_THROW(Grid(width, height), std::bad_alloc);
+}
+
+TEST(LargeArray, AFilledBlockIsKeptAndHandedOutAgainZeroed) {
+    constexpr std::size_t kBytes = std::size_t{256} << 10;
+    void* first = nullptr;
+    {
+        detail::ZeroedBlock block = detail::ZeroedBlock::allocate_filled(kBytes);
+        ASSERT_NE(block.data(), nullptr);
+        std::memset(block.data(), 0xab, kBytes);
+        first = block.data();
+    }
+    const detail::ZeroedBlock again = detail::ZeroedBlock::allocate_filled(kBytes);
+    EXPECT_EQ(again.data(), first);
+    const auto* bytes = static_cast<const unsigned char*>(again.data());
+    EXPECT_TRUE(std::all_of(bytes, bytes + kBytes, [](unsigned char b) { return b == 0; }));
 }
 
 }  // namespace
