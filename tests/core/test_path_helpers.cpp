@@ -1,49 +1,19 @@
-// Parent maps and the path rebuilt from them, and the cheapest-step rule the
-// drivers price a path with.
+// The cheapest-step rule the drivers price a path with.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "panic.hpp"
 #include "state/path_helpers.hpp"
 
 namespace quorvane {
 namespace {
 
-using N = uint64_t;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-TEST(PathHelpers, RebuildFromAnEmptyMapOrARootGoalIsTheGoalAlone) {
-    ParentMap<std::string> parents;
-    EXPECT_EQ(rebuild_path_from_parents(parents, std::string("g")), std::vector<std::string>{"g"});
-    parents.insert("g", "a");
-    parents.insert("a", "r");
-    EXPECT_EQ(rebuild_path_from_parents(parents, std::string("r")), std::vector<std::string>{"r"});
-    EXPECT_EQ(rebuild_path_from_parents(parents, std::string("g")),
-              (std::vector<std::string>{"r", "a", "g"}));
-}
-
-TEST(PathHelpers, RebuildPanicsOnACycleInsteadOfLooping) {
-    ParentMap<N> m;
-    m.insert(1, 2);
-    m.insert(2, 1);
-    EXPECT_THROW(rebuild_path_from_parents(m, N{1}), Panic);
-}
-
-TEST(PathHelpers, InsertHandsBackThePreviousParent) {
-    ParentMap<N> m;
-    EXPECT_EQ(m.insert(1, 2), std::nullopt);
-    EXPECT_EQ(m.insert(1, 3), std::optional<N>(2));
-    EXPECT_EQ(*m.parent_of(1), 3u);
-    EXPECT_EQ(m.size(), 1u);
-}
 
 TEST(PathHelpers, CheapestStepCostFollowsTheSmallerOfRule) {
     using N = std::vector<int64_t>;

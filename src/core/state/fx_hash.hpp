@@ -1,5 +1,5 @@
 // The Fx hash: the fast, unkeyed multiply-and-rotate hash of every table a
-// search keeps (reached tables, on-path sets, parent maps).
+// search keeps (reached tables, on-path sets).
 //
 // It has no key and no per-process seed: a node hashes to the same value in
 // every run. No search result depends on the iteration order of a table
