@@ -117,8 +117,16 @@ public:
     KeptBlocks() = default;
     KeptBlocks(const KeptBlocks&) = delete;
     KeptBlocks& operator=(const KeptBlocks&) = delete;
-    ~KeptBlocks() {
-        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
+    ~KeptBlocks() { free_kept(); }
+
+    // A block of kLargeArrayBytes or more is taken into use: the kept ones
+    // are freed, and none is kept until it is given back.
+    void begin_big() noexcept {
+        free_kept();
+        ++big_in_use_;
+    }
+    void end_big() noexcept {
+        if (big_in_use_ > 0) --big_in_use_;
     }
 
     // A kept block of exactly `bytes`, or null.
@@ -133,9 +141,10 @@ public:
         return nullptr;
     }
 
-    // Keeps the block if there is room, else frees it.
+    // Keeps the block if there is room and no big block is in use, else
+    // frees it.
     void give(void* data, std::size_t bytes) noexcept {
-        if (count_ == kSlots || held_ + bytes > kMaxBytes) {
+        if (big_in_use_ > 0 || count_ == kSlots || held_ + bytes > kMaxBytes) {
             std::free(data);
             return;
         }
@@ -145,6 +154,13 @@ public:
 
 private:
     static constexpr std::size_t kSlots = 16;
+
+    void free_kept() noexcept {
+        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
+        count_ = 0;
+        held_ = 0;
+    }
+
     struct Block {
         void* data;
         std::size_t bytes;
@@ -152,6 +168,7 @@ private:
     Block blocks_[kSlots] = {};
     std::size_t count_ = 0;
     std::size_t held_ = 0;
+    std::size_t big_in_use_ = 0;
 };
 
 KeptBlocks& kept_blocks() noexcept {
@@ -162,7 +179,19 @@ KeptBlocks& kept_blocks() noexcept {
 }  // namespace
 
 ZeroedBlock ZeroedBlock::allocate_filled(std::size_t bytes) noexcept {
-    if (bytes < KeptBlocks::kSmallest || bytes >= kLargeArrayBytes) return allocate(bytes);
+    if (bytes < KeptBlocks::kSmallest) return allocate(bytes);
+    if (bytes >= kLargeArrayBytes) {
+        // A table this big has grown through the kept sizes: they are worth
+        // less to it than the memory they hold.
+        kept_blocks().begin_big();
+        ZeroedBlock b = allocate(bytes);
+        if (b.data_ == nullptr) {
+            kept_blocks().end_big();
+        } else {
+            b.kept_bytes_ = bytes;
+        }
+        return b;
+    }
     ZeroedBlock b;
     if (void* data = kept_blocks().take(bytes)) {
         std::memset(data, 0, bytes);
@@ -187,16 +216,18 @@ void ZeroedBlock::discard([[maybe_unused]] std::size_t offset,
 }
 
 void ZeroedBlock::release() noexcept {
+    if (kept_bytes_ >= kLargeArrayBytes) {
+        kept_blocks().end_big();
+    } else if (kept_bytes_ != 0) {
+        kept_blocks().give(data_, kept_bytes_);
+        return;
+    }
 #if defined(__linux__)
     if (mapping_ != nullptr) {
         munmap(mapping_, mapped_bytes_);
         return;
     }
 #endif
-    if (kept_bytes_ != 0) {
-        kept_blocks().give(data_, kept_bytes_);
-        return;
-    }
     std::free(data_);
 }
 

@@ -56,7 +56,9 @@ public:
     // to a few MiB per thread, and handed out cleared for the next block of
     // its size: a table grows through these sizes on every search, and
     // clearing memory that is already there costs a fraction of faulting in
-    // fresh pages.
+    // fresh pages. While a bigger one is in use none is kept, so a big
+    // search peaks no higher than without them. A block must be released on
+    // the thread that allocated it.
     static ZeroedBlock allocate_filled(std::size_t bytes) noexcept;
 
     void* data() const noexcept { return data_; }
@@ -79,7 +81,7 @@ private:
     void* data_ = nullptr;
     void* mapping_ = nullptr;
     std::size_t mapped_bytes_ = 0;
-    std::size_t kept_bytes_ = 0;  // of a block to keep when released
+    std::size_t kept_bytes_ = 0;  // of a block of allocate_filled
 };
 
 }  // namespace detail
