@@ -1,9 +1,11 @@
 #include "large_array.hpp"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
@@ -39,6 +41,103 @@ void refuse_oversized_allocation(long double bytes) {
 
 namespace detail {
 
+namespace {
+
+// Blocks of kLargeArrayBytes or more in use in the process: while there are
+// any, released blocks are not kept.
+std::atomic<std::size_t> big_blocks_in_use{0};
+
+// Released blocks of the middle sizes, kept for reuse on their thread. It is
+// plain data, usable until the thread is gone: destructors that run after
+// the thread's KeptBlocksOwner has freed the blocks find it closed.
+class KeptBlocks {
+public:
+    static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
+
+    // A kept block of exactly `bytes`, or null.
+    void* take(std::size_t bytes) noexcept {
+        for (std::size_t i = count_; i-- > 0;) {
+            if (blocks_[i].bytes != bytes) continue;
+            void* data = blocks_[i].data;
+            held_ -= bytes;
+            blocks_[i] = blocks_[--count_];
+            return data;
+        }
+        return nullptr;
+    }
+
+    // Keeps the block if there is room and no big block is in use, else
+    // frees it. Returns whether it was kept.
+    bool give(void* data, std::size_t bytes) noexcept {
+        if (closed_ || count_ == kSlots || held_ + bytes > kMaxBytes ||
+            big_blocks_in_use.load(std::memory_order_relaxed) > 0) {
+            std::free(data);
+            return false;
+        }
+        blocks_[count_++] = {data, bytes};
+        held_ += bytes;
+        return true;
+    }
+
+    void free_kept() noexcept {
+        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
+        count_ = 0;
+        held_ = 0;
+    }
+
+    void close() noexcept {
+        free_kept();
+        closed_ = true;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 16;
+
+    struct Block {
+        void* data;
+        std::size_t bytes;
+    };
+    Block blocks_[kSlots];
+    std::size_t count_;
+    std::size_t held_;
+    bool closed_;
+};
+static_assert(std::is_trivially_destructible_v<KeptBlocks>);
+
+// Zero-initialised: no guard, no destructor.
+thread_local KeptBlocks kept_blocks;
+
+// Frees the thread's kept blocks when the thread ends.
+struct KeptBlocksOwner {
+    constexpr KeptBlocksOwner() noexcept = default;
+    KeptBlocksOwner(const KeptBlocksOwner&) = delete;
+    KeptBlocksOwner& operator=(const KeptBlocksOwner&) = delete;
+    ~KeptBlocksOwner() { kept_blocks.close(); }
+};
+thread_local KeptBlocksOwner kept_blocks_owner;
+
+void keep_or_free(void* data, std::size_t bytes) noexcept {
+    // The first block kept on a thread brings its owner to life.
+    if (kept_blocks.give(data, bytes)) static_cast<void>(&kept_blocks_owner);
+}
+
+void begin_big_block() noexcept {
+    big_blocks_in_use.fetch_add(1, std::memory_order_relaxed);
+    kept_blocks.free_kept();
+}
+
+void end_big_block() noexcept { big_blocks_in_use.fetch_sub(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+void* allocate_kept_block(std::size_t bytes) {
+    if (void* p = kept_blocks.take(bytes)) return p;
+    if (void* p = std::malloc(bytes)) return p;
+    throw std::bad_alloc();
+}
+
+void release_kept_block(void* p, std::size_t bytes) noexcept { keep_or_free(p, bytes); }
+
 #if defined(__linux__)
 namespace {
 
@@ -56,12 +155,16 @@ std::size_t page_rounded(std::size_t bytes) noexcept {
 
 void* map_large_array(std::size_t bytes) {
     if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
+    begin_big_block();
     const std::size_t length = page_rounded(bytes);
     // Map a huge page more than needed, then give back the unaligned head
     // and the tail, leaving `length` bytes that start on a huge page.
     void* mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    if (mapped == MAP_FAILED) {
+        end_big_block();
+        throw std::bad_alloc();
+    }
     const auto start = reinterpret_cast<uintptr_t>(mapped);
     const uintptr_t aligned = (start + kHugePage - 1) & ~static_cast<uintptr_t>(kHugePage - 1);
     if (aligned > start) munmap(mapped, aligned - start);
@@ -72,13 +175,37 @@ void* map_large_array(std::size_t bytes) {
     return reinterpret_cast<void*>(aligned);
 }
 
-void unmap_large_array(void* p, std::size_t bytes) noexcept { munmap(p, page_rounded(bytes)); }
+void unmap_large_array(void* p, std::size_t bytes) noexcept {
+    munmap(p, page_rounded(bytes));
+    end_big_block();
+}
 #else
-void* map_large_array(std::size_t bytes) { return ::operator new(bytes); }
-void unmap_large_array(void* p, std::size_t) noexcept { ::operator delete(p); }
+void* map_large_array(std::size_t bytes) {
+    void* p = ::operator new(bytes);
+    begin_big_block();
+    return p;
+}
+void unmap_large_array(void* p, std::size_t) noexcept {
+    ::operator delete(p);
+    end_big_block();
+}
 #endif
 
 ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
+    if (bytes >= kLargeArrayBytes) {
+        begin_big_block();
+        ZeroedBlock b = allocate_unkept(bytes);
+        if (b.data_ == nullptr) {
+            end_big_block();
+        } else {
+            b.kept_bytes_ = bytes;
+        }
+        return b;
+    }
+    return allocate_unkept(bytes);
+}
+
+ZeroedBlock ZeroedBlock::allocate_unkept(std::size_t bytes) noexcept {
     ZeroedBlock b;
     if (bytes == 0) bytes = 1;
 #if defined(__linux__)
@@ -106,94 +233,10 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
     return b;
 }
 
-namespace {
-
-// Released blocks of allocate_filled, kept for reuse on their thread.
-class KeptBlocks {
-public:
-    static constexpr std::size_t kSmallest = std::size_t{64} << 10;
-    static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
-
-    KeptBlocks() = default;
-    KeptBlocks(const KeptBlocks&) = delete;
-    KeptBlocks& operator=(const KeptBlocks&) = delete;
-    ~KeptBlocks() { free_kept(); }
-
-    // A block of kLargeArrayBytes or more is taken into use: the kept ones
-    // are freed, and none is kept until it is given back.
-    void begin_big() noexcept {
-        free_kept();
-        ++big_in_use_;
-    }
-    void end_big() noexcept {
-        if (big_in_use_ > 0) --big_in_use_;
-    }
-
-    // A kept block of exactly `bytes`, or null.
-    void* take(std::size_t bytes) noexcept {
-        for (std::size_t i = count_; i-- > 0;) {
-            if (blocks_[i].bytes != bytes) continue;
-            void* data = blocks_[i].data;
-            held_ -= bytes;
-            blocks_[i] = blocks_[--count_];
-            return data;
-        }
-        return nullptr;
-    }
-
-    // Keeps the block if there is room and no big block is in use, else
-    // frees it.
-    void give(void* data, std::size_t bytes) noexcept {
-        if (big_in_use_ > 0 || count_ == kSlots || held_ + bytes > kMaxBytes) {
-            std::free(data);
-            return;
-        }
-        blocks_[count_++] = {data, bytes};
-        held_ += bytes;
-    }
-
-private:
-    static constexpr std::size_t kSlots = 16;
-
-    void free_kept() noexcept {
-        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
-        count_ = 0;
-        held_ = 0;
-    }
-
-    struct Block {
-        void* data;
-        std::size_t bytes;
-    };
-    Block blocks_[kSlots] = {};
-    std::size_t count_ = 0;
-    std::size_t held_ = 0;
-    std::size_t big_in_use_ = 0;
-};
-
-KeptBlocks& kept_blocks() noexcept {
-    thread_local KeptBlocks kept;
-    return kept;
-}
-
-}  // namespace
-
 ZeroedBlock ZeroedBlock::allocate_filled(std::size_t bytes) noexcept {
-    if (bytes < KeptBlocks::kSmallest) return allocate(bytes);
-    if (bytes >= kLargeArrayBytes) {
-        // A table this big has grown through the kept sizes: they are worth
-        // less to it than the memory they hold.
-        kept_blocks().begin_big();
-        ZeroedBlock b = allocate(bytes);
-        if (b.data_ == nullptr) {
-            kept_blocks().end_big();
-        } else {
-            b.kept_bytes_ = bytes;
-        }
-        return b;
-    }
+    if (bytes < kKeptBlockBytes || bytes >= kLargeArrayBytes) return allocate(bytes);
     ZeroedBlock b;
-    if (void* data = kept_blocks().take(bytes)) {
+    if (void* data = kept_blocks.take(bytes)) {
         std::memset(data, 0, bytes);
         b.data_ = data;
     } else {
@@ -217,9 +260,9 @@ void ZeroedBlock::discard([[maybe_unused]] std::size_t offset,
 
 void ZeroedBlock::release() noexcept {
     if (kept_bytes_ >= kLargeArrayBytes) {
-        kept_blocks().end_big();
+        end_big_block();
     } else if (kept_bytes_ != 0) {
-        kept_blocks().give(data_, kept_bytes_);
+        keep_or_free(data_, kept_bytes_);
         return;
     }
 #if defined(__linux__)

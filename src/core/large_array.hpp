@@ -29,6 +29,19 @@ inline constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
 void* map_large_array(std::size_t bytes);
 void unmap_large_array(void* p, std::size_t bytes) noexcept;
 
+// Blocks of kKeptBlockBytes up to kLargeArrayBytes for a search's own
+// tables: kept on the thread that releases them (up to 16 MiB) and handed
+// out again for the next block of the same size. A search grows its tables
+// through these sizes every time, and memory that is already there costs a
+// fraction of fresh pages, which the kernel faults in and clears one by
+// one. While any block of kLargeArrayBytes or more (mapped above, or a
+// ZeroedBlock) is in use in the process none is kept, so a big search
+// peaks no higher than without them.
+inline constexpr std::size_t kKeptBlockBytes = std::size_t{64} << 10;
+// Throws std::bad_alloc; its contents are unspecified.
+void* allocate_kept_block(std::size_t bytes);
+void release_kept_block(void* p, std::size_t bytes) noexcept;
+
 // A zero-filled block whose pages are only materialised when first touched.
 // On Linux a block of 256 KiB or more is mapped directly (calloc would hand
 // back recycled heap memory and clear all of it, touched or not: after one
@@ -52,13 +65,8 @@ public:
     // Nothing (a null data()) when the memory cannot be had.
     static ZeroedBlock allocate(std::size_t bytes) noexcept;
     // The same for a block whose user writes all over it, a hash table's
-    // slots. Below kLargeArrayBytes such a block is kept when released, up
-    // to a few MiB per thread, and handed out cleared for the next block of
-    // its size: a table grows through these sizes on every search, and
-    // clearing memory that is already there costs a fraction of faulting in
-    // fresh pages. While a bigger one is in use none is kept, so a big
-    // search peaks no higher than without them. A block must be released on
-    // the thread that allocated it.
+    // slots: from kKeptBlockBytes to kLargeArrayBytes it is one of the kept
+    // blocks (above), cleared.
     static ZeroedBlock allocate_filled(std::size_t bytes) noexcept;
 
     void* data() const noexcept { return data_; }
@@ -76,12 +84,14 @@ public:
     void discard(std::size_t offset, std::size_t bytes) const noexcept;
 
 private:
+    static ZeroedBlock allocate_unkept(std::size_t bytes) noexcept;
     void release() noexcept;
 
     void* data_ = nullptr;
     void* mapping_ = nullptr;
     std::size_t mapped_bytes_ = 0;
-    std::size_t kept_bytes_ = 0;  // of a block of allocate_filled
+    // The size of a block the kept blocks know of: a kept one or a big one.
+    std::size_t kept_bytes_ = 0;
 };
 
 }  // namespace detail
@@ -92,28 +102,42 @@ private:
 // pages the page faults alone cost about as much as the writes, and a
 // search over it misses the TLB on nearly every node. Arrays of
 // kLargeArrayBytes or more therefore get their own huge-page mapping (freed
-// back to the system with the array); smaller ones come from std::allocator.
+// back to the system with the array); smaller ones come from std::allocator,
+// or with kKeepMiddle (KeptArrayAllocator: a search's own tables) from
+// kKeptBlockBytes on from the kept blocks.
 //
 // Value-initialisation (`resize`, the size constructor) leaves elements
 // default-initialised, i.e. trivial ones unwritten: give a value where the
 // elements must start defined.
-template <class T>
+template <class T, bool kKeepMiddle = false>
 struct LargeArrayAllocator {
     using value_type = T;
+    template <class U>
+    struct rebind {
+        using other = LargeArrayAllocator<U, kKeepMiddle>;
+    };
 
     LargeArrayAllocator() noexcept = default;
     template <class U>
-    LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
+    LargeArrayAllocator(const LargeArrayAllocator<U, kKeepMiddle>&) noexcept {}
+
+    static_assert(alignof(T) <= alignof(std::max_align_t));
 
     T* allocate(std::size_t n) {
         if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-        if (n * sizeof(T) >= detail::kLargeArrayBytes)
-            return static_cast<T*>(detail::map_large_array(n * sizeof(T)));
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes >= detail::kLargeArrayBytes)
+            return static_cast<T*>(detail::map_large_array(bytes));
+        if (kKeepMiddle && bytes >= detail::kKeptBlockBytes)
+            return static_cast<T*>(detail::allocate_kept_block(bytes));
         return std::allocator<T>().allocate(n);
     }
     void deallocate(T* p, std::size_t n) noexcept {
-        if (n * sizeof(T) >= detail::kLargeArrayBytes) {
-            detail::unmap_large_array(p, n * sizeof(T));
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes >= detail::kLargeArrayBytes) {
+            detail::unmap_large_array(p, bytes);
+        } else if (kKeepMiddle && bytes >= detail::kKeptBlockBytes) {
+            detail::release_kept_block(p, bytes);
         } else {
             std::allocator<T>().deallocate(p, n);
         }
@@ -132,5 +156,8 @@ struct LargeArrayAllocator {
         return true;
     }
 };
+
+template <class T>
+using KeptArrayAllocator = LargeArrayAllocator<T, true>;
 
 }  // namespace quorvane

@@ -504,7 +504,7 @@ private:
     // with 4 KiB pages, faulting that memory in costs about as much as the
     // search's own work. Large arrays therefore get huge pages.
     template <class T>
-    using Array = std::vector<T, LargeArrayAllocator<T>>;
+    using Array = std::vector<T, KeptArrayAllocator<T>>;
 
     Array<Slot> slots_;
     Array<Node> nodes_;
