@@ -138,12 +138,27 @@ NPuzzleManhattan::NPuzzleManhattan(const NPuzzle& puzzle, const ByteState& goal)
     for (auto& p : goal_pos) p = kAbsent;
     for (std::size_t i = 0; i < n; ++i) goal_pos[goal[i]] = static_cast<uint16_t>(i);
 
+    // The goal's tiles, each with the row and column it belongs at.
+    struct Target {
+        uint8_t tile;
+        int row;
+        int col;
+    };
+    Target targets[256];
+    std::size_t count = 0;
+    for (std::size_t tile = 1; tile < 256; ++tile) {
+        if (goal_pos[tile] == kAbsent) continue;
+        targets[count++] = {static_cast<uint8_t>(tile), static_cast<int>(goal_pos[tile] / side),
+                            static_cast<int>(goal_pos[tile] % side)};
+    }
     auto table = std::make_shared<uint8_t[]>(n * 256);
     for (std::size_t cell = 0; cell < n; ++cell) {
-        for (std::size_t tile = 1; tile < 256; ++tile) {
-            if (goal_pos[tile] == kAbsent) continue;
-            table[cell * 256 + tile] =
-                static_cast<uint8_t>(cell_distance(cell, goal_pos[tile], side));
+        const auto row = static_cast<int>(cell / side);
+        const auto col = static_cast<int>(cell % side);
+        uint8_t* at = table.get() + cell * 256;
+        for (std::size_t k = 0; k < count; ++k) {
+            const Target& t = targets[k];
+            at[t.tile] = static_cast<uint8_t>(std::abs(row - t.row) + std::abs(col - t.col));
         }
     }
     table_ = std::move(table);

@@ -134,20 +134,29 @@ private:
     // pairs[k * 256 + byte]: what the two tiles of `byte` standing at cells
     // 2k (low half) and 2k + 1 add; the blank and cells past the board add 0.
     static void fill_pairs(PackedBoard goal, uint64_t side, uint8_t* pairs) noexcept {
-        std::size_t goal_cell[16] = {};
         const std::size_t n = static_cast<std::size_t>(side * side);
-        for (std::size_t i = 0; i < n; ++i) goal_cell[goal[i]] = i;
-        const auto distance = [&](std::size_t cell, std::size_t tile) {
-            if (tile == 0 || cell >= n) return 0;
-            const std::size_t g = goal_cell[tile];
-            const auto dr = static_cast<int>(cell / side) - static_cast<int>(g / side);
-            const auto dc = static_cast<int>(cell % side) - static_cast<int>(g % side);
-            return std::abs(dr) + std::abs(dc);
-        };
+        int goal_row[16] = {};
+        int goal_col[16] = {};
+        for (std::size_t i = 0; i < n; ++i) {
+            goal_row[goal[i]] = static_cast<int>(i / side);
+            goal_col[goal[i]] = static_cast<int>(i % side);
+        }
+        // distance[cell][tile]: what `tile` standing at `cell` adds.
+        uint8_t distance[16][16] = {};
+        for (std::size_t cell = 0; cell < n; ++cell) {
+            const auto row = static_cast<int>(cell / side);
+            const auto col = static_cast<int>(cell % side);
+            for (std::size_t tile = 1; tile < 16; ++tile) {
+                distance[cell][tile] = static_cast<uint8_t>(std::abs(row - goal_row[tile]) +
+                                                            std::abs(col - goal_col[tile]));
+            }
+        }
+        // The byte hi * 16 + lo: tile lo at cell 2k, tile hi at 2k + 1.
         for (std::size_t k = 0; k < 8; ++k) {
-            for (std::size_t byte = 0; byte < 256; ++byte) {
-                pairs[k * 256 + byte] = static_cast<uint8_t>(distance(2 * k, byte & 15) +
-                                                             distance(2 * k + 1, byte >> 4));
+            for (std::size_t hi = 0; hi < 16; ++hi) {
+                uint8_t* row = pairs + k * 256 + hi * 16;
+                for (std::size_t lo = 0; lo < 16; ++lo)
+                    row[lo] = static_cast<uint8_t>(distance[2 * k][lo] + distance[2 * k + 1][hi]);
             }
         }
     }
