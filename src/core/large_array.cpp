@@ -192,9 +192,10 @@ void unmap_large_array(void* p, std::size_t) noexcept {
 #endif
 
 ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
+    ZeroedBlock b;
     if (bytes >= kLargeArrayBytes) {
         begin_big_block();
-        ZeroedBlock b = allocate_unkept(bytes);
+        b.map_huge(bytes);
         if (b.data_ == nullptr) {
             end_big_block();
         } else {
@@ -202,48 +203,38 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
         }
         return b;
     }
-    return allocate_unkept(bytes);
-}
-
-ZeroedBlock ZeroedBlock::allocate_unkept(std::size_t bytes) noexcept {
-    ZeroedBlock b;
-    if (bytes == 0) bytes = 1;
-#if defined(__linux__)
-    constexpr std::size_t kHuge = std::size_t{2} << 20;
-    constexpr std::size_t kMapped = std::size_t{256} << 10;
-    if (bytes >= kMapped && bytes <= SIZE_MAX - kHuge) {
-        // Huge pages need a block aligned to one: map that much more.
-        const bool huge = bytes >= 2 * kHuge;
-        const std::size_t length = huge ? bytes + kHuge : bytes;
-        void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (m == MAP_FAILED) return b;
-        auto start = reinterpret_cast<uintptr_t>(m);
-        if (huge) {
-            start = (start + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
-            madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);  // a hint only
+    if (bytes >= kKeptBlockBytes) {
+        if (void* data = kept_blocks.take(bytes)) {
+            std::memset(data, 0, bytes);
+            b.data_ = data;
+        } else {
+            b.data_ = std::calloc(bytes, 1);
         }
-        b.mapping_ = m;
-        b.mapped_bytes_ = length;
-        b.data_ = reinterpret_cast<void*>(start);
+        if (b.data_ != nullptr) b.kept_bytes_ = bytes;
         return b;
     }
-#endif
-    b.data_ = std::calloc(bytes, 1);
+    b.data_ = std::calloc(bytes == 0 ? 1 : bytes, 1);
     return b;
 }
 
-ZeroedBlock ZeroedBlock::allocate_filled(std::size_t bytes) noexcept {
-    if (bytes < kKeptBlockBytes || bytes >= kLargeArrayBytes) return allocate(bytes);
-    ZeroedBlock b;
-    if (void* data = kept_blocks.take(bytes)) {
-        std::memset(data, 0, bytes);
-        b.data_ = data;
-    } else {
-        b.data_ = std::calloc(bytes, 1);
-    }
-    if (b.data_ != nullptr) b.kept_bytes_ = bytes;
-    return b;
+void ZeroedBlock::map_huge(std::size_t bytes) noexcept {
+#if defined(__linux__)
+    // Huge pages need a block aligned to one: map that much more.
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    if (bytes > SIZE_MAX - kHuge) return;
+    const std::size_t length = bytes + kHuge;
+    void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (m == MAP_FAILED) return;
+    const uintptr_t start =
+        (reinterpret_cast<uintptr_t>(m) + kHuge - 1) & ~static_cast<uintptr_t>(kHuge - 1);
+    madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);  // a hint only
+    mapping_ = m;
+    mapped_bytes_ = length;
+    data_ = reinterpret_cast<void*>(start);
+#else
+    data_ = std::calloc(bytes, 1);
+#endif
 }
 
 void ZeroedBlock::discard([[maybe_unused]] std::size_t offset,

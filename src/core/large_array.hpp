@@ -1,7 +1,8 @@
 // Memory for large arrays: the allocator of write-once arrays (graph arcs,
-// edge lists, big hash tables), zero-filled blocks that are materialised as
-// they are touched (the dense reached tables), and the up-front refusal of
-// sizes this machine cannot hold.
+// edge lists, big hash tables), the blocks a search's tables reuse from one
+// search to the next, zero-filled blocks (the dense reached tables, the
+// one-word hashed table's slots), and the up-front refusal of sizes this
+// machine cannot hold.
 #pragma once
 
 #include <cstddef>
@@ -42,14 +43,14 @@ inline constexpr std::size_t kKeptBlockBytes = std::size_t{64} << 10;
 void* allocate_kept_block(std::size_t bytes);
 void release_kept_block(void* p, std::size_t bytes) noexcept;
 
-// A zero-filled block whose pages are only materialised when first touched.
-// On Linux a block of 256 KiB or more is mapped directly (calloc would hand
-// back recycled heap memory and clear all of it, touched or not: after one
-// big search has returned its memory, every later table of the size would
-// pay for that), and from 4 MiB on asked for transparent huge pages: a
-// search sweeping a big grid touches a few entries on each of thousands of
-// rows, and 4 KiB pages would then miss the TLB on nearly every access.
-// Smaller blocks, and every block elsewhere, come from calloc.
+// A zero-filled block. From kLargeArrayBytes on it is mapped on its own,
+// asked for transparent huge pages, and its pages are only materialised when
+// first touched: a search sweeping a big grid touches a few entries on each
+// of thousands of rows, and 4 KiB pages would then miss the TLB on nearly
+// every access. From kKeptBlockBytes it is one of the kept blocks (above),
+// cleared: clearing up to 4 MiB costs less than the page faults of a search
+// that touches a fraction of its pages (each page read, then written, faults
+// twice). Smaller blocks come from calloc.
 class ZeroedBlock {
 public:
     ZeroedBlock() noexcept = default;
@@ -64,10 +65,6 @@ public:
 
     // Nothing (a null data()) when the memory cannot be had.
     static ZeroedBlock allocate(std::size_t bytes) noexcept;
-    // The same for a block whose user writes all over it, a hash table's
-    // slots: from kKeptBlockBytes to kLargeArrayBytes it is one of the kept
-    // blocks (above), cleared.
-    static ZeroedBlock allocate_filled(std::size_t bytes) noexcept;
 
     void* data() const noexcept { return data_; }
 
@@ -84,7 +81,7 @@ public:
     void discard(std::size_t offset, std::size_t bytes) const noexcept;
 
 private:
-    static ZeroedBlock allocate_unkept(std::size_t bytes) noexcept;
+    void map_huge(std::size_t bytes) noexcept;
     void release() noexcept;
 
     void* data_ = nullptr;

@@ -44,12 +44,12 @@ TEST(LargeArray, AKeptBlockComesBackZeroedAndIsFreedWithItsThread) {
     constexpr std::size_t kBytes = std::size_t{256} << 10;
     void* first = nullptr;
     {
-        detail::ZeroedBlock block = detail::ZeroedBlock::allocate_filled(kBytes);
+        detail::ZeroedBlock block = detail::ZeroedBlock::allocate(kBytes);
         ASSERT_NE(block.data(), nullptr);
         std::memset(block.data(), 0xab, kBytes);
         first = block.data();
     }
-    const detail::ZeroedBlock again = detail::ZeroedBlock::allocate_filled(kBytes);
+    const detail::ZeroedBlock again = detail::ZeroedBlock::allocate(kBytes);
     EXPECT_EQ(again.data(), first);
     const auto* bytes = static_cast<const unsigned char*>(again.data());
     EXPECT_TRUE(std::all_of(bytes, bytes + kBytes, [](unsigned char b) { return b == 0; }));

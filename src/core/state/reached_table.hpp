@@ -635,7 +635,7 @@ private:
 
     void allocate(std::size_t slots) {
         if (slots > SIZE_MAX / sizeof(Slot)) throw std::bad_alloc();
-        detail::ZeroedBlock block = detail::ZeroedBlock::allocate_filled(slots * sizeof(Slot));
+        detail::ZeroedBlock block = detail::ZeroedBlock::allocate(slots * sizeof(Slot));
         if (block.data() == nullptr) throw std::bad_alloc();
         block_.swap(block);
         slots_ = static_cast<Slot*>(block_.data());
