@@ -216,6 +216,21 @@ def check_grid(seed, heuristic):
     assert_same(run("bidirectional"), model.bidirectional(succ, s, t))
 
 
+@pytest.mark.parametrize("seed", range(12))
+def test_long_ascii_lines_match_reference(seed):
+    """Long ragged lines with marks anywhere (several S and G, the last wins) parse as the model's."""
+    rng = random.Random(11000 + seed)
+    pool = "....#" * 4 + "123456789" + ("\u00e9" if seed % 3 == 0 else "")
+    cells = [[rng.choice(pool) for _ in range(rng.randint(4, 70))] for _ in range(rng.randint(1, 4))]
+    spots = rng.sample([(r, c) for r, row in enumerate(cells) for c in range(len(row))], 4)
+    for (r, c), mark in zip(spots, "SGSG"[:rng.randint(2, 4)]):
+        cells[r][c] = mark
+    text = ("\r\n" if seed % 2 else "\n").join("".join(row) for row in cells)
+    grid, s, t = grid_from_ascii(text)
+    want = model.best_first(grid.successors, s, t, "ucs", lambda x: 0.0, 1.0, None, False)
+    assert_same(observed(q.search_grid(text, algorithm="ucs"), cells=True), want)
+
+
 @pytest.mark.parametrize("chunk", range(CHUNKS))
 def test_cost_grid_searches_match_reference(chunk):
     """Terrain costs far apart, fractional or huge give the reference result for every algorithm."""

@@ -1,6 +1,8 @@
 #include "graph/grid.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "large_array.hpp"
@@ -38,6 +40,30 @@ uint64_t checked_width(int32_t width, int32_t height) {
 }
 
 bool is_utf8_continuation(unsigned char b) noexcept { return (b & 0xC0) == 0x80; }
+
+bool is_ascii(std::string_view line) noexcept {
+    unsigned char any = 0;
+    for (const char ch : line) any |= static_cast<unsigned char>(ch);
+    return any < 0x80;
+}
+
+// A map character that is neither a wall nor plain open ground.
+bool is_mark(char ch) noexcept {
+    return ch == 'S' || ch == 'G' || static_cast<unsigned char>(ch - '1') < 9;
+}
+
+// Whether any of kChunk characters is a mark, in a few vector operations
+// (a loop over the characters compiles to a branch per character).
+constexpr std::size_t kChunk = 16;
+bool any_mark(const char* chars) noexcept {
+    using Bytes = uint8_t __attribute__((vector_size(kChunk)));
+    Bytes c;
+    std::memcpy(&c, chars, kChunk);
+    const auto marks = (c == 'S') | (c == 'G') | ((c - '1') < 9);
+    uint64_t words[2];
+    std::memcpy(words, &marks, kChunk);
+    return (words[0] | words[1]) != 0;
+}
 
 uint64_t count_chars(std::string_view line) noexcept {
     uint64_t n = 0;
@@ -95,23 +121,44 @@ AsciiGrid Grid::from_ascii(std::string_view text) {
     bool has_goal = false;
     Cell start;
     Cell goal;
+    // Every character but a wall: the cell is open, and may be more.
+    const auto mark = [&](Cell cell, char ch) {
+        if (ch == 'S') {
+            start = cell;
+            has_start = true;
+        } else if (ch == 'G') {
+            goal = cell;
+            has_goal = true;
+        } else if (ch >= '1' && ch <= '9') {
+            grid.set_cost(cell, static_cast<double>(ch - '0'));
+        }
+    };
     for (std::size_t r = first; r < last; ++r) {
         const auto row = static_cast<int32_t>(r - first);
+        const std::string_view line = lines[r];
+        if (is_ascii(line)) {
+            // A character per cell: the walls in one sweep, then the rare
+            // other marks.
+            uint8_t* walls = grid.walls_.data() + grid.index(Cell{row, 0});
+            for (std::size_t i = 0; i < line.size(); ++i) walls[i] = line[i] == '#' ? 1 : 0;
+            for (std::size_t from = 0; from < line.size(); from += kChunk) {
+                const std::size_t to = std::min(line.size(), from + kChunk);
+                if (to - from == kChunk && !any_mark(line.data() + from)) continue;
+                for (std::size_t i = from; i < to; ++i) {
+                    if (is_mark(line[i])) mark(Cell{row, static_cast<int32_t>(i)}, line[i]);
+                }
+            }
+            continue;
+        }
         int32_t col = -1;
-        for (const char ch : lines[r]) {
+        for (const char ch : line) {
             if (is_utf8_continuation(static_cast<unsigned char>(ch))) continue;
             ++col;
             const Cell cell{row, col};
             if (ch == '#') {
                 grid.set_wall(cell, true);
-            } else if (ch == 'S') {
-                start = cell;
-                has_start = true;
-            } else if (ch == 'G') {
-                goal = cell;
-                has_goal = true;
-            } else if (ch >= '1' && ch <= '9') {
-                grid.set_cost(cell, static_cast<double>(ch - '0'));
+            } else {
+                mark(cell, ch);
             }
         }
     }
