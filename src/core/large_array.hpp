@@ -30,14 +30,14 @@ inline constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
 void* map_large_array(std::size_t bytes);
 void unmap_large_array(void* p, std::size_t bytes) noexcept;
 
-// Blocks of kKeptBlockBytes up to kLargeArrayBytes for a search's own
-// tables: kept on the thread that releases them (up to 16 MiB) and handed
-// out again for the next block of the same size. A search grows its tables
-// through these sizes every time, and memory that is already there costs a
-// fraction of fresh pages, which the kernel faults in and clears one by
-// one. While any block of kLargeArrayBytes or more (mapped above, or a
-// ZeroedBlock) is in use in the process none is kept, so a big search
-// peaks no higher than without them.
+// Blocks of kKeptBlockBytes up to kLargeArrayBytes for arrays made anew
+// on every call (a search's tables, a graph's edges and arcs): kept on the
+// thread that releases them (up to 16 MiB) and handed out again for the
+// next block of the same size. A search grows its tables through these
+// sizes every time, and memory that is already there costs a fraction of
+// fresh pages, which the kernel faults in and clears one by one. While any block of
+// kLargeArrayBytes or more (mapped above, or a ZeroedBlock) is in use in the process none is kept,
+// so a big search peaks no higher than without them.
 inline constexpr std::size_t kKeptBlockBytes = std::size_t{64} << 10;
 // Throws std::bad_alloc; its contents are unspecified.
 void* allocate_kept_block(std::size_t bytes);
@@ -100,8 +100,8 @@ private:
 // search over it misses the TLB on nearly every node. Arrays of
 // kLargeArrayBytes or more therefore get their own huge-page mapping (freed
 // back to the system with the array); smaller ones come from std::allocator,
-// or with kKeepMiddle (KeptArrayAllocator: a search's own tables) from
-// kKeptBlockBytes on from the kept blocks.
+// or with kKeepMiddle (KeptArrayAllocator: arrays made anew on every call)
+// from kKeptBlockBytes on from the kept blocks.
 //
 // Value-initialisation (`resize`, the size constructor) leaves elements
 // default-initialised, i.e. trivial ones unwritten: give a value where the

@@ -47,7 +47,7 @@ struct Edge {
     friend bool operator==(const Edge&, const Edge&) = default;
 };
 
-using EdgeList = std::vector<Edge, LargeArrayAllocator<Edge>>;
+using EdgeList = std::vector<Edge, KeptArrayAllocator<Edge>>;
 
 // "edge ({u}, {v}) is out of range for a {n}-node graph": the text of the
 // core's panic, and of the extension module's ValueError for the same edge.
@@ -55,7 +55,7 @@ std::string edge_out_of_range_message(const Edge& edge, uint64_t num_nodes);
 
 class Csr {
 public:
-    using ArcArray = std::vector<Successor<uint64_t>, LargeArrayAllocator<Successor<uint64_t>>>;
+    using ArcArray = std::vector<Successor<uint64_t>, KeptArrayAllocator<Successor<uint64_t>>>;
 
     using Node = uint64_t;
 
