@@ -116,11 +116,6 @@ struct KeptBlocksOwner {
 };
 thread_local KeptBlocksOwner kept_blocks_owner;
 
-void keep_or_free(void* data, std::size_t bytes) noexcept {
-    // The first block kept on a thread brings its owner to life.
-    if (kept_blocks.give(data, bytes)) static_cast<void>(&kept_blocks_owner);
-}
-
 void begin_big_block() noexcept {
     big_blocks_in_use.fetch_add(1, std::memory_order_relaxed);
     kept_blocks.free_kept();
@@ -136,7 +131,10 @@ void* allocate_kept_block(std::size_t bytes) {
     throw std::bad_alloc();
 }
 
-void release_kept_block(void* p, std::size_t bytes) noexcept { keep_or_free(p, bytes); }
+void release_kept_block(void* p, std::size_t bytes) noexcept {
+    // The first block kept on a thread brings its owner to life.
+    if (kept_blocks.give(p, bytes)) static_cast<void>(&kept_blocks_owner);
+}
 
 #if defined(__linux__)
 namespace {
@@ -253,7 +251,7 @@ void ZeroedBlock::release() noexcept {
     if (kept_bytes_ >= kLargeArrayBytes) {
         end_big_block();
     } else if (kept_bytes_ != 0) {
-        keep_or_free(data_, kept_bytes_);
+        release_kept_block(data_, kept_bytes_);
         return;
     }
 #if defined(__linux__)

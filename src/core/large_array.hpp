@@ -35,9 +35,10 @@ void unmap_large_array(void* p, std::size_t bytes) noexcept;
 // thread that releases them (up to 16 MiB) and handed out again for the
 // next block of the same size. A search grows its tables through these
 // sizes every time, and memory that is already there costs a fraction of
-// fresh pages, which the kernel faults in and clears one by one. While any block of
-// kLargeArrayBytes or more (mapped above, or a ZeroedBlock) is in use in the process none is kept,
-// so a big search peaks no higher than without them.
+// fresh pages, which the kernel faults in and clears one by one. While any
+// block of kLargeArrayBytes or more (mapped above, or a ZeroedBlock) is in
+// use in the process none is kept, so a big search peaks no higher than
+// without them.
 inline constexpr std::size_t kKeptBlockBytes = std::size_t{64} << 10;
 // Throws std::bad_alloc; its contents are unspecified.
 void* allocate_kept_block(std::size_t bytes);

@@ -162,19 +162,7 @@ SearchOutcome<typename D::Node> beam_search(const D& domain, typename D::Node st
                 path = table.rebuild_path_id(*goal_id);
             }
         };
-        bool done = false;
-        if constexpr (DenseIndexing<D>::enabled) {
-            if (dense_table_fits(domain, start)) {
-                if (auto table = DenseReachedTable<D>::try_create(domain)) {
-                    run(*table);
-                    done = true;
-                }
-            }
-        }
-        if (!done) {
-            HashedReachedTable<Node> table;
-            run(table);
-        }
+        with_cost_tables<1>(domain, run, start);
 
         if (path) {
             out.cost = path_cost_from_successors(domain, *path);

@@ -229,22 +229,7 @@ SearchOutcome<typename D::Node> bidirectional_run(const D& domain, const Back& b
                                                          std::move(goal), record, forward_table,
                                                          backward_table, out);
         };
-        bool done = false;
-        if constexpr (DenseIndexing<D>::enabled) {
-            if (dense_table_fits(domain, start) && dense_table_fits(domain, goal)) {
-                auto forward_table = DenseReachedTable<D>::try_create(domain);
-                auto backward_table = DenseReachedTable<D>::try_create(domain);
-                if (forward_table && backward_table) {
-                    run(*forward_table, *backward_table);
-                    done = true;
-                }
-            }
-        }
-        if (!done) {
-            HashedReachedTable<Node> forward_table;
-            HashedReachedTable<Node> backward_table;
-            run(forward_table, backward_table);
-        }
+        with_cost_tables<2>(domain, run, start, goal);
         if (!out.path) {
             out.cost = std::numeric_limits<double>::infinity();
             out.stop_reason = StopReason::exhausted;

@@ -521,8 +521,9 @@ private:
 //
 // Growing doubles the slots and reinserts the entries in slot order: an
 // entry's new slot is near its old one or S slots on, so the new table is
-// written in two sweeps, and each stretch of the old table read is handed
-// back to the system at once. Peak memory is the new table alone, not both.
+// written in two sweeps, and each stretch of a mapped old table read is
+// handed back to the system at once: a big table's peak memory is the new
+// table alone, not both.
 template <class NodeT>
     requires OneWordNode<NodeT>
 class HashedReachedTable<NodeT>
@@ -853,5 +854,32 @@ private:
     Node parent_{};  // the node being expanded
     bool replaced_ = false;
 };
+
+// Calls run(table) with kTables == 1, run(first, second) with 2, on fresh
+// tables of one kind: dense ones (CostEntry) where the domain numbers its
+// nodes, each of `nodes` has a slot and the memory can be had, else hashed
+// ones. For the drivers that keep one table per side or one in all.
+template <std::size_t kTables, class D, class F, class... Nodes>
+    requires(kTables == 1 || kTables == 2)
+void with_cost_tables(const D& domain, F&& run, const Nodes&... nodes) {
+    if constexpr (DenseIndexing<D>::enabled) {
+        if ((dense_table_fits(domain, nodes) && ...)) {
+            auto first = DenseReachedTable<D>::try_create(domain);
+            if constexpr (kTables == 1) {
+                if (first) return run(*first);
+            } else if (first) {
+                if (auto second = DenseReachedTable<D>::try_create(domain))
+                    return run(*first, *second);
+            }
+        }
+    }
+    HashedReachedTable<typename D::Node> first;
+    if constexpr (kTables == 1) {
+        run(first);
+    } else {
+        HashedReachedTable<typename D::Node> second;
+        run(first, second);
+    }
+}
 
 }  // namespace quorvane
