@@ -143,7 +143,8 @@ def test_heuristic_results_that_convert(value):
     assert r.found
 
 
-@pytest.mark.parametrize("value", ["1.0", None, [1.0], KeyError("k"), ZeroDivisionError()])
+@pytest.mark.parametrize("value", ["1.0", None, [1.0], 10 ** 400, KeyError("k"),
+                                   ZeroDivisionError()])
 @pytest.mark.parametrize("name", PROBLEMS)
 def test_heuristic_failure_is_raised_after_the_search(name, value):
     """A raise or a non-float result: called once, then ValueError after the search ends."""

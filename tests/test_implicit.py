@@ -92,6 +92,7 @@ def test_none_arguments_pass_binding_and_fail_as_states():
     ([[1, 2.0]], SHAPE_ERROR),
     ([(1, "2")], SHAPE_ERROR),
     ([(1, None)], SHAPE_ERROR),
+    ([(1, 10 ** 400)], SHAPE_ERROR),
     ([(1.5, 1.0)], STATE_ERROR),
     ([("ab", 1.0)], STATE_ERROR),
     ([(2 ** 63, 1.0)], STATE_ERROR),

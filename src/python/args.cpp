@@ -207,7 +207,7 @@ bool to_flag(PyObject* o) {
 }
 
 double to_real(PyObject* o) {
-    const double v = PyFloat_AsDouble(o);
+    const double v = float_of(o);
     if (v == -1.0 && PyErr_Occurred() != nullptr) throw PyErrAlreadySet{};
     return v;
 }

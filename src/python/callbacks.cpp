@@ -106,7 +106,7 @@ using detail::CheckedPair;
 // second element converts to a float.
 bool check_pair(PyObject* item, double& cost) {
     if (!(PyTuple_CheckExact(item) || PyTuple_Check(item)) || PyTuple_Size(item) != 2) return false;
-    cost = PyFloat_AsDouble(PyTuple_GetItem(item, 1));
+    cost = float_of(PyTuple_GetItem(item, 1));
     if (cost == -1.0 && PyErr_Occurred() != nullptr) {
         discard_error();
         return false;
@@ -247,7 +247,7 @@ void CallbackErrorSlot::raise_taken() {
 double CallbackContext::evaluate(PyObject* node, PyObject* goal) const {
     const PyRef result = call_python(callable_.get(), node, goal);
     if (result) {
-        const double value = PyFloat_AsDouble(result.get());
+        const double value = float_of(result.get());
         if (!(value == -1.0 && PyErr_Occurred() != nullptr)) return value;
     }
     // An ordinary exception is dropped, neither raised later nor chained.

@@ -117,6 +117,13 @@ inline int checked(int status) {
     return status;
 }
 
+// float(o) as a double: -1.0 with the interpreter's error set when that
+// fails. An exact int is read directly, without the float object that its
+// conversion would make and drop (the usual answer of a distance callable).
+inline double float_of(PyObject* o) {
+    return PyLong_CheckExact(o) ? PyLong_AsDouble(o) : PyFloat_AsDouble(o);
+}
+
 // A new reference to a value the module is converting for Python (a list,
 // tuple, int, float or str). Failing to make one is not an argument error
 // but a broken expectation: a null result prints the interpreter's error
