@@ -6,8 +6,9 @@
 // algorithm name and the depth limit of "dls". A search with a named
 // heuristic runs with the interpreter lock released; a callable heuristic,
 // h(word, goal) with two str, keeps it held. The word list is never
-// refused: repeats, case variants and words of other lengths are all kept
-// (the last can never be on a path, since a move keeps the byte length).
+// refused: repeats, case variants and words of other lengths are all
+// accepted (the last can never be on a path, since a move keeps the byte
+// length).
 //
 // Lower-casing is Python's own `str.lower` on a plain `str` built from the
 // text: the full Unicode lower-case mapping without locale, so a character
@@ -93,13 +94,21 @@ std::string lower_case(std::string text) {
 }
 
 // Every word of the list, lower-cased, then the two end words (already
-// lower-cased, so they go in as they are). The list is consumed.
+// lower-cased, so they go in as they are). A move keeps the byte length, so
+// only words of the start's byte length can ever be asked for: the others
+// are left out of the dictionary, which a list of words of every length
+// would otherwise fill many times over. The list is consumed.
 WordLadder build_dictionary(std::vector<std::string> words, const std::string& start,
                             const std::string& goal) {
-    WordLadder ladder;
-    ladder.reserve(words.size() + 2);
+    std::size_t kept = 0;
     for (std::string& word : words) {
-        ladder.insert(lower_case(std::move(word)));
+        word = lower_case(std::move(word));
+        if (word.size() == start.size()) ++kept;
+    }
+    WordLadder ladder;
+    ladder.reserve(kept + 2);
+    for (std::string& word : words) {
+        if (word.size() == start.size()) ladder.insert(word);
         word = std::string();
     }
     ladder.insert(start);

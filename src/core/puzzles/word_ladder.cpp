@@ -41,6 +41,15 @@ bool is_valid_utf8(std::string_view bytes) noexcept {
     return true;
 }
 
+void WordLadder::insert(const std::string& word) {
+    if (letters_at_.size() < word.size()) letters_at_.resize(word.size(), 0);
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        const auto letter = static_cast<unsigned>(static_cast<unsigned char>(word[i]) - 'a');
+        if (letter < 26) letters_at_[i] |= uint32_t{1} << letter;
+    }
+    words_.insert(word);
+}
+
 void WordLadder::successors_into(const Node& word, SuccessorList<Node>& out) const {
     if (words_.empty()) return;
     // In a valid word an ASCII byte can be replaced by another without
@@ -51,20 +60,24 @@ void WordLadder::successors_into(const Node& word, SuccessorList<Node>& out) con
     for (std::size_t i = 0; i < candidate.size(); ++i) {
         const char original = candidate[i];
         if (valid && static_cast<unsigned char>(original) >= 0x80) continue;
-        // The letters to try here, then their lookups in two passes: every
-        // candidate hashed and its slot asked for, then each looked up. In
-        // a big dictionary each lookup misses the cache; this way the 25
-        // misses of a position overlap instead of coming one by one.
+        // The letters some word has at this byte, then their lookups in two
+        // passes: every candidate hashed and its slot asked for, then each
+        // looked up. In a big dictionary each lookup misses the cache; this
+        // way the misses of a position overlap instead of coming one by one.
+        uint32_t possible = i < letters_at_.size() ? letters_at_[i] : 0;
+        const auto own = static_cast<unsigned>(static_cast<unsigned char>(original) - 'a');
+        if (own < 26) possible &= ~(uint32_t{1} << own);
         uint32_t letters = 0;
         std::array<std::size_t, 26> hashes;
-        for (char c = 'a'; c <= 'z'; ++c) {
-            if (c == original) continue;
+        for (; possible != 0; possible &= possible - 1) {
+            const int k = std::countr_zero(possible);
+            const char c = static_cast<char>('a' + k);
             candidate[i] = c;
             if (!valid && !is_valid_utf8(candidate)) continue;
             const std::size_t h = words_.hash(candidate);
             words_.prefetch(h);
-            hashes[c - 'a'] = h;
-            letters |= uint32_t{1} << (c - 'a');
+            hashes[k] = h;
+            letters |= uint32_t{1} << k;
         }
         for (; letters != 0; letters &= letters - 1) {
             const int k = std::countr_zero(letters);

@@ -24,8 +24,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "domain.hpp"
 #include "state/keyed_hash.hpp"
@@ -42,7 +44,7 @@ public:
 
     void reserve(std::size_t words) { words_.reserve(words); }
     // Adds a word; a word already present is left as it is.
-    void insert(const std::string& word) { words_.insert(word); }
+    void insert(const std::string& word);
     bool contains(const std::string& word) const { return words_.contains(word); }
     std::size_t size() const noexcept { return words_.size(); }
 
@@ -56,6 +58,10 @@ public:
 
 private:
     KeyedHashSet<std::string> words_;
+    // Bit c of letters_at_[i]: some word has the letter 'a' + c at byte i.
+    // A candidate whose new letter is not there cannot be a word, so it is
+    // never hashed: in a small dictionary that is most of them.
+    std::vector<uint32_t> letters_at_;
 };
 
 }  // namespace quorvane
