@@ -154,6 +154,39 @@ private:
 template <class Item>
 class BucketFrontier {
 public:
+    // A frontier starts with the buckets that the last one of its thread
+    // left behind, emptied but with their room kept (see the destructor).
+    BucketFrontier() {
+        std::vector<Bucket>& kept = kept_buckets();
+        if (kept.empty()) {
+            buckets_.resize(kMinBuckets);
+        } else {
+            buckets_ = std::move(kept);
+            kept.clear();
+        }
+        mask_ = buckets_.size() - 1;
+    }
+    BucketFrontier(const BucketFrontier&) = delete;
+    BucketFrontier& operator=(const BucketFrontier&) = delete;
+
+    // A small search would otherwise spend more time growing each bucket
+    // from nothing (an allocation at every doubling) than searching: the
+    // buckets are kept for the next frontier of the thread while their
+    // room stays under kKeptBytes. One set is kept; a frontier that ends
+    // while another's set is kept (a search inside a callable) frees its
+    // own.
+    ~BucketFrontier() {
+        if (heap_ || buckets_.empty() || !kept_buckets().empty()) return;
+        std::size_t bytes = buckets_.size() * sizeof(Bucket);
+        for (const Bucket& b : buckets_) bytes += b.items.capacity() * sizeof(Item);
+        if (bytes > kKeptBytes) return;
+        for (Bucket& b : buckets_) {
+            b.items.clear();
+            b.head = 0;
+        }
+        kept_buckets() = std::move(buckets_);
+    }
+
     [[gnu::always_inline]] void push(Item item, double f) {
         // The common case inline: an integer priority inside the current
         // window (what fits() would accept without a change but to high_).
@@ -219,10 +252,20 @@ private:
     // it has left, for one move of each remaining entry per such drop.
     static constexpr std::size_t kDropFrom = 1024;
 
+    static constexpr std::size_t kMinBuckets = 64;
+    static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
+
     struct Bucket {
         std::vector<Item> items;
         std::size_t head = 0;  // items before it are popped
     };
+
+    // The thread's kept buckets: empty, or a power-of-two count of empty
+    // buckets with room.
+    static std::vector<Bucket>& kept_buckets() noexcept {
+        thread_local std::vector<Bucket> kept;
+        return kept;
+    }
 
     [[gnu::noinline]] static void drop_popped(Bucket& b) {
         b.items.erase(b.items.begin(), b.items.begin() + static_cast<std::ptrdiff_t>(b.head));
@@ -290,8 +333,8 @@ private:
         buckets_.clear();
     }
 
-    std::vector<Bucket> buckets_ = std::vector<Bucket>(64);
-    std::size_t mask_ = 63;
+    std::vector<Bucket> buckets_;
+    std::size_t mask_ = 0;
     std::size_t size_ = 0;
     int64_t low_ = 0;   // no held entry has a lower priority
     int64_t high_ = 0;  // nor a higher one
