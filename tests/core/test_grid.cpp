@@ -9,19 +9,10 @@
 #include <vector>
 
 #include "graph/grid.hpp"
-#include "panic.hpp"
+#include "panic_message.hpp"
 
 namespace quorvane {
 namespace {
-
-std::string panic_message(auto&& fn) {
-    try {
-        fn();
-    } catch (const Panic& p) {
-        return p.what();
-    }
-    return "<no panic>";
-}
 
 std::vector<Cell> cells_of(const SuccessorList<Cell>& list) {
     std::vector<Cell> cells;
