@@ -1,6 +1,6 @@
 // A small adjacency-list domain for driver unit tests: arcs listed per node
-// in input order, successor listings counted, and the trace of an outcome as
-// plain tuples.
+// in input order, successor listings counted, a heuristic read from a table,
+// and the trace of an outcome as plain tuples.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +56,12 @@ struct AdjDomain {
     }
 };
 static_assert(Domain<AdjDomain>);
+
+// h read from a table indexed by node, whatever the goal.
+struct TableHeuristic {
+    std::vector<double> h;
+    double operator()(const N& n, const N&) const { return h[n]; }
+};
 
 inline std::vector<std::tuple<N, std::optional<double>, uint64_t>> trace_of(
     const SearchOutcome<N>& out) {

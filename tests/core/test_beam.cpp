@@ -18,14 +18,10 @@ using test_support::AdjDomain;
 using test_support::kInf;
 using test_support::kNaN;
 using test_support::N;
+using test_support::TableHeuristic;
 using test_support::trace_of;
 
 constexpr uint64_t kUnbounded = std::numeric_limits<uint64_t>::max();
-
-struct TableH {
-    std::vector<double> h;
-    double operator()(const N& a, const N&) const { return h[a]; }
-};
 
 // 0 -> 1, 2, 3; 2 -> 4; 3 -> 4, 5; 1 -> 6; 5 -> 6; goal 6.
 AdjDomain beam_graph() {
@@ -33,7 +29,7 @@ AdjDomain beam_graph() {
         7, {{0, 1, 1}, {0, 2, 1}, {0, 3, 1}, {2, 4, 1}, {3, 4, 5}, {3, 5, 1}, {1, 6, 1}, {5, 6, 1}},
         false);
 }
-const TableH kBeamH{{9, 3, 1, 2, 1, 0, 0}};
+const TableHeuristic kBeamH{{9, 3, 1, 2, 1, 0, 0}};
 
 TEST(BeamSearch, WidthTwoCutsTheWorstCandidateAndFollowsFirstParents) {
     const auto d = beam_graph();
@@ -104,7 +100,7 @@ TEST(BeamSearch, CandidatesOrderNaNLastAndSignedZerosAsEqual) {
     // 3, 2, 5, 1, 4, visible as the order of expansions.
     const auto d =
         AdjDomain::build(7, {{0, 1, 1}, {0, 2, 1}, {0, 3, 1}, {0, 4, 1}, {0, 5, 1}}, false);
-    const TableH h{{0, kNaN, 0.0, -kInf, kNaN, -0.0, 0}};
+    const TableHeuristic h{{0, kNaN, 0.0, -kInf, kNaN, -0.0, 0}};
     const auto out = beam_search(d, N{0}, N{6}, kUnbounded, h, true);
     std::vector<N> expanded;
     for (const auto& e : out.trace) expanded.push_back(e.node);

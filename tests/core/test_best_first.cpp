@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "adjacency_domain.hpp"
 #include "drivers/best_first.hpp"
 #include "graph/csr.hpp"
 #include "graph/grid.hpp"
@@ -19,8 +20,10 @@
 namespace quorvane {
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-using Trace = std::vector<std::tuple<uint64_t, double, uint64_t>>;
+using test_support::kInf;
+using test_support::TableHeuristic;
+using test_support::trace_of;
+using Trace = std::vector<std::tuple<uint64_t, std::optional<double>, uint64_t>>;
 using Edges = std::vector<std::pair<uint64_t, uint64_t>>;
 
 // Forwards successors only, so searches on it take the hashed table.
@@ -34,20 +37,8 @@ struct HashedOnly {
     SuccessorList<Node> successors(const Node& n) const { return inner->successors(n); }
 };
 
-struct TableHeuristic {
-    std::vector<double> h;
-    double operator()(uint64_t node, uint64_t) const { return h[node]; }
-};
-
 Csr graph(uint64_t n, std::vector<Edge> edges, bool undirected) {
     return Csr::from_edges(n, edges, undirected);
-}
-
-template <class Node>
-Trace trace_of(const SearchOutcome<Node>& o) {
-    Trace t;
-    for (const auto& e : o.trace) t.emplace_back(e.node, *e.g, e.frontier_size);
-    return t;
 }
 
 template <class Node>
@@ -66,53 +57,47 @@ Csr worked_example() {
     return graph(4, {{0, 1, 1.0}, {0, 2, 4.0}, {1, 2, 1.0}, {2, 3, 1.0}}, true);
 }
 
+// ucs, bfs and dfs to the goal, and ucs stopped by a node limit of 3 and
+// not stopped by one of 4.
 template <class D>
 void check_worked_example(const D& g) {
-    const BestFirstLimits limits{};
-    const auto ucs = best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, limits);
-    EXPECT_EQ(ucs.path, (std::vector<uint64_t>{0, 1, 2, 3}));
-    EXPECT_EQ(ucs.cost, 3.0);
-    EXPECT_EQ(ucs.nodes_expanded, 4u);
-    EXPECT_EQ(ucs.nodes_generated, 5u);
-    EXPECT_EQ(ucs.max_frontier_size, 2u);
-    EXPECT_EQ(ucs.nodes_reopened, 0u);
-    EXPECT_EQ(ucs.stop_reason, StopReason::goal);
-    EXPECT_EQ(trace_of(ucs), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 1}}));
-    EXPECT_EQ(tree_of(ucs), (Edges{{0, 1}, {1, 2}, {2, 3}}));
-
-    const auto bfs = best_first_search(g, 0, 3, kBfs, ZeroHeuristic{}, limits);
-    EXPECT_EQ(bfs.path, (std::vector<uint64_t>{0, 1, 2, 3}));
-    EXPECT_EQ(bfs.cost, 3.0);
-    EXPECT_EQ(bfs.nodes_expanded, 4u);
-    EXPECT_EQ(bfs.nodes_generated, 5u);
-    EXPECT_EQ(bfs.max_frontier_size, 2u);
-    EXPECT_EQ(trace_of(bfs), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 0}}));
-    EXPECT_EQ(tree_of(bfs), (Edges{{0, 1}, {1, 2}, {2, 3}}));
-
-    const auto dfs = best_first_search(g, 0, 3, kDfs, ZeroHeuristic{}, limits);
-    EXPECT_EQ(dfs.path, (std::vector<uint64_t>{0, 2, 3}));
-    EXPECT_EQ(dfs.cost, 5.0);
-    EXPECT_EQ(dfs.nodes_expanded, 3u);
-    EXPECT_EQ(dfs.nodes_generated, 4u);
-    EXPECT_EQ(dfs.max_frontier_size, 2u);
-    EXPECT_EQ(trace_of(dfs), (Trace{{0, 0.0, 0}, {2, 4.0, 1}, {3, 5.0, 1}}));
-    EXPECT_EQ(tree_of(dfs), (Edges{{0, 1}, {0, 2}, {2, 3}}));
-
-    const auto limited =
-        best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{3, true, false});
-    EXPECT_EQ(limited.stop_reason, StopReason::node_limit);
-    EXPECT_FALSE(limited.path.has_value());
-    EXPECT_EQ(limited.cost, kInf);
-    EXPECT_EQ(limited.nodes_expanded, 3u);
-    EXPECT_EQ(limited.nodes_generated, 4u);
-    EXPECT_EQ(limited.max_frontier_size, 2u);
-    EXPECT_EQ(trace_of(limited), (Trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}}));
-    EXPECT_EQ(tree_of(limited), (Edges{{0, 1}, {1, 2}}));
-
-    const auto four =
-        best_first_search(g, 0, 3, kUcs, ZeroHeuristic{}, BestFirstLimits{4, true, false});
-    EXPECT_EQ(four.stop_reason, StopReason::goal);
-    EXPECT_EQ(four.nodes_expanded, 4u);
+    struct Case {
+        BestFirstConfig config;
+        std::optional<uint64_t> limit;
+        std::optional<std::vector<uint64_t>> path;
+        double cost;
+        uint64_t expanded, generated;
+        Trace trace;
+        Edges tree;
+    };
+    const std::vector<uint64_t> ucs_path{0, 1, 2, 3};
+    const Trace ucs_trace{{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 1}};
+    const Edges chain{{0, 1}, {1, 2}, {2, 3}};
+    const Case cases[] = {
+        {kUcs, {}, ucs_path, 3.0, 4, 5, ucs_trace, chain},
+        {kUcs, 4, ucs_path, 3.0, 4, 5, ucs_trace, chain},
+        {kBfs, {}, ucs_path, 3.0, 4, 5,
+         {{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 0}}, chain},
+        {kDfs, {}, std::vector<uint64_t>{0, 2, 3}, 5.0, 3, 4,
+         {{0, 0.0, 0}, {2, 4.0, 1}, {3, 5.0, 1}}, {{0, 1}, {0, 2}, {2, 3}}},
+        {kUcs, 3, std::nullopt, kInf, 3, 4, {{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}},
+         {{0, 1}, {1, 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(c.config.kind)
+                                        << " limit " << c.limit.value_or(0));
+        const BestFirstLimits limits{c.limit, true, false};
+        const auto o = best_first_search(g, 0, 3, c.config, ZeroHeuristic{}, limits);
+        EXPECT_EQ(o.stop_reason, c.path ? StopReason::goal : StopReason::node_limit);
+        EXPECT_EQ(o.path, c.path);
+        EXPECT_EQ(o.cost, c.cost);
+        EXPECT_EQ(o.nodes_expanded, c.expanded);
+        EXPECT_EQ(o.nodes_generated, c.generated);
+        EXPECT_EQ(o.max_frontier_size, 2u);
+        EXPECT_EQ(o.nodes_reopened, 0u);
+        EXPECT_EQ(trace_of(o), c.trace);
+        EXPECT_EQ(tree_of(o), c.tree);
+    }
 }
 
 TEST(BestFirst, WorkedExampleWithDenseTable) { check_worked_example(worked_example()); }
