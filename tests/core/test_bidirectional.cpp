@@ -7,6 +7,7 @@
 
 #include "adjacency_domain.hpp"
 #include "drivers/bidirectional.hpp"
+#include "same_outcome.hpp"
 
 namespace quorvane {
 namespace {
@@ -16,7 +17,6 @@ using test_support::Arc;
 using test_support::kInf;
 using test_support::kNaN;
 using test_support::N;
-using test_support::trace_of;
 
 // 3x3 grid of cells r*3+c, moves up, down, left, right, priced by the
 // terrain cost of the entered cell.
@@ -71,12 +71,7 @@ TEST(Bidirectional, CheckedModeMatchesPlainModeOnSymmetricMoves) {
     const auto d = grid3(std::vector<double>(9, 1.0));
     const auto plain = bidirectional_search(d, N{8}, N{0}, true);
     const auto checked = bidirectional_search_checked(d, N{8}, N{0}, true);
-    EXPECT_EQ(checked.path, plain.path);
-    EXPECT_EQ(checked.cost, plain.cost);
-    EXPECT_EQ(checked.nodes_expanded, plain.nodes_expanded);
-    EXPECT_EQ(checked.nodes_generated, plain.nodes_generated);
-    EXPECT_EQ(checked.max_frontier_size, plain.max_frontier_size);
-    EXPECT_EQ(trace_of(checked), trace_of(plain));
+    expect_same_outcome(plain, checked);
 }
 
 }  // namespace
