@@ -89,34 +89,6 @@ TEST(PriorityFrontier, ManyFinitePrioritiesLeaveSortedAndStable) {
     EXPECT_EQ(got, want);
 }
 
-TEST(PriorityFrontier, PackedEntriesAndRenumberingKeepTheOrder) {
-    // 4-byte items take the packed layout; a tiny push-number range forces
-    // renumbering many times. Both must pop exactly as the plain layout,
-    // NaN priorities included.
-    PriorityFrontier<uint32_t, 8> packed;
-    PriorityFrontier<uint64_t> plain;
-    uint32_t x = 99;
-    std::vector<uint64_t> got;
-    std::vector<uint64_t> want;
-    for (uint32_t i = 0; i < 3000; ++i) {
-        x = x * 1103515245u + 12345u;
-        const uint32_t r = (x >> 16) % 23;
-        const double f = r == 0 ? kNaN : r == 1 ? -0.0 : static_cast<double>(r % 7);
-        packed.push(i, f);
-        plain.push(i, f);
-        if (r % 3 == 0) {
-            got.push_back(*packed.pop());
-            want.push_back(*plain.pop());
-        }
-    }
-    while (auto v = plain.pop()) {
-        want.push_back(*v);
-        got.push_back(*packed.pop());
-    }
-    EXPECT_EQ(got, want);
-    EXPECT_TRUE(packed.empty());
-}
-
 TEST(FifoFrontier, KeepsOrderAcrossWrapAroundAndGrowth) {
     FifoFrontier<int> queue;
     std::vector<int> got;
@@ -141,11 +113,6 @@ TEST(LifoFrontier, LastPushedLeavesFirst) {
     EXPECT_EQ(stack.size(), 2u);
 }
 
-}  // namespace
-}  // namespace quorvane
-
-namespace quorvane {
-namespace {
 
 // Random pushes and pops on both frontiers (about two pushes per pop), each
 // priority drawn from the priority of the entry popped last; every pop and
@@ -240,11 +207,6 @@ TEST(BucketFrontier, RefillsAfterRunningEmpty) {
     EXPECT_FALSE(frontier.pop());
 }
 
-}  // namespace
-}  // namespace quorvane
-
-namespace quorvane {
-namespace {
 
 // The frontier's heap, written out step by step from its definition.
 class ModelHeap {
@@ -348,8 +310,9 @@ void expect_heap_procedure(uint64_t seed) {
 
 TEST(PriorityFrontier, NaNPopSequenceIsTheHeapProcedureForEveryItemLayout) {
     for (uint64_t seed = 1; seed <= 8; ++seed) {
-        expect_heap_procedure<PriorityFrontier<uint32_t>, uint32_t>(seed);      // packed
-        expect_heap_procedure<PriorityFrontier<uint32_t, 16>, uint32_t>(seed);  // renumbered
+        // Packed; packed and renumbered; plain; plain and renumbered.
+        expect_heap_procedure<PriorityFrontier<uint32_t>, uint32_t>(seed);
+        expect_heap_procedure<PriorityFrontier<uint32_t, 16>, uint32_t>(seed);
         expect_heap_procedure<PriorityFrontier<uint64_t>, uint64_t>(seed);
         expect_heap_procedure<PriorityFrontier<uint64_t, 16>, uint64_t>(seed);
         expect_heap_procedure<PriorityFrontier<std::string>, std::string>(seed);
