@@ -13,9 +13,7 @@
 #include "drivers/best_first.hpp"
 #include "graph/csr.hpp"
 #include "graph/grid.hpp"
-#include "panic.hpp"
 #include "same_outcome.hpp"
-#include "state/reached_table.hpp"
 
 namespace quorvane {
 namespace {
