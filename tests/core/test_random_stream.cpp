@@ -86,6 +86,7 @@ public:
         while (i_ < s_.size() &&
                std::string_view("+-0123456789.eE").find(s_[i_]) != std::string_view::npos)
             ++i_;
+        if (i_ == start) throw std::runtime_error("malformed JSON");  // no other kind is read
         v.text = s_.substr(start, i_ - start);
         return v;
     }
