@@ -14,7 +14,7 @@ import random
 import pytest
 
 import quorvane_native as q
-from helpers import ALL_NAMES
+from helpers import ALL_NAMES, BEST_FIRST
 import reference.drivers as model
 from reference.domains import (GRID_HEURISTICS, arcs_of, grid_from_ascii, grid_from_costs,
                                hanoi_successors, ladder_successors, mismatches,
@@ -29,7 +29,6 @@ WEIGHTS = [0.0, 0.5, 1.0, 1.0, 2.0, 3.0, 7.0]
 ODD_WEIGHTS = [INF, NAN, -0.0, 1e308]
 H_VALUES = [0.0, 1.0, 2.0, 5.0, 0.5]
 ODD_H = [NAN, INF, -1.0, -INF]
-BEST_FIRST_MODELS = ["bfs", "dfs", "ucs", "greedy", "astar", "weighted_astar"]
 
 
 def random_case(rng, odd, negative):
@@ -206,7 +205,7 @@ def check_grid(seed, heuristic):
     def run(algorithm):
         return observed(q.search_grid(text, algorithm=algorithm, **opts), cells=True)
 
-    for algorithm in BEST_FIRST_MODELS:
+    for algorithm in BEST_FIRST:
         assert_same(run(algorithm), model.best_first(succ, s, t, algorithm, h, 1.5, max_nodes,
                                                      reopen))
     assert_same(run("dls"), model.dls(succ, s, t, 6))
@@ -255,7 +254,7 @@ def test_cost_grid_searches_match_reference(chunk):
                                                 max_nodes=max_nodes, reopen=reopen, weight=1.0,
                                                 depth_limit=5, beam_width=3), cells=True)
 
-        for algorithm in BEST_FIRST_MODELS:
+        for algorithm in BEST_FIRST:
             want = model.best_first(succ, s, t, algorithm, h, 1.0, max_nodes, reopen)
             assert_same(run(algorithm), want)
         assert_same(run("beam"), model.beam(succ, s, t, h, 3))
@@ -400,7 +399,7 @@ def check_implicit(seed, sequences):
         assert (quiet["trace"], quiet["tree"]) == ([], [])
         assert_same(quiet, dict(want, trace=[], tree=[]))
 
-    for algorithm in BEST_FIRST_MODELS:
+    for algorithm in BEST_FIRST:
         check(algorithm, lambda a, h: model.best_first(a, s, t, algorithm, h, 3.0, max_nodes,
                                                        reopen))
     check("dls", lambda a, h: model.dls(a, s, t, 4))
@@ -425,7 +424,7 @@ def check_implicit(seed, sequences):
 
 
 def check_all_algorithms(run, succ, s, t, h, max_nodes, depth_limit, width, reopen):
-    for algorithm in BEST_FIRST_MODELS:
+    for algorithm in BEST_FIRST:
         want = model.best_first(succ, s, t, algorithm, h, 2.0, max_nodes, reopen)
         assert_same(run(algorithm), want)
     assert_same(run("dls"), model.dls(succ, s, t, depth_limit))

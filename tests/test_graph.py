@@ -7,7 +7,7 @@ import random
 import pytest
 
 import quorvane_native as qn
-from helpers import ALL_NAMES, BEST_FIRST, HEURISTIC_TYPE, UNKNOWN_ALGORITHM
+from helpers import ALGORITHMS, BEST_FIRST, HEURISTIC_TYPE, UNKNOWN_ALGORITHM
 from reference.domains import arcs_of
 from reference.searches import dijkstra
 from reference.shortest_paths import is_path, path_weight
@@ -83,7 +83,7 @@ def test_value_errors_in_order(args, kwargs, message):
 # --- every algorithm on the small cases ---------------------------------------------
 
 
-@pytest.mark.parametrize("algorithm", ALL_NAMES)
+@pytest.mark.parametrize("algorithm", ALGORITHMS)
 def test_one_node_graph(algorithm):
     """A single node is its own path at cost 0 for every algorithm."""
     r = qn.search_graph(1, [], 0, 0, algorithm, depth_limit=0)

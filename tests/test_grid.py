@@ -6,7 +6,8 @@ import random
 import pytest
 
 import quorvane_native as q
-from helpers import HEURISTIC_TYPE, UNKNOWN_ALGORITHM, UNKNOWN_GRID_HEURISTIC, outcome, panic_type
+from helpers import (ALIASES, HEURISTIC_TYPE, UNKNOWN_ALGORITHM, UNKNOWN_GRID_HEURISTIC, outcome,
+                     panic_type)
 from reference.domains import grid_from_ascii, grid_from_costs
 from reference.searches import bfs_depths, dijkstra, path_cost
 
@@ -178,9 +179,7 @@ def test_diagonal_step_cost():
     assert r.cost == 2.8284271247461903
 
 
-@pytest.mark.parametrize("pair", [("a*", "astar"), ("wastar", "weighted_astar"),
-                                  ("dijkstra", "ucs"), ("idastar", "ida_star"),
-                                  ("bidir", "bidirectional")])
+@pytest.mark.parametrize("pair", ALIASES.items())
 def test_aliases_give_the_same_search(pair):
     """Each alias runs exactly the search of its full name."""
     m = "S..#\n.#..\n..1G"
