@@ -5,6 +5,8 @@ wording)."""
 
 import os
 
+import pytest
+
 import quorvane_native as q
 
 # --- messages --------------------------------------------------------------------
@@ -37,6 +39,13 @@ def panic_type():
     except BaseException as exc:  # noqa: B902 - PanicException derives from BaseException
         return type(exc)
     raise AssertionError("expected a panic")
+
+
+def panic_message(fn, *args, **kwargs):
+    """The message of the PanicException the call must raise."""
+    with pytest.raises(panic_type()) as excinfo:
+        fn(*args, **kwargs)
+    return str(excinfo.value)
 
 
 def outcome(r):

@@ -7,24 +7,13 @@ import pathlib
 import pytest
 
 import quorvane_native as qn
+from helpers import panic_message
 
 GOLDEN = pathlib.Path(__file__).parent / "golden"
 
 
 def golden(name):
     return json.loads((GOLDEN / name).read_text(encoding="utf-8"))["cases"]
-
-
-def panic_message(fn, *args):
-    """Calls fn and returns the message of the PanicException it must raise."""
-    try:
-        fn(*args)
-    except BaseException as exc:  # noqa: B036 - PanicException is not an Exception
-        cls = type(exc)
-        if f"{cls.__module__}.{cls.__qualname__}" != "pyo3_runtime.PanicException":
-            raise
-        return str(exc)
-    pytest.fail(f"{fn.__name__}{args} did not panic")
 
 
 def check_simple_edge_list(edges, n):
@@ -239,17 +228,13 @@ def test_random_maze_density_extremes(seed):
     assert qn.random_maze_ascii(1, 3, math.nan, seed) == "S\n.\nG"
 
 
-@pytest.mark.parametrize("width, height", [(0, 5), (5, 0), (-1, 3), (3, -2**31)])
-def test_random_maze_panics_on_empty_size(width, height):
-    """A width or height of 0 or below panics with the grid's message."""
-    assert panic_message(qn.random_maze_ascii, width, height, 0.3, 1) == "grid must be non-empty"
-
-
-def test_random_maze_panics_past_the_cell_limit():
-    """2^31 cells or more panics before any draw."""
-    assert panic_message(qn.random_maze_ascii, 65536, 32768, 0.3, 1) == (
-        "grid too large: 65536×32768 = 2147483648 cells (max 2147483647)"
-    )
+@pytest.mark.parametrize("width, height, message", [
+    *[(w, h, "grid must be non-empty") for w, h in [(0, 5), (5, 0), (-1, 3), (3, -2**31)]],
+    (65536, 32768, "grid too large: 65536×32768 = 2147483648 cells (max 2147483647)"),
+])
+def test_random_maze_panics_on_sizes_the_grid_refuses(width, height, message):
+    """No cells, or 2^31 cells or more, panics with the grid's message before any draw."""
+    assert panic_message(qn.random_maze_ascii, width, height, 0.3, 1) == message
 
 
 # --- argument conversion -----------------------------------------------------
