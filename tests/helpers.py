@@ -48,6 +48,16 @@ def panic_message(fn, *args, **kwargs):
     return str(excinfo.value)
 
 
+# The getters of each result class.
+ATTRIBUTES = {
+    "SearchResult": ["path", "cost", "found", "nodes_expanded", "nodes_generated",
+                     "nodes_reopened", "max_frontier_size", "elapsed", "stop_reason", "trace",
+                     "tree"],
+    "ShortestPaths": ["source", "dist", "pred", "negative_cycle"],
+    "AllPairs": ["num_nodes", "negative_cycle"],
+}
+
+
 def outcome(r):
     """Every field of a SearchResult but the elapsed time; trace and tree last."""
     return (r.path, r.cost, r.found, r.nodes_expanded, r.nodes_generated, r.nodes_reopened,

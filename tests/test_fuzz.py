@@ -17,7 +17,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import quorvane_native as q
-from helpers import LyingLen, panic_type
+from helpers import ATTRIBUTES, LyingLen, panic_type
 
 PANIC = panic_type()
 TOTAL_CALLS = int(os.environ.get("QUORVANE_FUZZ_CALLS", "6000"))
@@ -406,19 +406,13 @@ def test_any_arguments_give_a_result_or_an_exception(name, fn, params):
     run()
 
 
-RESULT_ATTRIBUTES = {
-    q.SearchResult: ["path", "cost", "found", "nodes_expanded", "nodes_generated",
-                     "nodes_reopened", "max_frontier_size", "elapsed", "stop_reason", "trace",
-                     "tree"],
-    q.ShortestPaths: ["source", "dist", "pred", "negative_cycle"],
-    q.AllPairs: ["num_nodes", "negative_cycle"],
-}
 RECEIVERS = [SAMPLE_RESULT, SAMPLE_PATHS, SAMPLE_PAIRS, *HOSTILE[:12], 0, "x", (1, 2)]
 
 
 def test_members_through_the_class_accept_any_receiver():
     """Members called through their class with any object as self return or raise."""
-    for cls, attributes in RESULT_ATTRIBUTES.items():
+    for name, attributes in ATTRIBUTES.items():
+        cls = getattr(q, name)
         members = [cls.__dict__[a].__get__ for a in attributes] + [cls.__repr__]
         members += [getattr(cls, m) for m in ("path_to", "distance", "path", "matrix")
                     if hasattr(cls, m)]
