@@ -6,7 +6,7 @@ import random
 import pytest
 
 import quorvane_native as qn
-from reference.domains import hanoi_successors, npuzzle_successors
+from reference.domains import npuzzle_successors
 from reference.searches import is_move
 
 INF = math.inf
@@ -291,10 +291,3 @@ def test_iddfs_and_ida_star_on_random_unit_graphs(seed):
             below = qn.search_graph(n, edges, 0, n - 1, "dls", undirected=False,
                                     depth_limit=depth - 1)
             assert below.stop_reason == "exhausted"
-
-
-def test_hanoi_iddfs_path_is_a_sequence_of_moves():
-    """Every step of the iddfs solution of 3 disks on 4 pegs is a legal move."""
-    r = qn.search_hanoi(3, "iddfs", pegs=4)
-    assert r.path[0] == (0, 0, 0) and r.path[-1] == (3, 3, 3) and len(r.path) - 1 == 5
-    assert all(is_move(hanoi_successors(4), a, b) for a, b in zip(r.path, r.path[1:]))
