@@ -17,7 +17,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 import quorvane_native as q
-from helpers import ATTRIBUTES, LyingLen, panic_type
+from helpers import ALL_NAMES, ATTRIBUTES, LyingLen, panic_type
 
 PANIC = panic_type()
 TOTAL_CALLS = int(os.environ.get("QUORVANE_FUZZ_CALLS", "6000"))
@@ -189,9 +189,7 @@ node = anything_but(small(4))
 any_int = anything_but(st.integers(-2**70, 2**70))
 real = anything_but(st.floats() | st.integers(-5, 5) | st.sampled_from(ODD_FLOATS))
 flag = anything_but(st.booleans())
-ALGORITHMS = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar", "iddfs",
-              "dls", "ida_star", "idastar", "beam", "bidirectional", "bidir"]
-algorithm = anything_but(st.sampled_from(ALGORITHMS + ["ASTAR", "unknown", StrSub("bfs")]))
+algorithm = anything_but(st.sampled_from(ALL_NAMES + ["ASTAR", "unknown", StrSub("bfs")]))
 
 
 def _gen(a, b):
