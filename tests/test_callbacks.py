@@ -216,15 +216,12 @@ def test_panic_exception_from_a_callback_reaches_the_caller(where, capfd):
 
 
 def test_zero_weight_drops_an_infinite_heuristic():
-    """ucs and dijkstra ignore h even when it is inf (0 x inf must not make the priority NaN)."""
+    """ucs, and weighted_astar of weight 0, ignore even an infinite h (0 x inf must not be NaN)."""
     edges = [(0, 3, 10.0), (0, 1, 1.0), (1, 2, 1.0), (2, 3, 1.0)]
-    for algorithm in ["ucs", "dijkstra"]:
+    for algorithm, weight in [("ucs", 2.0), ("weighted_astar", 0.0)]:
         r = q.search_graph(4, edges, 0, 3, algorithm, heuristic=lambda n, g: math.inf,
-                           undirected=False)
+                           weight=weight, undirected=False)
         assert (r.path, r.cost) == ([0, 1, 2, 3], 3.0)
-    r = q.search_graph(4, edges, 0, 3, "weighted_astar", heuristic=lambda n, g: math.inf,
-                       weight=0.0, undirected=False)
-    assert (r.path, r.cost) == ([0, 1, 2, 3], 3.0)
 
 
 def test_zero_weight_drops_an_infinite_g_under_greedy():
