@@ -274,11 +274,9 @@ def _floats(node, goal):
     (lambda: q.search_implicit(lambda s: iter([(s + 1, 1.0)]), 0, 3), SHAPE_ERROR),
     (lambda: q.search_implicit(two_way_line, 0, 3, heuristic=_floats), HEURISTIC_ERROR),
     (lambda: q.search_grid("S..G", heuristic=_floats), HEURISTIC_ERROR),
-    (lambda: q.search_implicit(two_way_line, 0, 3, heuristic=lambda a, b: 10**400),
-     HEURISTIC_ERROR),
 ])
-def test_generators_and_unconvertible_answers_are_value_errors(call, message):
-    """A generator, an iterator or a number past float range is refused with the message."""
+def test_generators_and_iterators_are_value_errors(call, message):
+    """A generator or an iterator given as an answer is refused with the message."""
     with pytest.raises(ValueError) as excinfo:
         call()
     assert str(excinfo.value) == message
