@@ -74,16 +74,34 @@ void check_worked_example(const D& g) {
     const Case cases[] = {
         {kUcs, {}, ucs_path, 3.0, 4, 5, ucs_trace, chain},
         {kUcs, 4, ucs_path, 3.0, 4, 5, ucs_trace, chain},
-        {kBfs, {}, ucs_path, 3.0, 4, 5,
-         {{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 0}}, chain},
-        {kDfs, {}, std::vector<uint64_t>{0, 2, 3}, 5.0, 3, 4,
-         {{0, 0.0, 0}, {2, 4.0, 1}, {3, 5.0, 1}}, {{0, 1}, {0, 2}, {2, 3}}},
-        {kUcs, 3, std::nullopt, kInf, 3, 4, {{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}},
+        {kBfs,
+         {},
+         ucs_path,
+         3.0,
+         4,
+         5,
+         {{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}, {3, 3.0, 0}},
+         chain},
+        {kDfs,
+         {},
+         std::vector<uint64_t>{0, 2, 3},
+         5.0,
+         3,
+         4,
+         {{0, 0.0, 0}, {2, 4.0, 1}, {3, 5.0, 1}},
+         {{0, 1}, {0, 2}, {2, 3}}},
+        {kUcs,
+         3,
+         std::nullopt,
+         kInf,
+         3,
+         4,
+         {{0, 0.0, 0}, {1, 1.0, 1}, {2, 2.0, 1}},
          {{0, 1}, {1, 2}}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(c.config.kind)
-                                        << " limit " << c.limit.value_or(0));
+        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(c.config.kind) << " limit "
+                                        << c.limit.value_or(0));
         const BestFirstLimits limits{c.limit, true, false};
         const auto o = best_first_search(g, 0, 3, c.config, ZeroHeuristic{}, limits);
         EXPECT_EQ(o.stop_reason, c.path ? StopReason::goal : StopReason::node_limit);

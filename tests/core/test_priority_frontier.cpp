@@ -113,7 +113,6 @@ TEST(LifoFrontier, LastPushedLeavesFirst) {
     EXPECT_EQ(stack.size(), 2u);
 }
 
-
 // Random pushes and pops on both frontiers (about two pushes per pop), each
 // priority drawn from the priority of the entry popped last; every pop and
 // every size must agree, and so must the drain at the end.
@@ -206,7 +205,6 @@ TEST(BucketFrontier, RefillsAfterRunningEmpty) {
     EXPECT_EQ(frontier.pop(), 4);
     EXPECT_FALSE(frontier.pop());
 }
-
 
 // The frontier's heap, written out step by step from its definition.
 class ModelHeap {
