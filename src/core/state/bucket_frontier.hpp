@@ -54,7 +54,7 @@ public:
             heap_->push(std::move(item), f);
             return;
         }
-        buckets_[bucket_of(key)].items.push_back(Entry{key, std::move(item)});
+        put(Entry{key, std::move(item)});
         ++size_;
     }
 
@@ -82,8 +82,7 @@ public:
         if (size_ == 0) return std::nullopt;
         const Bucket& zero = buckets_[0];
         if (zero.head < zero.items.size()) return zero.items[zero.head].item;
-        std::size_t i = 1;
-        while (buckets_[i].items.empty()) ++i;
+        const std::size_t i = lowest_filled();
         const Entry* least = buckets_[i].items.data();
         for (const Entry& e : buckets_[i].items) least = e.key < least->key ? &e : least;
         return least->item;
@@ -106,18 +105,29 @@ private:
         return key == last_ ? 0 : static_cast<std::size_t>(64 - std::countl_zero(key ^ last_));
     }
 
+    void put(Entry&& e) {
+        const std::size_t b = bucket_of(e.key);
+        buckets_[b].items.push_back(std::move(e));
+        if (b != 0) filled_ |= uint64_t{1} << (b - 1);
+    }
+
+    // The lowest bucket above 0 that holds entries; there must be one.
+    std::size_t lowest_filled() const noexcept {
+        return static_cast<std::size_t>(std::countr_zero(filled_)) + 1;
+    }
+
     // Bucket 0 is empty and entries remain: spreads the lowest bucket.
     [[gnu::noinline]] void refill() {
         buckets_[0].items.clear();
         buckets_[0].head = 0;
-        std::size_t i = 1;
-        while (buckets_[i].items.empty()) ++i;
+        const std::size_t i = lowest_filled();
         std::vector<Entry> moving = std::move(buckets_[i].items);
         buckets_[i].items.clear();
+        filled_ &= ~(uint64_t{1} << (i - 1));
         uint64_t least = moving[0].key;
         for (const Entry& e : moving) least = e.key < least ? e.key : least;
         last_ = least;
-        for (Entry& e : moving) buckets_[bucket_of(e.key)].items.push_back(std::move(e));
+        for (Entry& e : moving) put(std::move(e));
         moving.clear();
         buckets_[i].items = std::move(moving);  // keeps the capacity for reuse
     }
@@ -129,10 +139,12 @@ private:
                 heap_->push(std::move(b.items[j].item), detail::key_priority(b.items[j].key));
         }
         buckets_ = {};
+        filled_ = 0;
         size_ = 0;
     }
 
     std::array<Bucket, 65> buckets_;
+    uint64_t filled_ = 0;  // bit i - 1: bucket i > 0 holds entries
     std::size_t size_ = 0;
     uint64_t last_ = 0;  // the last key popped; no entry has a lower key
     std::unique_ptr<PriorityFrontier<Item>> heap_;
