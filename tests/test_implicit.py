@@ -126,6 +126,23 @@ def test_well_formed_answers(answer, cost):
         assert r.path == [0, 2] and r.cost == cost and type(r.cost) is float
 
 
+@pytest.mark.parametrize("late", [
+    lambda s: (s + 2, True), lambda s: (Index(s + 2), 1.0), lambda s: ([s + 2], 1.0),
+    lambda s: ((s + 2,), 1.0), lambda s: (s + 2, 1),
+])
+@pytest.mark.parametrize("algorithm", ["dfs", "bfs", "astar", "iddfs"])
+def test_an_answer_ending_in_other_types_is_read_once(late, algorithm):
+    """Pairs of exact types before one of other types are neither lost nor doubled."""
+    def plain(s):
+        return [(s + 1, 1.0), (s + 2, 1.0)] if s < 12 else []
+
+    def mixed(s):
+        return [(s + 1, 1.0), late(s)] if s < 12 else []
+
+    assert outcome(q.search_implicit(mixed, 0, 13, algorithm)) == \
+        outcome(q.search_implicit(plain, 0, 13, algorithm))
+
+
 def test_successor_exception_reaches_the_caller_unchanged():
     """The very exception object the callable raised is raised, even though a path was found."""
     error = KeyError("lost")

@@ -148,6 +148,69 @@ bool check_shape(PyObject* result, std::vector<CheckedPair>& pairs) {
     return true;
 }
 
+// An exact int in the int64 range, read without running Python code or
+// setting an error. False for anything else.
+bool plain_int(PyObject* o, int64_t& v) {
+    if (!PyLong_CheckExact(o)) return false;
+    int overflow = 0;
+    v = PyLong_AsLongLongAndOverflow(o, &overflow);
+    return overflow == 0;
+}
+
+// The usual answer, read in one pass: an exact list or tuple of exact
+// 2-tuples, each an exact int or an exact tuple of exact ints (in the int64
+// range) with an exact float or int cost (in float range). Reading such an
+// answer runs no Python code, so nothing can change it midway, and it gives
+// what the checked route gives, the same calls of `hint` included. Anything
+// else returns false with `out` as it was; nothing a caller can see has
+// happened, and the checked route reads the answer from the start.
+bool collect_plain_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
+                         const ChildHint<ImplicitNode>* hint) {
+    const bool list = PyList_CheckExact(result);
+    if (!list && !PyTuple_CheckExact(result)) return false;
+    const Py_ssize_t n = list ? PyList_Size(result) : PyTuple_Size(result);
+    const std::size_t base = out.size();
+    out.reserve(base + static_cast<std::size_t>(n));
+    auto fail = [&] {
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(base), out.end());
+        return false;
+    };
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* item = list ? PyList_GetItem(result, i) : PyTuple_GetItem(result, i);
+        if (!PyTuple_CheckExact(item) || PyTuple_Size(item) != 2) return fail();
+        PyObject* cost = PyTuple_GetItem(item, 1);
+        PyObject* state = PyTuple_GetItem(item, 0);
+        Successor<ImplicitNode>& successor = out.emplace_back();
+        if (PyFloat_CheckExact(cost)) {
+            successor.cost = PyFloat_AsDouble(cost);
+        } else if (PyLong_CheckExact(cost)) {
+            successor.cost = PyLong_AsDouble(cost);
+            if (successor.cost == -1.0 && PyErr_Occurred() != nullptr) {
+                PyErr_Clear();  // past float range: the checked route says so
+                return fail();
+            }
+        } else {
+            return fail();
+        }
+        int64_t v = 0;
+        if (plain_int(state, v)) {
+            successor.node.assign_single(v);
+        } else if (PyTuple_CheckExact(state)) {
+            const Py_ssize_t m = PyTuple_Size(state);
+            ImplicitNode node(static_cast<std::size_t>(m));
+            for (Py_ssize_t j = 0; j < m; ++j) {
+                if (!plain_int(PyTuple_GetItem(state, j), v)) return fail();
+                node[static_cast<std::size_t>(j)] = v;
+            }
+            successor.node = std::move(node);
+        } else {
+            return fail();
+        }
+        if (hint != nullptr) (*hint)(successor.node);
+    }
+    return true;
+}
+
 // Converts the answer of the successor callable onto the end of `out`,
 // with `pairs` (empty) as the buffer of checked items, telling `hint` (if
 // any) of each state converted. On failure parks the error, leaves `out` as
@@ -278,6 +341,7 @@ void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
         slot.store(fetch_error());  // type, value and traceback as raised
         return;
     }
+    if (collect_plain_pairs(result.get(), out, hint)) return;
     // Taken out of the graph while in use, so that an exception thrown
     // midway (a panic, an interrupt) drops the items held with the local
     // and leaves the graph an empty buffer.
