@@ -43,6 +43,33 @@ namespace quorvane {
 template <class Item>
 class MonotoneFrontier {
 public:
+    // A frontier starts with the buckets that the last one of its thread
+    // left behind, emptied but with their room kept (see the destructor).
+    MonotoneFrontier() {
+        Kept& kept = kept_buckets();
+        if (!kept.held) return;
+        for (std::size_t i = 0; i < kBuckets; ++i) buckets_[i].items = std::move(kept.items[i]);
+        kept.held = false;
+    }
+    MonotoneFrontier(const MonotoneFrontier&) = delete;
+    MonotoneFrontier& operator=(const MonotoneFrontier&) = delete;
+
+    // As for BucketFrontier: a small search would otherwise grow every
+    // bucket it spreads into from nothing. One set is kept per thread,
+    // while its room stays under kKeptBytes.
+    ~MonotoneFrontier() {
+        Kept& kept = kept_buckets();
+        if (kept.held) return;
+        std::size_t bytes = 0;
+        for (const Bucket& b : buckets_) bytes += b.items.capacity() * sizeof(Entry);
+        if (bytes == 0 || bytes > kKeptBytes) return;
+        for (std::size_t i = 0; i < kBuckets; ++i) {
+            buckets_[i].items.clear();
+            kept.items[i] = std::move(buckets_[i].items);
+        }
+        kept.held = true;
+    }
+
     void push(Item item, double f) {
         if (heap_) {
             heap_->push(std::move(item), f);
@@ -101,6 +128,19 @@ private:
         std::size_t head = 0;  // only bucket 0 pops from the front
     };
 
+    static constexpr std::size_t kBuckets = 65;
+    static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
+
+    // The thread's kept buckets, empty with room while `held`.
+    struct Kept {
+        std::array<std::vector<Entry>, kBuckets> items;
+        bool held = false;
+    };
+    static Kept& kept_buckets() noexcept {
+        thread_local Kept kept;
+        return kept;
+    }
+
     std::size_t bucket_of(uint64_t key) const noexcept {
         return key == last_ ? 0 : static_cast<std::size_t>(64 - std::countl_zero(key ^ last_));
     }
@@ -143,7 +183,7 @@ private:
         size_ = 0;
     }
 
-    std::array<Bucket, 65> buckets_;
+    std::array<Bucket, kBuckets> buckets_;
     uint64_t filled_ = 0;  // bit i - 1: bucket i > 0 holds entries
     std::size_t size_ = 0;
     uint64_t last_ = 0;  // the last key popped; no entry has a lower key
@@ -183,21 +223,12 @@ public:
 
     // A small search would otherwise spend more time growing each bucket
     // from nothing (an allocation at every doubling) than searching: the
-    // buckets are kept for the next frontier of the thread while their
-    // room stays under kKeptBytes. One set is kept; a frontier that ends
+    // buckets are kept for the next frontier of the thread, here or when
+    // the radix heap takes over, while their room stays under kKeptBytes.
+    // One set is kept; a frontier that ends
     // while another's set is kept (a search inside a callable) frees its
     // own.
-    ~BucketFrontier() {
-        if (heap_ || buckets_.empty() || !kept_buckets().empty()) return;
-        std::size_t bytes = buckets_.size() * sizeof(Bucket);
-        for (const Bucket& b : buckets_) bytes += b.items.capacity() * sizeof(Item);
-        if (bytes > kKeptBytes) return;
-        for (Bucket& b : buckets_) {
-            b.items.clear();
-            b.head = 0;
-        }
-        kept_buckets() = std::move(buckets_);
-    }
+    ~BucketFrontier() { keep_buckets(); }
 
     [[gnu::always_inline]] void push(Item item, double f) {
         // The common case inline: an integer priority inside the current
@@ -279,6 +310,24 @@ private:
         return kept;
     }
 
+    // Hands the buckets, emptied, to the thread's kept set when there is
+    // none and their room is small enough, else frees them. Leaves none.
+    void keep_buckets() noexcept {
+        if (buckets_.empty()) return;
+        std::size_t bytes = buckets_.size() * sizeof(Bucket);
+        for (const Bucket& b : buckets_) bytes += b.items.capacity() * sizeof(Item);
+        if (bytes > kKeptBytes || !kept_buckets().empty()) {
+            buckets_ = {};
+            return;
+        }
+        for (Bucket& b : buckets_) {
+            b.items.clear();
+            b.head = 0;
+        }
+        kept_buckets() = std::move(buckets_);
+        buckets_.clear();
+    }
+
     [[gnu::noinline]] static void drop_popped(Bucket& b) {
         b.items.erase(b.items.begin(), b.items.begin() + static_cast<std::ptrdiff_t>(b.head));
         b.head = 0;
@@ -342,7 +391,7 @@ private:
                 heap_->push(std::move(b.items[i]), static_cast<double>(k));
             size_ -= b.items.size() - b.head;
         }
-        buckets_.clear();
+        keep_buckets();
     }
 
     std::vector<Bucket> buckets_;
