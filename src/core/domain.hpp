@@ -40,6 +40,7 @@
 //   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)
 //   h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps (packed)
 //   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
+//   word_move(p, c) and kin   HasWordMoves          16-byte slots for unit steps (packed)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
@@ -236,6 +237,17 @@ template <class N>
 concept OneWordNode = std::is_trivially_copyable_v<N> && requires(const N& n, uint64_t w) {
     { n.word() } -> std::same_as<uint64_t>;
     { N::from_word(w) } -> std::same_as<N>;
+};
+
+// `word_moves()` (a count K), `word_move(parent_word, child_word)` (the
+// number below K of the step from a node to one of its successors) and
+// `word_unmove(child_word, move)` (the parent's word again): HasDenseMoves
+// for one-word nodes, named by their words.
+template <class D>
+concept HasWordMoves = OneWordNode<typename D::Node> && requires(const D& d, uint64_t w) {
+    { d.word_moves() } -> std::convertible_to<uint32_t>;
+    { d.word_move(w, w) } -> std::convertible_to<uint32_t>;
+    { d.word_unmove(w, uint32_t{0}) } -> std::same_as<uint64_t>;
 };
 
 // Anything that lists (neighbour, cost) pairs for a node the way a domain

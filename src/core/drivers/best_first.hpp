@@ -809,7 +809,8 @@ bool run_on_table(const D& domain, typename D::Node start, const typename D::Nod
 }
 
 // The search on the table it gets: a dense table of the most compact entry
-// layout that holds it, else the hashed table. Returns false when a NaN
+// layout that holds it, else the hashed table (one-word nodes of unit steps
+// named by HasWordMoves in its compact form). Returns false when a NaN
 // priority stopped it (see AnswerLog).
 template <class D, class H>
 [[gnu::noinline]] bool search_on_table(const D& domain, typename D::Node start,
@@ -849,6 +850,17 @@ template <class D, class H>
             if (!done && unit && slots <= StepEntry<Id>::kMaxSlots)
                 done = run_dense(std::type_identity<StepEntry<Id>>{});
             if (!done) done = run_dense(std::type_identity<CostEntry<Id>>{});
+        }
+    }
+    if constexpr (HasWordMoves<D>) {
+        // Steps that all cost 1.0 keep g and the parent's move in one word
+        // beside the node's: half the room of a full entry.
+        using Move = MoveEntry<uint64_t>;
+        if (!done && unit_step_costs(domain) && domain.word_moves() <= Move::kMaxMoves) {
+            WordReachedTable<typename D::Node, Move, D> table(domain);
+            complete = run_with_frontier(domain, std::move(start), goal, config, heuristic, limits,
+                                         table, out);
+            done = true;
         }
     }
     if (!done) {

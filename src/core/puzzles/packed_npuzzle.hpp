@@ -91,6 +91,18 @@ public:
     static constexpr bool step_costs_nonnegative() noexcept { return true; }
     static constexpr bool unit_step_costs() noexcept { return true; }
 
+    // A step is named by the cell the blank left: the parent's blank. From
+    // the child, the tile in that cell goes back to the child's blank.
+    static constexpr uint32_t word_moves() noexcept { return PackedBoard::kMaxCells; }
+    static uint32_t word_move(uint64_t parent, uint64_t /*child*/) noexcept {
+        return static_cast<uint32_t>(PackedBoard::from_word(parent).blank());
+    }
+    static uint64_t word_unmove(uint64_t child, uint32_t move) noexcept {
+        const uint64_t tile = (child >> (4 * move)) & 15;
+        const std::size_t blank = PackedBoard::from_word(child).blank();
+        return child ^ (tile << (4 * move)) ^ (tile << (4 * blank));
+    }
+
 private:
     struct Move {
         uint64_t cells;  // a 1 in the low bit of the target cell and of the blank's

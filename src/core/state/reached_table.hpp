@@ -187,10 +187,11 @@ struct StepEntry {
 
 // MoveEntry: StepEntry in 4 bytes, for a domain that names each step by
 // a small number (HasDenseMoves: the grid's four directions, the disk and
-// source peg of a Hanoi move): the parent is kept as the number of the
-// move that reached the node and found again from the node's own slot.
+// source peg of a Hanoi move; HasWordMoves: the blank's cell in a packed
+// board, in 8 bytes): the parent is kept as the number of the move that
+// reached the node and found again from the node's own slot.
 // meta = g << 10 | (move + 1) << 2 | state, move + 1 = 0 for no parent;
-// at most kMaxMoves moves and kMaxSlots slots (g < 2^22).
+// at most kMaxMoves moves and kMaxSlots slots (g < 2^22 with 32-bit ids).
 template <class Id>
 struct MoveEntry {
     static constexpr unsigned kMoveBits = 8;
@@ -513,24 +514,27 @@ private:
 };
 
 // The hashed table for nodes that are one word (OneWordNode): each slot
-// holds the node's word and its whole entry, 32 bytes, so a lookup touches
-// one cache line where the general table touches three (slot, node, entry).
-// A node's id is its word, which stays valid as the slots move. Open
-// addressing with linear probing, at most half full, on zero-filled memory
-// (huge pages for big tables, large_array.hpp).
+// holds the node's word and its whole entry, so a lookup touches one cache
+// line where the general table touches three (slot, node, entry). The
+// entry is a CostEntry (32-byte slots) for any search, or a MoveEntry
+// (16-byte slots) for one whose steps all cost 1.0 on a domain D with
+// HasWordMoves (then every parent handed to record must have the child
+// among its successors). A node's id is its word, which stays valid as the
+// slots move. Open addressing with linear probing, at most half full, on
+// zero-filled memory (huge pages for big tables, large_array.hpp).
 //
 // Growing doubles the slots and reinserts the entries in slot order: an
 // entry's new slot is near its old one or S slots on, so the new table is
 // written in two sweeps, and each stretch of a mapped old table read is
 // handed back to the system at once: a big table's peak memory is the new
 // table alone, not both.
-template <class NodeT>
+// IMPORTANT: with a MoveEntry the domain must outlive the table.
+template <class NodeT, class Entry = detail::CostEntry<uint64_t>, class D = void>
     requires OneWordNode<NodeT>
-class HashedReachedTable<NodeT>
-    : public detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
-                                      detail::CostEntry<uint64_t>> {
-    using Base = detail::ReachedTableBase<HashedReachedTable<NodeT>, NodeT, uint64_t,
-                                          detail::CostEntry<uint64_t>>;
+class WordReachedTable
+    : public detail::ReachedTableBase<WordReachedTable<NodeT, Entry, D>, NodeT, uint64_t, Entry> {
+    using Base =
+        detail::ReachedTableBase<WordReachedTable<NodeT, Entry, D>, NodeT, uint64_t, Entry>;
     friend Base;
 
 public:
@@ -538,7 +542,16 @@ public:
     using Node = NodeT;
     using Key = Id;
 
-    HashedReachedTable() { allocate(kInitialSlots); }
+    WordReachedTable()
+        requires std::is_void_v<D>
+    {
+        allocate(kInitialSlots);
+    }
+    template <class Domain>
+        requires std::same_as<Domain, D>
+    explicit WordReachedTable(const Domain& domain) : domain_(&domain) {
+        allocate(kInitialSlots);
+    }
 
     Id intern(Node&& node) { return intern_word(node.word()); }
 
@@ -579,7 +592,7 @@ private:
 
     struct Slot {
         uint64_t tag;  // ~word; 0 = empty (no node's word is ~0)
-        detail::CostEntry<Id> entry;
+        Entry entry;
     };
 
     std::size_t home(uint64_t word) const noexcept {
@@ -621,18 +634,28 @@ private:
     // The entry of an interned id: the slot last interned or looked up
     // (the driver asks for the same node several times in a row), else
     // found afresh.
-    detail::CostEntry<Id>& entry(Id id) const noexcept {
+    Entry& entry(Id id) const noexcept {
         if (last_->tag == ~id) [[likely]]
             return last_->entry;
         return find_entry(id);
     }
-    [[gnu::noinline]] detail::CostEntry<Id>& find_entry(Id id) const noexcept {
+    [[gnu::noinline]] Entry& find_entry(Id id) const noexcept {
         std::size_t i = home(id);
         while (slots_[i].tag != ~id) i = (i + 1) & mask_;
         last_ = &slots_[i];
         return last_->entry;
     }
     void count_new() noexcept { ++recorded_; }
+    // MoveEntry only: the domain's move from `parent` to `child`, and the
+    // parent of `child` from the move kept in its entry.
+    Id move_between(Id parent, Id child) const noexcept {
+        return domain_->word_move(parent, child);
+    }
+    Id moved_from(Id child) const noexcept {
+        const Id move = entry(child).move();
+        if (move == 0) return Base::kNoParent;
+        return domain_->word_unmove(child, static_cast<uint32_t>(move - 1));
+    }
 
     void allocate(std::size_t slots) {
         if (slots > SIZE_MAX / sizeof(Slot)) throw std::bad_alloc();
@@ -661,6 +684,7 @@ private:
         }
     }
 
+    std::conditional_t<std::is_void_v<D>, std::nullptr_t, const D*> domain_ = nullptr;
     detail::ZeroedBlock block_;
     Slot* slots_ = nullptr;
     std::size_t mask_ = 0;
@@ -668,6 +692,10 @@ private:
     uint64_t interned_ = 0;
     uint64_t recorded_ = 0;
 };
+
+template <class NodeT>
+    requires OneWordNode<NodeT>
+class HashedReachedTable<NodeT> : public WordReachedTable<NodeT> {};
 
 // One zero-initialised entry per slot of the domain, of the layout Entry:
 // detail::CostEntry (16 bytes with 32-bit ids) for any search,
