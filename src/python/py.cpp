@@ -56,12 +56,9 @@ void PyError::restore() const noexcept {
     PyErr_SetObject(type, text.get());
 }
 
-PyRef made_or_panic(PyObject* result) {
-    if (result == nullptr) {
-        print_pending_error();
-        throw Panic("Python API call failed");
-    }
-    return PyRef::steal(result);
+void python_call_failed() {
+    print_pending_error();
+    throw Panic("Python API call failed");
 }
 
 PyObject* panic_exception_type() {

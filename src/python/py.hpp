@@ -127,8 +127,14 @@ inline double float_of(PyObject* o) {
 // A new reference to a value the module is converting for Python (a list,
 // tuple, int, float or str). Failing to make one is not an argument error
 // but a broken expectation: a null result prints the interpreter's error
-// and becomes the panic "Python API call failed".
-PyRef made_or_panic(PyObject* result);
+// and becomes the panic "Python API call failed" (python_call_failed, out
+// of line: the conversions inline).
+[[noreturn, gnu::cold]] void python_call_failed();
+inline PyRef made_or_panic(PyObject* result) {
+    if (result == nullptr) [[unlikely]]
+        python_call_failed();
+    return PyRef::steal(result);
+}
 
 // Writes the interpreter's current exception, if any, with its traceback to
 // standard error and clears it.

@@ -13,10 +13,6 @@ namespace quorvane::py {
 // ---------------------------------------------------------------------------
 // Conversions
 
-PyRef int_to_py(int64_t v) { return made_or_panic(PyLong_FromLongLong(v)); }
-
-PyRef uint_to_py(uint64_t v) { return made_or_panic(PyLong_FromUnsignedLongLong(v)); }
-
 PyRef float_to_py(double v) { return made_or_panic(PyFloat_FromDouble(v)); }
 
 PyRef str_to_py(std::string_view text) {

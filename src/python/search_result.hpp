@@ -144,8 +144,8 @@ concept Int64Node = requires(const S& s, std::size_t i) {
     requires std::same_as<std::remove_cvref_t<decltype(s[i])>, int64_t>;
 };
 
-PyRef int_to_py(int64_t v);
-PyRef uint_to_py(uint64_t v);
+inline PyRef int_to_py(int64_t v) { return made_or_panic(PyLong_FromLongLong(v)); }
+inline PyRef uint_to_py(uint64_t v) { return made_or_panic(PyLong_FromUnsignedLongLong(v)); }
 PyRef float_to_py(double v);
 PyRef str_to_py(std::string_view text);
 PyRef bool_to_py(bool b);
