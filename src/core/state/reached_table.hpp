@@ -693,6 +693,7 @@ private:
     uint64_t recorded_ = 0;
 };
 
+// The hashed table of any search on one-word nodes: 32-byte slots.
 template <class NodeT>
     requires OneWordNode<NodeT>
 class HashedReachedTable<NodeT> : public WordReachedTable<NodeT> {};
