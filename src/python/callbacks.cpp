@@ -181,15 +181,10 @@ bool collect_plain_pairs(PyObject* result, SuccessorList<ImplicitNode>& out,
         PyObject* cost = PyTuple_GetItem(item, 1);
         PyObject* state = PyTuple_GetItem(item, 0);
         Successor<ImplicitNode>& successor = out.emplace_back();
-        if (PyFloat_CheckExact(cost)) {
-            successor.cost = PyFloat_AsDouble(cost);
-        } else if (PyLong_CheckExact(cost)) {
-            successor.cost = PyLong_AsDouble(cost);
-            if (successor.cost == -1.0 && PyErr_Occurred() != nullptr) {
-                PyErr_Clear();  // past float range: the checked route says so
-                return fail();
-            }
-        } else {
+        if (!PyFloat_CheckExact(cost) && !PyLong_CheckExact(cost)) return fail();
+        successor.cost = float_of(cost);
+        if (successor.cost == -1.0 && PyErr_Occurred() != nullptr) {
+            PyErr_Clear();  // an int past float range: the checked route says so
             return fail();
         }
         int64_t v = 0;

@@ -225,9 +225,8 @@ public:
     // from nothing (an allocation at every doubling) than searching: the
     // buckets are kept for the next frontier of the thread, here or when
     // the radix heap takes over, while their room stays under kKeptBytes.
-    // One set is kept; a frontier that ends
-    // while another's set is kept (a search inside a callable) frees its
-    // own.
+    // One set is kept; a frontier that ends while another's set is kept (a
+    // search inside a callable) frees its own.
     ~BucketFrontier() { keep_buckets(); }
 
     [[gnu::always_inline]] void push(Item item, double f) {
