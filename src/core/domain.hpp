@@ -36,8 +36,8 @@
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   for_each_dense_step(s, f) VisitsDenseSteps      unit-step bfs on slots, 1-byte entries (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
-//   H::kNonNegative           DeclaresHeuristicSign no NaN: bucket frontier (grid, Hanoi, puzzle)
-//   H::kPure                  PureHeuristic         not evaluated at weight 0 (grid, Hanoi)
+//   H::kNonNegative           NonNegativeHeuristic  no NaN: bucket frontier (grid, Hanoi, puzzle)
+//   H::kPure                  PureHeuristic         not evaluated where unread (grid, Hanoi, puzzle)
 //   h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps (packed)
 //   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
 //   word_move(p, c) and kin   HasWordMoves          16-byte slots for unit steps (packed)
@@ -169,6 +169,40 @@ concept DeclaresUnitSteps = requires(const D& d) {
 template <class D>
 concept ShowsArcs = requires(const D& d) { d.arcs().begin()->cost; };
 
+// Whether every step of the domain costs exactly 1.0, as the domain
+// declares it (DeclaresUnitSteps); no other domain is assumed to.
+template <class D>
+bool unit_step_costs(const D& domain) {
+    if constexpr (DeclaresUnitSteps<D>) {
+        return domain.unit_step_costs();
+    } else {
+        return false;
+    }
+}
+
+// Whether every step cost of the domain is >= 0 and never NaN: as the
+// domain declares it (DeclaresStepCosts), else by a look over all its arcs
+// (ShowsArcs), in time linear in them like the domain's own building; no
+// other domain is assumed to.
+template <class D>
+bool step_costs_nonnegative(const D& domain) {
+    if constexpr (DeclaresStepCosts<D>) {
+        return domain.step_costs_nonnegative();
+    } else if constexpr (ShowsArcs<D>) {
+        bool bad = false;
+        for (const auto& arc : domain.arcs()) bad |= !(arc.cost >= 0.0);
+        return !bad;
+    } else {
+        return false;
+    }
+}
+
+// Whether step costs are known without listing anything: a domain of
+// either kind lists successors without effects, so a node may be listed
+// again (the best-first rerun, drivers/best_first_rerun.hpp).
+template <class D>
+concept KnowsStepCosts = DeclaresStepCosts<D> || ShowsArcs<D>;
+
 // `dense_slots()` (the number of slots), `dense_slot(n)` (an unsigned slot
 // below it, one per node) and `dense_node(slot)` (its inverse): the domain
 // numbers its nodes densely, at any size; a domain may add
@@ -212,16 +246,18 @@ concept IndexNodes = std::same_as<typename D::Node, uint64_t> && requires(const 
     { d.num_nodes() } -> std::convertible_to<uint64_t>;
 };
 
-// `static constexpr bool kNonNegative` on a heuristic type: true promises
+// `static constexpr bool kNonNegative = true` on a heuristic type promises
 // that every value is >= 0 and never NaN. ZeroHeuristic needs no flag.
 template <class H>
-concept DeclaresHeuristicSign = requires { H::kNonNegative; };
+concept NonNegativeHeuristic =
+    std::same_as<H, ZeroHeuristic> || requires { requires bool(H::kNonNegative); };
 
-// `static constexpr bool kPure` on a heuristic type: true promises that
+// `static constexpr bool kPure = true` on a heuristic type promises that
 // evaluating it has no effect besides the value returned (no callback, no
 // state), so skipping an evaluation whose value is not used changes nothing.
+// ZeroHeuristic needs no flag.
 template <class H>
-concept PureHeuristic = requires { H::kPure; };
+concept PureHeuristic = std::same_as<H, ZeroHeuristic> || requires { requires bool(H::kPure); };
 
 // `h.whole(n, goal)`: h(n, goal) as an integer, for a heuristic whose every
 // value is a whole number of magnitude below 2^53, so that the double and

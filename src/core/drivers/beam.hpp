@@ -83,6 +83,15 @@ inline bool beam_h_less(double a, double b) noexcept {
     return a < b;
 }
 
+// beam_h_less on the candidates' h. A type of its own, not a lambda, so
+// that every beam search with the same key type shares one sort.
+struct BeamCandidateLess {
+    template <class Key>
+    bool operator()(const BeamCandidate<Key>& a, const BeamCandidate<Key>& b) const noexcept {
+        return beam_h_less(a.h, b.h);
+    }
+};
+
 // The search on the table it gets; the id of the goal when it is found.
 // Layers and candidates hold the table's keys: each node lives in the
 // table once, with the first parent that reached it.
@@ -131,10 +140,7 @@ std::optional<typename Table::Id> beam_on_table(const D& domain, typename D::Nod
         }
         if (candidates.empty()) return std::nullopt;
 
-        std::stable_sort(candidates.begin(), candidates.end(),
-                         [](const BeamCandidate<Key>& a, const BeamCandidate<Key>& b) {
-                             return beam_h_less(a.h, b.h);
-                         });
+        std::stable_sort(candidates.begin(), candidates.end(), BeamCandidateLess{});
         if (candidates.size() > width) candidates.resize(static_cast<std::size_t>(width));
         layer.clear();
         for (const BeamCandidate<Key>& c : candidates) layer.push_back({c.key, c.g});

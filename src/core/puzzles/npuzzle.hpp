@@ -121,6 +121,7 @@ private:
 class NPuzzleManhattan {
 public:
     static constexpr bool kNonNegative = true;  // a sum of distances
+    static constexpr bool kPure = true;
 
     NPuzzleManhattan(const NPuzzle& puzzle, const ByteState& goal);
 
@@ -163,6 +164,7 @@ private:
 // "misplaced".
 struct NPuzzleMisplaced {
     static constexpr bool kNonNegative = true;  // a count
+    static constexpr bool kPure = true;
 
     double operator()(const ByteState& state, const ByteState& goal) const noexcept {
         return NPuzzle::misplaced(state, goal);

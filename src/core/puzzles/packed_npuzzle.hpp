@@ -125,6 +125,7 @@ private:
 class PackedManhattan {
 public:
     static constexpr bool kNonNegative = true;  // a sum of distances
+    static constexpr bool kPure = true;
 
     PackedManhattan(const PackedNPuzzle& puzzle, PackedBoard goal)
         : side_(puzzle.side()), goal_(goal) {
@@ -195,6 +196,7 @@ private:
 // "misplaced": the non-blank tiles that differ from the goal.
 struct PackedMisplaced {
     static constexpr bool kNonNegative = true;  // a count
+    static constexpr bool kPure = true;
 
     double operator()(PackedBoard board, PackedBoard goal) const noexcept {
         return static_cast<double>(whole(board, goal));

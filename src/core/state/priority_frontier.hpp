@@ -26,6 +26,12 @@
 //
 // Entries hold f as an order-preserving key (`detail::order_key`), which the
 // bucket frontiers share.
+//
+// Optional hooks, for prefetching only (they never change an order):
+//   peek_hint()     PeeksNext    the item the next pop would give were nothing
+//                                pushed first (this heap, the bucket frontiers)
+//   peek_ahead(k)   PeeksAhead   the item k pops ahead, 0 the next, or null
+//                                (FifoFrontier)
 #pragma once
 
 #include <algorithm>
@@ -42,6 +48,12 @@
 #include "uint128.hpp"
 
 namespace quorvane {
+
+template <class F>
+concept PeeksNext = requires(const F& f) { f.peek_hint(); };
+
+template <class F>
+concept PeeksAhead = requires(const F& f, std::size_t k) { f.peek_ahead(k); };
 
 namespace detail {
 
