@@ -7,7 +7,9 @@
 //   successors_into(node, out)  appends to `out`, leaving earlier entries in
 //                               place (the best-first driver reuses one
 //                               buffer for the whole search);
-//   successors(node)            returns a fresh list.
+//   successors(node)            returns a fresh list; a domain with no
+//                               quicker way derives it from the first
+//                               form through `FreshSuccessors`.
 //
 // A node is a plain value that owns its storage and refers to nothing in the
 // domain; drivers copy it freely and compare it with `==` (the goal test is
@@ -72,6 +74,21 @@ concept Domain =
         { d.successors_into(n, out) } -> std::same_as<void>;
         { d.successors(n) } -> std::same_as<SuccessorList<typename D::Node>>;
     };
+
+// `class G : public FreshSuccessors<G>` gives G `successors(n)`: a fresh
+// list filled by G's successors_into, with room for kRoom entries made
+// first when G knows how long its lists get.
+template <class D, std::size_t kRoom = 0>
+struct FreshSuccessors {
+    // Self is D, named only when called, once D is a complete type.
+    template <class Self = D>
+    SuccessorList<typename Self::Node> successors(const typename Self::Node& node) const {
+        SuccessorList<typename Self::Node> out;
+        if constexpr (kRoom > 0) out.reserve(kRoom);
+        static_cast<const Self&>(*this).successors_into(node, out);
+        return out;
+    }
+};
 
 template <class H, class Node>
 concept HeuristicFor = requires(const H& h, const Node& a, const Node& b) {

@@ -345,10 +345,4 @@ void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
     graph.checked_pairs() = std::move(pairs);
 }
 
-SuccessorList<ImplicitNode> call_successors(const ImplicitGraph& graph, const ImplicitNode& node) {
-    SuccessorList<ImplicitNode> out;
-    extend_successors(graph, node, out);
-    return out;
-}
-
 }  // namespace quorvane::py

@@ -161,7 +161,7 @@ struct CheckedPair {
 // int x and the sequence (x,) are one node. Costs are not checked. Only
 // read during a search, apart from a scratch buffer of its own.
 // IMPORTANT: the slot must outlive the graph's use.
-class ImplicitGraph {
+class ImplicitGraph : public FreshSuccessors<ImplicitGraph> {
 public:
     using Node = ImplicitNode;
 
@@ -172,7 +172,6 @@ public:
     // The same, with `hint` told of each state as soon as it is converted,
     // before the callable's answer is released.
     void successors_into(const Node& node, SuccessorList<Node>& out, ChildHint<Node> hint) const;
-    SuccessorList<Node> successors(const Node& node) const;
 
     PyObject* callable() const noexcept { return successors_.get(); }
     CallbackErrorSlot& slot() const noexcept { return *slot_; }
@@ -202,9 +201,6 @@ void extend_successors(const ImplicitGraph& graph, const ImplicitNode& node,
                        SuccessorList<ImplicitNode>& out,
                        const ChildHint<ImplicitNode>* hint = nullptr);
 
-// As `extend_successors`, into a fresh list.
-SuccessorList<ImplicitNode> call_successors(const ImplicitGraph& graph, const ImplicitNode& node);
-
 inline void ImplicitGraph::successors_into(const Node& node, SuccessorList<Node>& out) const {
     extend_successors(*this, node, out);
 }
@@ -212,10 +208,6 @@ inline void ImplicitGraph::successors_into(const Node& node, SuccessorList<Node>
 inline void ImplicitGraph::successors_into(const Node& node, SuccessorList<Node>& out,
                                            ChildHint<Node> hint) const {
     extend_successors(*this, node, out, &hint);
-}
-
-inline SuccessorList<ImplicitNode> ImplicitGraph::successors(const Node& node) const {
-    return call_successors(*this, node);
 }
 
 // Bidirectional search on a graph whose in-moves are unknown: every

@@ -13,6 +13,7 @@
 #include "args.hpp"
 #include "functions.hpp"
 #include "puzzles/byte_state.hpp"
+#include "puzzles/forms.hpp"
 #include "puzzles/hanoi.hpp"
 #include "puzzles/numbered_hanoi.hpp"
 #include "py.hpp"
@@ -73,12 +74,10 @@ PyRef run_search_hanoi(SearchHanoiArgs a) {
     if (a.disks == 0) throw value_error("disks must be ≥ 1");
     if (a.pegs < 3) throw value_error("pegs must be ≥ 3");
     const Hanoi hanoi(a.disks, a.pegs);  // more than 16 pegs: a panic
-    // The numbered form gives the same results, faster, wherever it fits.
-    if (NumberedHanoi::fits(a.disks, a.pegs)) {
-        const NumberedHanoi numbered(a.disks, a.pegs);
-        return run_search<HanoiHeuristics>(numbered, numbered.start(), numbered.goal(), a.tail);
-    }
-    return run_search<HanoiHeuristics>(hanoi, hanoi.start(), hanoi.goal(), a.tail);
+    // The numbered form where it fits (puzzles/forms.hpp): the same results.
+    return with_hanoi_form(hanoi, [&](const auto& domain, auto start, auto goal) {
+        return run_search<HanoiHeuristics>(domain, std::move(start), std::move(goal), a.tail);
+    });
 }
 
 }  // namespace

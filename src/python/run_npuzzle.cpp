@@ -9,10 +9,9 @@
 // lock released; a callable heuristic, h(state, goal) with tuples of ints,
 // keeps it held.
 //
-// Boards of up to 16 cells (sides 1 to 4) are searched as `PackedBoard`
-// words (packed_npuzzle.hpp), larger ones as `ByteState`s (npuzzle.hpp):
-// the same successors, heuristic values and Python forms, so the two
-// domains give the same results; the packed one is faster and smaller.
+// The board is searched in the form `with_npuzzle_form` picks
+// (puzzles/forms.hpp): `PackedBoard` words for boards of up to 16 cells,
+// `ByteState`s beyond; both give the same results and Python forms.
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -23,6 +22,7 @@
 #include "args.hpp"
 #include "functions.hpp"
 #include "puzzles/byte_state.hpp"
+#include "puzzles/forms.hpp"
 #include "puzzles/npuzzle.hpp"
 #include "puzzles/packed_npuzzle.hpp"
 #include "py.hpp"
@@ -143,12 +143,10 @@ PyRef run_search_npuzzle(SearchNpuzzleArgs a) {
     }
     if (!puzzle.is_solvable(start, goal))
         throw value_error("this configuration is not solvable into the goal (parity)");
-    if (n <= PackedBoard::kMaxCells) {
-        return run_search<NPuzzleHeuristics>(PackedNPuzzle(side),
-                                             PackedBoard::from_tiles(start.data(), n),
-                                             PackedBoard::from_tiles(goal.data(), n), a.tail);
-    }
-    return run_search<NPuzzleHeuristics>(puzzle, std::move(start), std::move(goal), a.tail);
+    return with_npuzzle_form(
+        puzzle, std::move(start), std::move(goal), [&](const auto& domain, auto from, auto to) {
+            return run_search<NPuzzleHeuristics>(domain, std::move(from), std::move(to), a.tail);
+        });
 }
 
 }  // namespace

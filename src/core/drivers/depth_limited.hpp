@@ -1,4 +1,5 @@
-// Depth-limited depth-first search, and `dls`, which times one run of it.
+// Depth-limited depth-first search, and `dls`, which times one run of it;
+// also the frame that iddfs and IDA* run in (detail::timed_and_priced).
 //
 // `depth_limited_search(domain, start, goal, depth_limit, record)` visits
 // nodes depth first from `start`, trying each node's successors in the
@@ -126,6 +127,25 @@ private:
     const D& domain_;
     Path path_;
 };
+
+// The frame of iddfs and IDA*: `search(outcome, start, goal)` fills the
+// outcome on a start and goal that the call owns, and the path it found is
+// then priced afresh (price_found_path). `elapsed` covers the search, the
+// pricing, and the freeing of the start and the goal after it, as well as
+// whatever `search` itself owns and frees (IDA*'s heuristic).
+template <Domain D, class Search>
+SearchOutcome<typename D::Node> timed_and_priced(const D& domain, typename D::Node& start,
+                                                 typename D::Node& goal, const Search& search) {
+    using Node = typename D::Node;
+    return timed([&] {
+        SearchOutcome<Node> outcome;
+        const Node owned_start = std::move(start);
+        const Node owned_goal = std::move(goal);
+        search(outcome, owned_start, owned_goal);
+        price_found_path(domain, outcome);
+        return outcome;
+    });
+}
 
 }  // namespace detail
 

@@ -52,6 +52,7 @@
 #include <utility>
 
 #include "domain.hpp"
+#include "drivers/depth_limited.hpp"
 #include "state/outcome.hpp"
 #include "state/path_stack.hpp"
 
@@ -189,16 +190,13 @@ template <Domain D, HeuristicFor<typename D::Node> H>
 SearchOutcome<typename D::Node> ida_star(const D& domain, typename D::Node start,
                                          typename D::Node goal, H heuristic, bool record) {
     using Node = typename D::Node;
-    return timed([&] {
-        SearchOutcome<Node> outcome;
-        const Node owned_start = std::move(start);
-        const Node owned_goal = std::move(goal);
+    const auto search = [&](SearchOutcome<Node>& outcome, const Node& owned_start,
+                            const Node& owned_goal) {
         const H owned_heuristic = std::move(heuristic);
         detail::IdaStarSearch<D, H>(domain, owned_heuristic, outcome, record)
             .run(owned_start, owned_goal);
-        detail::price_found_path(domain, outcome);
-        return outcome;
-    });
+    };
+    return detail::timed_and_priced(domain, start, goal, search);
 }
 
 }  // namespace quorvane

@@ -51,10 +51,8 @@ template <Domain D>
 SearchOutcome<typename D::Node> iddfs(const D& domain, typename D::Node start,
                                       typename D::Node goal, uint64_t limit, bool record) {
     using Node = typename D::Node;
-    return timed([&] {
-        SearchOutcome<Node> outcome;
-        const Node owned_start = std::move(start);
-        const Node owned_goal = std::move(goal);
+    const auto search = [&](SearchOutcome<Node>& outcome, const Node& owned_start,
+                            const Node& owned_goal) {
         detail::DepthLimitedCore<D> core(domain);
         for (uint64_t depth = 0;; ++depth) {
             auto run = core.run(owned_start, owned_goal, depth, record ? &outcome.trace : nullptr);
@@ -67,9 +65,8 @@ SearchOutcome<typename D::Node> iddfs(const D& domain, typename D::Node start,
             }
             if (depth == limit) break;
         }
-        detail::price_found_path(domain, outcome);
-        return outcome;
-    });
+    };
+    return detail::timed_and_priced(domain, start, goal, search);
 }
 
 }  // namespace quorvane

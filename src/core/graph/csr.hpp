@@ -53,7 +53,7 @@ using EdgeList = std::vector<Edge, KeptArrayAllocator<Edge>>;
 // core's panic, and of the extension module's ValueError for the same edge.
 std::string edge_out_of_range_message(const Edge& edge, uint64_t num_nodes);
 
-class Csr {
+class Csr : public FreshSuccessors<Csr> {
 public:
     using ArcArray = std::vector<Successor<uint64_t>, KeptArrayAllocator<Successor<uint64_t>>>;
 
@@ -89,12 +89,6 @@ public:
         __builtin_prefetch(reinterpret_cast<const void*>(at));
         __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
         __builtin_prefetch(reinterpret_cast<const void*>(at + 128));
-    }
-
-    SuccessorList<Node> successors(Node node) const {
-        SuccessorList<Node> out;
-        successors_into(node, out);
-        return out;
     }
 
     // Every arc as (u, target, weight), u ascending, each node's arcs in

@@ -76,7 +76,8 @@ private:
 
 }  // namespace detail
 
-class Grid {
+// successors(cell) makes room for eight moves, the most a grid has.
+class Grid : public FreshSuccessors<Grid, 8> {
 public:
     using Node = Cell;
 
@@ -161,14 +162,6 @@ public:
         Successor<Cell> list[8];
         const std::size_t n = gather(cell, list);
         out.insert(out.end(), list, list + n);
-    }
-
-    // A fresh list with room for every possible move (4, or 8 with diagonal).
-    SuccessorList<Cell> successors(const Cell& cell) const {
-        SuccessorList<Cell> out;
-        out.reserve(diagonal_ ? 8 : 4);
-        successors_into(cell, out);
-        return out;
     }
 
     // Every terrain cost is finite and > 0, and so is the diagonal factor.

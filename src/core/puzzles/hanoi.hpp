@@ -29,7 +29,7 @@ namespace quorvane {
 
 inline constexpr uint64_t kMaxHanoiPegs = 16;
 
-class Hanoi {
+class Hanoi : public FreshSuccessors<Hanoi> {
 public:
     using Node = ByteState;
 
@@ -64,12 +64,6 @@ public:
                 out.back().node[d] = static_cast<uint8_t>(t);
             }
         }
-    }
-
-    SuccessorList<Node> successors(const Node& state) const {
-        SuccessorList<Node> out;
-        successors_into(state, out);
-        return out;
     }
 
     bool step_costs_nonnegative() const noexcept { return true; }

@@ -36,7 +36,7 @@
 
 namespace quorvane {
 
-class NPuzzle {
+class NPuzzle : public FreshSuccessors<NPuzzle, 4> {
 public:
     using Node = ByteState;
 
@@ -81,13 +81,6 @@ public:
             return;
         }
         successors_slow(state, out);
-    }
-
-    SuccessorList<Node> successors(const Node& state) const {
-        SuccessorList<Node> out;
-        out.reserve(4);
-        successors_into(state, out);
-        return out;
     }
 
     // Every step costs 1.0: best-first searches may use the bucket frontier,

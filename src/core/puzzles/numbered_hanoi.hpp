@@ -126,7 +126,7 @@ inline double count_mismatches(const HanoiNumber& a, const HanoiNumber& b) noexc
     return static_cast<double>(__builtin_popcountll(any & detail::low_field_bits(width, n)));
 }
 
-class NumberedHanoi {
+class NumberedHanoi : public FreshSuccessors<NumberedHanoi> {
 public:
     using Node = HanoiNumber;
 
@@ -158,12 +158,6 @@ public:
 
     void successors_into(const Node& state, SuccessorList<Node>& out) const {
         for_each_successor(state, [&](Node& child, double cost) { out.push_back({child, cost}); });
-    }
-
-    SuccessorList<Node> successors(const Node& state) const {
-        SuccessorList<Node> out;
-        successors_into(state, out);
-        return out;
     }
 
     bool step_costs_nonnegative() const noexcept { return true; }

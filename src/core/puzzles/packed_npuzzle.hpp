@@ -24,7 +24,7 @@
 
 namespace quorvane {
 
-class PackedNPuzzle {
+class PackedNPuzzle : public FreshSuccessors<PackedNPuzzle, 4> {
 public:
     using Node = PackedBoard;
 
@@ -60,13 +60,6 @@ public:
         Successor<Node> children[kMaxSuccessors];
         const std::size_t count = successors_to(board, children);
         for (std::size_t k = 0; k < count && k < kMaxSuccessors; ++k) out.push_back(children[k]);
-    }
-
-    SuccessorList<Node> successors(const Node& board) const {
-        SuccessorList<Node> out;
-        out.reserve(kMaxSuccessors);
-        successors_into(board, out);
-        return out;
     }
 
     // The successors in out[0 .. count); all kMaxSuccessors entries are

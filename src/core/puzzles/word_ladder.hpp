@@ -38,7 +38,7 @@ namespace quorvane {
 // or code points above U+10FFFF).
 bool is_valid_utf8(std::string_view bytes) noexcept;
 
-class WordLadder {
+class WordLadder : public FreshSuccessors<WordLadder> {
 public:
     using Node = std::string;
 
@@ -49,12 +49,6 @@ public:
     std::size_t size() const noexcept { return words_.size(); }
 
     void successors_into(const Node& word, SuccessorList<Node>& out) const;
-
-    SuccessorList<Node> successors(const Node& word) const {
-        SuccessorList<Node> out;
-        successors_into(word, out);
-        return out;
-    }
 
 private:
     KeyedHashSet<std::string> words_;
