@@ -35,14 +35,15 @@
 //   arcs()                    ShowsArcs             the same, found by one look at the arcs (CSR)
 //   unit_step_costs()         DeclaresUnitSteps     8-byte dense entries, FIFO ucs (grid, puzzles)
 //   dense_slot(n) and kin     HasDenseSlots         reached table as one flat array (grid, Hanoi)
+//   dense_worthwhile()        LimitsDenseSlots      no flat array past a size (numbered Hanoi)
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   for_each_dense_step(s, f) VisitsDenseSteps      unit-step bfs on slots, 1-byte entries (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           NonNegativeHeuristic  no NaN: bucket frontier (grid, Hanoi, puzzle)
-//   H::kPure                  PureHeuristic         not evaluated where unread (grid, Hanoi, puzzle)
-//   h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps (packed)
-//   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
-//   word_move(p, c) and kin   HasWordMoves          16-byte slots for unit steps (packed)
+//   H::kPure                  PureHeuristic         not evaluated where unread (grid, Hanoi,
+//   puzzle) h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps
+//   (packed) n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot
+//   (packed) word_move(p, c) and kin   HasWordMoves          16-byte slots for unit steps (packed)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
@@ -167,7 +168,7 @@ concept HintsSuccessors =
 // `step_costs_nonnegative()`: true promises that every step cost is >= 0
 // and never NaN; false promises nothing. A domain that declares it (or
 // shows its arcs) lists successors without effects: the best-first driver
-// may list a node again in a rerun (best_first.hpp AnswerLog).
+// may list a node again in a rerun (drivers/best_first_rerun.hpp).
 template <class D>
 concept DeclaresStepCosts = requires(const D& d) {
     { d.step_costs_nonnegative() } -> std::convertible_to<bool>;
@@ -229,6 +230,13 @@ concept HasDenseSlots = requires(const D& d, const typename D::Node& n) {
     { d.dense_slots() } -> std::convertible_to<uint64_t>;
     { d.dense_slot(n) } -> std::unsigned_integral;
     { d.dense_node(d.dense_slot(n)) } -> std::same_as<typename D::Node>;
+};
+
+// `dense_worthwhile()`, beside HasDenseSlots: false when the domain's slots
+// are too many for a table (then dense_slot is never called).
+template <class D>
+concept LimitsDenseSlots = requires(const D& d) {
+    { d.dense_worthwhile() } -> std::convertible_to<bool>;
 };
 
 // `dense_moves()` (a count K), `dense_move(parent_slot, child_slot)` (the
@@ -310,5 +318,12 @@ template <class S, class Node>
 concept NeighbourSource = requires(const S& s, const Node& n) {
     { s.successors(n) } -> std::same_as<SuccessorList<Node>>;
 };
+
+// A NeighbourSource that also appends its lists (`successors_into(n, out)`),
+// so that the driver reuses one buffer.
+template <class S, class Node>
+concept NeighbourSourceInto =
+    NeighbourSource<S, Node> &&
+    requires(const S& s, const Node& n, SuccessorList<Node>& out) { s.successors_into(n, out); };
 
 }  // namespace quorvane

@@ -89,18 +89,6 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
 
 namespace detail {
 
-// TEMPORARY table hooks (to move beside the table contract).
-template <class T>
-concept HintsCapacity = requires(const T& t) { t.capacity_hint(); };
-template <class T>
-concept PrefetchesKeys = requires(const T& t, typename T::Key k) { t.prefetch_key(k); };
-template <class T>
-concept PrefetchesNodes = requires(const T& t, const typename T::Node& n) { t.prefetch_node(n); };
-template <class T>
-concept HoldsNodes = requires(const T& t, typename T::Key k) {
-    requires std::is_reference_v<decltype(t.node_of_key(k))>;
-};
-
 // g_weight * g + h_weight * h, each term dropped when its weight is 0.
 inline double weighted_priority(double g_weight, double g, double h_weight, double h) noexcept {
     if (h_weight == 0.0) return g_weight == 0.0 ? 0.0 : g_weight * g;
@@ -211,8 +199,8 @@ bool best_first_loop(const D& domain, typename D::Node start, const typename D::
                 table.prefetch_key(*next);
                 domain.prefetch_successors(table.node_of_key(*next));
             }
-        } else if constexpr (BoundsSuccessors<D> && PeeksNext<Frontier> &&
-                             PrefetchesKeys<Table> && PrefetchesNodes<Table>) {
+        } else if constexpr (BoundsSuccessors<D> && PeeksNext<Frontier> && PrefetchesKeys<Table> &&
+                             PrefetchesNodes<Table>) {
             // A domain that lists successors into a fixed array (a packed
             // board) lists the node most likely popped next now, so the
             // misses on that node's entry and its children's overlap this
@@ -341,7 +329,8 @@ auto frontier_type() {
     if constexpr (kFrontier == FrontierPlan::lifo) return std::type_identity<LifoFrontier<Key>>{};
     if constexpr (kFrontier == FrontierPlan::nan_stop)
         return std::type_identity<NanStopFrontier<BucketFrontier<Key>>>{};
-    if constexpr (kFrontier == FrontierPlan::heap) return std::type_identity<PriorityFrontier<Key>>{};
+    if constexpr (kFrontier == FrontierPlan::heap)
+        return std::type_identity<PriorityFrontier<Key>>{};
     if constexpr (kFrontier == FrontierPlan::buckets)
         return std::type_identity<BucketFrontier<Key>>{};
 }
@@ -350,11 +339,11 @@ using FrontierFor = typename decltype(frontier_type<kFrontier, Key>())::type;
 
 // The entry layout of a dense table plan.
 template <TablePlan kTable, class Id>
-using DenseEntryFor = std::conditional_t<
-    kTable == TablePlan::slots, ByteMoveEntry<Id>,
-    std::conditional_t<kTable == TablePlan::dense_move, MoveEntry<Id>,
-                       std::conditional_t<kTable == TablePlan::dense_step, StepEntry<Id>,
-                                          CostEntry<Id>>>>;
+using DenseEntryFor =
+    std::conditional_t<kTable == TablePlan::slots, ByteMoveEntry<Id>,
+                       std::conditional_t<kTable == TablePlan::dense_move, MoveEntry<Id>,
+                                          std::conditional_t<kTable == TablePlan::dense_step,
+                                                             StepEntry<Id>, CostEntry<Id>>>>;
 
 // The loop of `plan` on `table`, made for the plan's table kTable.
 template <TablePlan kTable, class D, class H, class Table>
@@ -374,9 +363,8 @@ bool run_on_table(const D& domain, typename D::Node start, const typename D::Nod
                 return true;
             } else {
                 using Frontier = FrontierFor<kPlan.frontier, typename Table::Key>;
-                return best_first_loop<Frontier, kPlan.record>(domain, std::move(start), goal,
-                                                               config, heuristic, limits, table,
-                                                               out);
+                return best_first_loop<Frontier, kPlan.record>(
+                    domain, std::move(start), goal, config, heuristic, limits, table, out);
             }
         });
     });
@@ -414,12 +402,13 @@ template <class D, class H>
                 return run(table);
             } else {
                 using Entry = DenseEntryFor<kTable, typename DenseIndexing<D>::Id>;
-                if (auto table = DenseReachedTable<D, Entry>::try_create(domain)) return run(*table);
+                if (auto table = DenseReachedTable<D, Entry>::try_create(domain))
+                    return run(*table);
                 // Without room for the slot array, the hashed table.
                 BestFirstPlan fallback = plan;
                 fallback.table = hashed;
-                return run_plan(domain, std::move(start), goal, config, heuristic, limits,
-                                fallback, out);
+                return run_plan(domain, std::move(start), goal, config, heuristic, limits, fallback,
+                                out);
             }
         });
 }
@@ -457,4 +446,3 @@ SearchOutcome<typename D::Node> best_first_search(const D& domain, typename D::N
 }
 
 }  // namespace quorvane
-

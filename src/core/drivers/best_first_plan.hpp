@@ -36,27 +36,30 @@
 //   lifo         LIFO config                                  LifoFrontier
 //   nan_stop     h behind an AnswerLog, h weight != 0, g      buckets until a NaN priority, then a
 //                terms never NaN (g_terms_never_nan)          rerun on the heap (rerun_plan)
-//   heap         not no NaN                                   PriorityFrontier: NaN in its own order
-//   fifo         unit and f = g (priorities_follow_g)         pops what the heap would, in O(1)
-//   buckets      anything else                                BucketFrontier (radix heap, heap)
+//   heap         not no NaN                                   PriorityFrontier: NaN in its own
+//   order fifo         unit and f = g (priorities_follow_g)         pops what the heap would, in
+//   O(1) buckets      anything else                                BucketFrontier (radix heap,
+//   heap)
 //
 // Instances (has_instance). A domain and heuristic get a loop for every
 // route the rows can give them, except where that route would buy nothing
-// measurable; such a plan runs on the general route (general_route), with
-// the same frontier: on the 16-byte dense table or the hashed one, and with
-// one loop that reads `record` at run time where this says so:
+// measurable; such a plan runs on the route instanced_route gives it, with
+// the same frontier: on the 16-byte dense table or the hashed one in place
+// of a compact one, and with one loop that reads `record` at run time where
+// this says so:
 //   zero h       slots: fifo; compact (dense_move, dense_step, word_move):
 //                fifo, lifo (under unit steps no other frontier occurs);
 //                dense_cost, hashed: every frontier
 //   built-in h   compact: buckets; dense_cost, hashed: buckets, heap (a FIFO
 //                or LIFO drops h)
-//   opaque h     dense_cost, hashed: every frontier, one record loop: the
-//                heuristic's call costs far more than the table or the loop
+//   opaque h     dense_cost, hashed: every frontier; the compact tables:
+//                nan_stop only (the caller's A*, where their fewer cache
+//                misses still show beside the calls); one record loop
 //   heap         one record loop: it serves odd weights, negative costs and
 //                a rerun after NaN, none of them a fast path
 // Every other loop comes twice, recording compiled in and out. Instances
-// never differ in behaviour; has_instance(general_route(p)) holds for every
-// plan p the rows give.
+// never differ in behaviour; has_instance(instanced_route(p)) holds for
+// every plan p the rows give.
 #pragma once
 
 #include <cmath>
@@ -90,9 +93,18 @@ BestFirstPlan plan_best_first(const D& domain, const typename D::Node& start,
                               const typename D::Node& goal, const BestFirstConfig& config,
                               const BestFirstLimits& limits);
 
-// The plan of the rerun after a NaN priority stopped a nan_stop search.
+// The table a compact or word table gives way to: the 16-byte dense
+// table, or the hashed one.
+constexpr TablePlan general_table(TablePlan table) noexcept {
+    return table == TablePlan::hashed || table == TablePlan::word_move ? TablePlan::hashed
+                                                                       : TablePlan::dense_cost;
+}
+
+// The plan of the rerun after a NaN priority stopped a nan_stop search: the
+// heap, on the general table (see "Instances").
 constexpr BestFirstPlan rerun_plan(BestFirstPlan plan) noexcept {
     plan.frontier = FrontierPlan::heap;
+    plan.table = general_table(plan.table);
     return plan;
 }
 
@@ -105,9 +117,9 @@ enum class HeuristicKind : uint8_t { zero, built_in, opaque };
 
 template <class H>
 inline constexpr HeuristicKind kHeuristicKind =
-    std::is_same_v<H, ZeroHeuristic>                    ? HeuristicKind::zero
+    std::is_same_v<H, ZeroHeuristic>              ? HeuristicKind::zero
     : PureHeuristic<H> && NonNegativeHeuristic<H> ? HeuristicKind::built_in
-                                                        : HeuristicKind::opaque;
+                                                  : HeuristicKind::opaque;
 
 // Whether the weights are finite and >= 0 and every step cost is >= 0 and
 // never NaN: then only h can make a priority NaN.
@@ -124,8 +136,7 @@ bool g_terms_never_nan(const D& domain, const BestFirstConfig& config) {
 // its term), so their sum is never NaN either.
 template <class H, class D>
 bool priorities_never_nan(const D& domain, const BestFirstConfig& config) {
-    return g_terms_never_nan(domain, config) &&
-           (config.h_weight == 0.0 || NonNegativeHeuristic<H>);
+    return g_terms_never_nan(domain, config) && (config.h_weight == 0.0 || NonNegativeHeuristic<H>);
 }
 
 // Whether, in a search without NaN priorities, a FIFO pops what the
@@ -240,29 +251,29 @@ constexpr bool has_instance(BestFirstPlan plan) {
     if (plan.frontier == FrontierPlan::nan_stop && !detail::kIsAnswerLog<Run>) return false;
     if ((plan.record == RecordPlan::either) != detail::one_record_loop<Run>(plan.frontier))
         return false;
+    if (plan.table == TablePlan::slots)
+        return detail::kHeuristicKind<Run> == HeuristicKind::zero &&
+               plan.frontier == FrontierPlan::fifo;
     const bool general = plan.table == TablePlan::dense_cost || plan.table == TablePlan::hashed;
     switch (detail::kHeuristicKind<Run>) {
         case HeuristicKind::zero:
-            if (plan.table == TablePlan::slots) return plan.frontier == FrontierPlan::fifo;
             return general || plan.frontier == FrontierPlan::fifo ||
                    plan.frontier == FrontierPlan::lifo;
         case HeuristicKind::built_in:
             return plan.frontier == FrontierPlan::buckets ||
                    (general && plan.frontier == FrontierPlan::heap);
-        case HeuristicKind::opaque: return general;
+        case HeuristicKind::opaque: return general || plan.frontier == FrontierPlan::nan_stop;
     }
     return false;
 }
 
-// The route a plan without an instance runs on: the 16-byte dense table
-// in place of a compact one, the hashed table in place of the word table,
-// and one loop for record on and off where the header says so.
-template <class Run>
-constexpr BestFirstPlan general_route(BestFirstPlan plan) {
-    plan.table = plan.table == TablePlan::hashed || plan.table == TablePlan::word_move
-                     ? TablePlan::hashed
-                     : TablePlan::dense_cost;
+// The route a plan runs on (see "Instances"): its own where it has an
+// instance; else with one record loop where the header says so, and on the
+// general table where the table of the plan has no loop.
+template <class D, class Run>
+constexpr BestFirstPlan instanced_route(BestFirstPlan plan) {
     if (detail::one_record_loop<Run>(plan.frontier)) plan.record = RecordPlan::either;
+    if (!has_instance<D, Run>(plan)) plan.table = general_table(plan.table);
     return plan;
 }
 
@@ -283,7 +294,7 @@ BestFirstPlan plan_best_first(const D& domain, const typename D::Node& start,
     const FrontierPlan frontier = detail::plan_frontier<Run>(domain, config);
     const BestFirstPlan plan{detail::plan_table<Run>(domain, start, goal, frontier), frontier,
                              limits.record ? RecordPlan::on : RecordPlan::off, false};
-    return has_instance<D, Run>(plan) ? plan : general_route<Run>(plan);
+    return instanced_route<D, Run>(plan);
 }
 
 }  // namespace quorvane

@@ -34,8 +34,7 @@ inline constexpr std::size_t kFifoAhead = 16;
 // not yet expanded is the frontier.
 template <bool kRecord, class D, class Table>
 void slot_loop(const D& domain, const typename D::Node& start, const typename D::Node& goal,
-                     const BestFirstLimits& limits, Table& table,
-                     SearchOutcome<typename D::Node>& out) {
+               const BestFirstLimits& limits, Table& table, SearchOutcome<typename D::Node>& out) {
     using Id = typename Table::Id;
     constexpr bool record = kRecord;
     const bool limited = limits.max_nodes.has_value();

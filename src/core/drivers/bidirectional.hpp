@@ -158,7 +158,7 @@ void bidirectional_on_tables(const D& domain, const Back& backward_source, typen
             children.clear();
             if (forward_turn) {
                 domain.successors_into(node, children);
-            } else if constexpr (requires { backward_source.successors_into(node, children); }) {
+            } else if constexpr (NeighbourSourceInto<Back, Node>) {
                 backward_source.successors_into(node, children);
             } else {
                 children = backward_source.successors(node);

@@ -50,7 +50,7 @@ struct DenseIndexing<D> {
         decltype(std::declval<const D&>().dense_slot(std::declval<const typename D::Node&>()));
     static uint64_t slots(const D& d) noexcept { return d.dense_slots(); }
     static bool worthwhile(const D& d) noexcept {
-        if constexpr (requires { d.dense_worthwhile(); }) {
+        if constexpr (LimitsDenseSlots<D>) {
             return d.dense_worthwhile();
         } else {
             return true;

@@ -106,7 +106,7 @@ struct MoveEntry {
 };
 
 // MoveEntry without g, in one byte: for the breadth-first loop on slots
-// (dense_step_loop in drivers/best_first.hpp), which knows the g of each
+// (slot_loop in drivers/best_first_slots.hpp), which knows the g of each
 // node it pops from the order of its pops and never reads one from the
 // table. meta = (move + 1) << 2 | state. No g, no depth: the operations
 // that read them (lookup, close_id, depth_id) are not for this layout;
@@ -123,6 +123,12 @@ struct ByteMoveEntry {
         meta = static_cast<uint8_t>((move_plus1 << 2) | static_cast<Id>(Reached::open));
     }
 };
+
+// A layout that keeps the parent as the number of the move that reached
+// the node (MoveEntry, ByteMoveEntry): a table finds the parent again from
+// the node and the move, through its domain.
+template <class Entry>
+concept ParentByMove = requires(const Entry& e) { e.move(); };
 
 }  // namespace detail
 }  // namespace quorvane

@@ -30,8 +30,9 @@
 // (reached_entries.hpp); the smaller layouts are only for searches whose
 // steps all cost 1.0, each within its limits of slots and moves. A dense
 // table needs a domain that numbers its nodes (DenseIndexing), a slot for
-// the start (dense_table_fits) and the memory for its slot array. The
-// best-first driver takes the first row that holds its search:
+// the start (dense_table_fits) and the memory for its slot array. A
+// best-first search takes the table its plan names
+// (drivers/best_first_plan.hpp, where the conditions are exact):
 //
 //   table                layout         when                          what it buys
 //   DenseReachedTable    ByteMoveEntry  breadth-first on unit steps   1 byte a slot, no g
@@ -51,13 +52,26 @@
 // A dense table, and a word table of MoveEntry, refer to their domain.
 // IMPORTANT: the domain must outlive such a table.
 //
+// Optional hooks, each a concept below, that the best-first loop uses for
+// speed only:
+//   prefetch_key(k)     PrefetchesKeys   a cache hint for the entry of a
+//                                        frontier key (dense, word tables)
+//   prefetch_node(n)    PrefetchesNodes  the same for a node (every table)
+//   capacity_hint()     HintsCapacity    room worth reserving for per-node
+//                                        records (dense tables)
+//   node_of_key(k) &    HoldsNodes       the node lives in the table and
+//                                        moves when a node is interned (the
+//                                        general hashed table)
+//
 // Also here: TreeRecorder, which gathers the search tree of a recorded
 // search (the dense table's own is in dense_reached_table.hpp), and
 // with_cost_tables, the choice of table for the drivers that keep one
 // table per side or one in all (dense of CostEntry, else hashed).
 #pragma once
 
+#include <concepts>
 #include <cstddef>
+#include <type_traits>
 #include <vector>
 
 #include "state/dense_reached_table.hpp"
@@ -67,6 +81,22 @@
 #include "state/word_reached_table.hpp"
 
 namespace quorvane {
+
+template <class T>
+concept PrefetchesKeys = requires(const T& t, typename T::Key k) { t.prefetch_key(k); };
+
+template <class T>
+concept PrefetchesNodes = requires(const T& t, const typename T::Node& n) { t.prefetch_node(n); };
+
+template <class T>
+concept HintsCapacity = requires(const T& t) {
+    { t.capacity_hint() } -> std::convertible_to<std::size_t>;
+};
+
+template <class T>
+concept HoldsNodes = requires(const T& t, typename T::Key k) {
+    requires std::is_reference_v<decltype(t.node_of_key(k))>;
+};
 
 // The search tree of a recorded best-first search, gathered while it runs:
 // one (parent, child) edge per node first reached other than the start, in

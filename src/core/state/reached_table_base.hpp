@@ -23,7 +23,7 @@ namespace detail {
 // and for a MoveEntry move_between(parent, child) and moved_from(child).
 template <class Derived, class NodeT, class IdT, class Entry>
 class ReachedTableBase {
-    static constexpr bool kParentByMove = requires(const Entry& e) { e.move(); };
+    static constexpr bool kParentByMove = ParentByMove<Entry>;
 
 public:
     using Node = NodeT;
