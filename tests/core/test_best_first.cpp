@@ -221,14 +221,17 @@ TEST(BestFirst, UnreachableGoalExhaustsAfterExpandingEveryReachableNodeOnce) {
     EXPECT_FALSE(o.path.has_value());
 }
 
+// Every algorithm family, with greedy, weighted A* and a g weight of 2.
+const BestFirstConfig kConfigs[] = {kUcs,
+                                    kBfs,
+                                    kDfs,
+                                    kAstar,
+                                    {FrontierKind::priority, 0.0, 1.0},
+                                    {FrontierKind::priority, 2.0, 0.0},
+                                    {FrontierKind::priority, 1.0, 3.0}};
+
 TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
     std::mt19937 rng(7);
-    const BestFirstConfig configs[] = {kUcs,
-                                       kBfs,
-                                       kDfs,
-                                       kAstar,
-                                       {FrontierKind::priority, 0.0, 1.0},
-                                       {FrontierKind::priority, 1.0, 3.0}};
     for (int round = 0; round < 6; ++round) {
         Grid grid(23, 17);
         grid.set_diagonal(round % 2 == 1);
@@ -242,7 +245,7 @@ TEST(BestFirst, DenseAndHashedTablesGiveIdenticalOutcomesOnGrids) {
         grid.set_wall(start, false);
         grid.set_wall(goal, false);
         const HashedOnly<Grid> hashed{&grid};
-        for (const auto& config : configs) {
+        for (const auto& config : kConfigs) {
             for (const bool reopen : {false, true}) {
                 const BestFirstLimits limits{{}, true, reopen};
                 expect_same_outcome(
@@ -275,13 +278,6 @@ struct StepDense : GeneralDense {
 
 TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
     std::mt19937 rng(13);
-    const BestFirstConfig configs[] = {kUcs,
-                                       kBfs,
-                                       kDfs,
-                                       kAstar,
-                                       {FrontierKind::priority, 0.0, 1.0},
-                                       {FrontierKind::priority, 2.0, 0.0},
-                                       {FrontierKind::priority, 1.0, 3.0}};
     for (int round = 0; round < 12; ++round) {
         // The first two rounds: one column (no left or right moves), one row.
         const int width = round == 0 ? 1 : 1 + static_cast<int>(rng() % 30);
@@ -298,7 +294,7 @@ TEST(BestFirst, UnitStepGridsGiveTheOutcomesOfTheGeneralPath) {
         const StepDense step{{{&grid}}};
         const HashedOnly<Grid> hashed{&grid};
         const std::optional<uint64_t> node_limits[] = {std::nullopt, 25};
-        for (const auto& config : configs) {
+        for (const auto& config : kConfigs) {
             for (const std::optional<uint64_t> limit : node_limits) {
                 for (const bool reopen : {false, true}) {
                     const BestFirstLimits l{limit, true, reopen};
