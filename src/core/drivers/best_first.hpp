@@ -110,11 +110,13 @@ bool is_ancestor(const Table& table, typename Table::Id candidate, typename Tabl
 // out: the record pushes, inlined, would otherwise crowd the registers of
 // every search's loop; with either, limits.record says. Returns false when
 // a NanStopFrontier stopped it (its outcome is then meaningless), else true.
+// Out of line: one call a search, and the loop keeps registers of its own
+// rather than sharing them with the dispatch it would be inlined into.
 template <class Frontier, RecordPlan kRecord, class D, class H, class Table>
-bool best_first_loop(const D& domain, typename D::Node start, const typename D::Node& goal,
-                     const BestFirstConfig& config, const H& heuristic,
-                     const BestFirstLimits& limits, Table& table,
-                     SearchOutcome<typename D::Node>& out) {
+[[gnu::noinline]] bool best_first_loop(const D& domain, typename D::Node start,
+                                       const typename D::Node& goal, const BestFirstConfig& config,
+                                       const H& heuristic, const BestFirstLimits& limits,
+                                       Table& table, SearchOutcome<typename D::Node>& out) {
     using Node = typename D::Node;
     using Id = typename Table::Id;
     using Key = typename Table::Key;

@@ -32,9 +32,14 @@ inline constexpr std::size_t kFifoAhead = 16;
 // Recorded, the search keeps its record folded (ReachOrder), and the
 // record's array of nodes in reaching order is the queue itself: its part
 // not yet expanded is the frontier.
+//
+// Out of line, as best_first_loop: inlined into the plan's dispatch, the
+// unrecorded loop ran at 35 ns an expansion on a 1000 x 1000 maze instead
+// of 19.
 template <bool kRecord, class D, class Table>
-void slot_loop(const D& domain, const typename D::Node& start, const typename D::Node& goal,
-               const BestFirstLimits& limits, Table& table, SearchOutcome<typename D::Node>& out) {
+[[gnu::noinline]] void slot_loop(const D& domain, const typename D::Node& start,
+                                 const typename D::Node& goal, const BestFirstLimits& limits,
+                                 Table& table, SearchOutcome<typename D::Node>& out) {
     using Id = typename Table::Id;
     constexpr bool record = kRecord;
     const bool limited = limits.max_nodes.has_value();
