@@ -12,6 +12,7 @@ import inspect
 import math
 import os
 
+import numpy
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
@@ -22,11 +23,6 @@ from helpers import ALL_NAMES, ATTRIBUTES, LyingLen, panic_type
 PANIC = panic_type()
 TOTAL_CALLS = int(os.environ.get("QUORVANE_FUZZ_CALLS", "6000"))
 CALLS_PER_EXAMPLE = 10
-
-try:
-    import numpy
-except ImportError:  # numpy is a test dependency, but the fuzzing does not need it
-    numpy = None
 
 
 # --- hostile objects ------------------------------------------------------------
@@ -145,11 +141,9 @@ HOSTILE = [
     BadEverything(), IndexGivesFloat(), FloatGivesStr(), BoolGivesInt(), b"bytes",
     bytearray(b"xy"), {}, {"a": 1}, set(), frozenset({1}), [], (), [[]], [()], ["ab"], 1j,
     ListSub([(0, 1, 1.0)]), TupleSubBadIter((1, 2)), TupleSub(()), boom, print, q, q.SearchResult,
-    Ellipsis, NotImplemented, range(3), memoryview(b"ab"),
+    Ellipsis, NotImplemented, range(3), memoryview(b"ab"), numpy.bool_(True), numpy.int64(2),
+    numpy.float64("nan"), numpy.array([1, 2]), numpy.zeros((2, 2)),
 ]
-if numpy is not None:
-    HOSTILE += [numpy.bool_(True), numpy.int64(2), numpy.float64("nan"), numpy.array([1, 2]),
-                numpy.zeros((2, 2))]
 
 HUGE_INTS = [2**40, 2**50, 2**60, 2**63 - 1, 2**63, 2**64 - 1, 2**64, 2**100, -1, -2**31,
              -2**63, -2**63 - 1, -2**100]
