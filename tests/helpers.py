@@ -1,9 +1,12 @@
 """What many test files share: the module's fixed messages, the algorithm
 names, small objects standing in for numbers and sequences, a result's
-fields, and readings of the process (memory, sanitizers, interpreter
-wording)."""
+fields, readings of the process (memory, sanitizers, interpreter wording)
+and a watch on the interpreter lock."""
 
+import gc
 import os
+import sys
+import threading
 
 import pytest
 
@@ -129,3 +132,45 @@ def method_name_as_interpreter_writes_it(qualname):
     except TypeError as error:
         qualified = str(error).startswith("list.clear()")
     return qualname if qualified else qualname.rpartition(".")[2]
+
+
+def runs_inside(calls):
+    """Whether this thread runs Python code while another thread is inside one of `calls`,
+    tried in turn until it does: a proof that the call releases the interpreter lock which
+    holds however little CPU the process gets.
+
+    The switch interval is made longer than any call, so a thread holding the lock is never
+    asked to hand it over: this thread gets it back only when the calling thread releases it
+    or ends. That thread clears a flag, with the lock held, as soon as the call returns, so
+    the flag still set when this thread runs means the call had not returned. A call that
+    releases the lock may still return before this thread is scheduled, and a longer one is
+    tried then; a call that keeps the lock is never seen. The collector is off meanwhile: a
+    finalizer run inside the calling thread could release the lock outside the call."""
+    interval, collecting = sys.getswitchinterval(), gc.isenabled()
+    sys.setswitchinterval(1000.0)
+    gc.disable()
+    try:
+        for call in calls:
+            state = {"inside": False}
+
+            def caller():
+                state["inside"] = True
+                try:
+                    call()
+                except BaseException as exc:  # noqa: B036 - raised again below
+                    state["error"] = exc
+                state["inside"] = False
+
+            thread = threading.Thread(target=caller)
+            thread.start()  # returns once this thread holds the lock again
+            seen = state["inside"]
+            thread.join()
+            if "error" in state:
+                raise state["error"]
+            if seen:
+                return True
+        return False
+    finally:
+        sys.setswitchinterval(interval)
+        if collecting:
+            gc.enable()

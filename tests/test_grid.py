@@ -4,15 +4,14 @@ import math
 import random
 
 import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
 
 import quorvane_native as q
 from helpers import (ALIASES, HEURISTIC_TYPE, UNKNOWN_ALGORITHM, UNKNOWN_GRID_HEURISTIC, outcome,
                      panic_message)
 from reference.domains import grid_from_ascii, grid_from_costs
 from reference.searches import bfs_depths, dijkstra, path_cost
-
-hypothesis = pytest.importorskip("hypothesis")
-from hypothesis import given, settings, strategies as st  # noqa: E402
 
 # A 2 x 3 grid: A=(0,0) start, B=(0,1) cost 1, D=(1,0) cost 4, C=(1,1) cost 1,
 # G=(1,2) the goal, (0,2) a wall. bfs reaches C first through the dear D and
@@ -290,7 +289,8 @@ def ascii_maps(draw):
     return "\n".join("".join(cells[r * width:(r + 1) * width]) for r in range(height))
 
 
-@settings(max_examples=150, deadline=None)
+# No deadline nor speed check: a loaded machine must not fail the test.
+@settings(max_examples=150, deadline=None, suppress_health_check=[HealthCheck.too_slow])
 @given(text=ascii_maps(), diagonal=st.booleans(), data=st.data())
 def test_ascii_mazes_are_solved_optimally(text, diagonal, data):
     """ucs, dijkstra and astar with admissible heuristics find least-cost valid paths."""
