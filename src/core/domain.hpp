@@ -22,10 +22,11 @@
 // Node&) const`; the ones that need the domain hold a copy of what they read.
 //
 // Optional hooks, each probed by the concept named beside it. A driver that
-// finds one runs faster, never differently; the best-first driver looks for
-// the domain's and the table's, the depth-first path stack for
-// `successors_to`, the others keep to the contract above. (Who offers it in
-// brackets.)
+// finds one runs faster, never differently: the best-first plan
+// (drivers/best_first_plan.hpp) and loop read them with the tables' and
+// frontiers' own (state/reached_table.hpp, state/priority_frontier.hpp),
+// IDA* reads WholeHeuristic, the depth-first path stack `successors_to`;
+// the others keep to the contract above. (Who offers it in brackets.)
 //   successors_view(n)        SuccessorsInPlace     reads n's list in place, no copy (CSR)
 //   for_each_successor(n, f)  VisitsSuccessors      each child as made, no list (grid, Hanoi)
 //   prefetch_successors(n)    PrefetchesSuccessors  next node's list fetched during this one (CSR)
