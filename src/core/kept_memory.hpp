@@ -1,0 +1,129 @@
+// The memory a thread keeps from one search to the next: one keeper per
+// thread, through which every piece of such memory is handed over and taken
+// back, under one cap.
+//
+// Why: a small search repeated many times would otherwise spend more time
+// getting memory than searching (fresh pages faulted in and cleared one by
+// one, buckets grown from nothing). What is kept:
+//   - blocks of kKeptBlockBytes up to kLargeArrayBytes (large_array.hpp):
+//     the arrays made anew on every call and the zero-filled blocks of the
+//     reached tables (cleared again when reused), handed back for a later
+//     block of exactly their size;
+//   - the emptied buckets of the bucket frontiers (state/bucket_frontier.hpp),
+//     one set per frontier and item type, handed back to the next frontier
+//     of that type.
+//
+// Contract:
+//   - Cap: kKeptBytes (16 MiB) per thread for everything kept together,
+//     counted as the blocks' sizes plus the buckets' room (capacity). A
+//     piece that would pass it is freed at once instead. Beside it the
+//     keeper's own bookkeeping is thread-local storage of fixed size, a few
+//     KiB, kept or not.
+//   - While any block of kLargeArrayBytes or more is in use in the process,
+//     no block is kept, and a thread that takes such a block first frees
+//     the blocks it keeps: a big search peaks no higher than without them.
+//     Bucket sets are kept regardless, as a frontier offers none of more
+//     than 256 KiB.
+//   - Everything a thread keeps is freed when the thread ends.
+//   - Memory only: a block comes back with unspecified contents, which its
+//     taker writes before it reads them, and buckets come back empty; so no
+//     result, counter or message depends on whether or what was kept, only
+//     the time taken to get memory does.
+//   - Cost: the keeper is only reached when memory changes hands: a
+//     frontier's construction and destruction (and once, when a bucket
+//     frontier falls back to the radix heap), a block's allocation and
+//     release; never in a search's loop. Each time it scans at most a few
+//     dozen entries.
+//   - Each function acts on the calling thread's keeper only; none blocks.
+//
+// The one other thing a thread keeps is the key of its randomly keyed sets
+// (state/keyed_hash.hpp): 16 bytes, no memory for reuse.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+namespace quorvane::detail {
+
+inline constexpr std::size_t kKeptBytes = std::size_t{16} << 20;
+
+// The bytes this thread keeps now, at most kKeptBytes.
+std::size_t kept_bytes() noexcept;
+
+// A kept block of exactly `bytes` (from std::malloc or std::calloc, contents
+// unspecified), now the caller's, or null.
+void* take_kept_block(std::size_t bytes) noexcept;
+// Hands over a block from std::malloc or std::calloc: kept, or freed.
+void keep_block(void* data, std::size_t bytes) noexcept;
+
+// Blocks of kLargeArrayBytes or more: the caller of begin_big_block owns one
+// until it calls end_big_block.
+void begin_big_block() noexcept;
+void end_big_block() noexcept;
+
+// What the keeper knows of a kept value (below): the thread-local place of
+// one kept T, linked into its thread's keeper while it holds one.
+struct KeptNode {
+    KeptNode* next;
+    std::size_t bytes;
+    void (*drop)(KeptNode*) noexcept;
+    bool held;
+};
+
+// Links a node whose value is about to be built in and accounts `bytes`;
+// false when it cannot be kept.
+bool admit_kept_node(KeptNode& node, std::size_t bytes, void (*drop)(KeptNode*) noexcept) noexcept;
+// Unlinks a node whose value has just been destroyed.
+void forget_kept_node(KeptNode& node) noexcept;
+
+template <class T>
+struct KeptValue {
+    KeptNode node;
+    alignas(T) unsigned char storage[sizeof(T)];
+
+    T& value() noexcept { return *std::launder(reinterpret_cast<T*>(storage)); }
+
+    static void drop(KeptNode* node) noexcept {
+        reinterpret_cast<KeptValue*>(node)->value().~T();
+        node->held = false;
+    }
+
+    // Zero-initialised: no guard, no destructor (the keeper drops the value).
+    static KeptValue& of_thread() noexcept {
+        thread_local KeptValue kept;
+        return kept;
+    }
+};
+
+// Hands a value of T owning `bytes` of memory to the keeper: at most one
+// per T. When it is kept, `fill(T&)` moves it into an empty T in the
+// keeper's place; it must neither throw nor allocate. Otherwise nothing
+// happens and the caller frees its memory itself.
+template <class T, class Fill>
+void keep_value(std::size_t bytes, Fill&& fill) noexcept {
+    static_assert(std::is_nothrow_default_constructible_v<T>);
+    using Kept = KeptValue<T>;
+    static_assert(std::is_trivially_default_constructible_v<Kept> &&
+                  std::is_trivially_destructible_v<Kept>);
+    static_assert(offsetof(Kept, node) == 0);
+    Kept& kept = Kept::of_thread();
+    if (kept.node.held || !admit_kept_node(kept.node, bytes, &Kept::drop)) return;
+    fill(*::new (static_cast<void*>(kept.storage)) T());
+}
+
+// Takes back the kept T, if any: `use(T&)` moves what it needs out of it
+// (it must neither throw nor allocate), then the rest is freed. Returns
+// whether there was one.
+template <class T, class Use>
+bool take_value(Use&& use) noexcept {
+    KeptValue<T>& kept = KeptValue<T>::of_thread();
+    if (!kept.node.held) return false;
+    use(kept.value());
+    KeptValue<T>::drop(&kept.node);
+    forget_kept_node(kept.node);
+    return true;
+}
+
+}  // namespace quorvane::detail
