@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <type_traits>
+#include <utility>
 
 namespace quorvane::detail {
 
@@ -17,13 +18,19 @@ std::atomic<std::size_t> big_blocks_in_use{0};
 // find it closed, and keep nothing.
 class Keeper {
 public:
-    std::size_t held() const noexcept { return held_; }
+    // The blocks' sizes and the held values' bytes.
+    std::size_t held() const noexcept {
+        std::size_t total = block_bytes_;
+        for (const KeptNode* node = nodes_; node != nullptr; node = node->next)
+            total += node->held ? node->bytes : 0;
+        return total;
+    }
 
     void* take_block(std::size_t bytes) noexcept {
         for (std::size_t i = count_; i-- > 0;) {
             if (blocks_[i].bytes != bytes) continue;
             void* data = blocks_[i].data;
-            held_ -= bytes;
+            block_bytes_ -= bytes;
             blocks_[i] = blocks_[--count_];
             return data;
         }
@@ -37,40 +44,36 @@ public:
             return false;
         }
         blocks_[count_++] = {data, bytes};
-        held_ += bytes;
+        block_bytes_ += bytes;
         return true;
     }
 
     bool admit(KeptNode& node, std::size_t bytes, void (*drop)(KeptNode*) noexcept) noexcept {
         if (!room_for(bytes)) return false;
-        node = {nodes_, bytes, drop, true};
-        nodes_ = &node;
-        held_ += bytes;
+        if (!node.linked) {
+            node.next = nodes_;
+            node.drop = drop;
+            node.linked = true;
+            nodes_ = &node;
+        }
+        node.bytes = bytes;
+        node.held = true;
         return true;
     }
 
-    void forget(KeptNode& node) noexcept {
-        for (KeptNode** link = &nodes_; *link != nullptr; link = &(*link)->next) {
-            if (*link != &node) continue;
-            *link = node.next;
-            held_ -= node.bytes;
-            return;
-        }
+    void free_blocks() noexcept {
+        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
+        count_ = 0;
+        block_bytes_ = 0;
     }
 
-    void free_blocks() noexcept {
-        for (std::size_t i = 0; i < count_; ++i) {
-            std::free(blocks_[i].data);
-            held_ -= blocks_[i].bytes;
-        }
-        count_ = 0;
-    }
+    // False the first time only: the caller then makes the KeeperOwner.
+    bool mark_owned() noexcept { return std::exchange(owned_, true); }
 
     void close() noexcept {
         free_blocks();
         while (KeptNode* node = nodes_) {
             nodes_ = node->next;
-            held_ -= node->bytes;
             node->drop(node);
         }
         closed_ = true;
@@ -80,7 +83,7 @@ private:
     static constexpr std::size_t kBlockSlots = 16;
 
     bool room_for(std::size_t bytes) const noexcept {
-        return !closed_ && bytes <= kKeptBytes - held_;
+        return !closed_ && bytes <= kKeptBytes - held();
     }
 
     struct Block {
@@ -89,8 +92,9 @@ private:
     };
     Block blocks_[kBlockSlots];
     std::size_t count_;
-    KeptNode* nodes_;  // the kept values, most recent first
-    std::size_t held_;
+    std::size_t block_bytes_;
+    KeptNode* nodes_;  // every value kept so far on the thread, most recent first
+    bool owned_;
     bool closed_;
 };
 static_assert(std::is_trivially_destructible_v<Keeper>);
@@ -108,7 +112,9 @@ struct KeeperOwner {
 thread_local KeeperOwner keeper_owner;
 
 // The first piece kept on a thread brings its owner to life.
-void ensure_owner() noexcept { static_cast<void>(&keeper_owner); }
+void ensure_owner() noexcept {
+    if (!keeper.mark_owned()) static_cast<void>(&keeper_owner);
+}
 
 }  // namespace
 
@@ -125,8 +131,6 @@ bool admit_kept_node(KeptNode& node, std::size_t bytes, void (*drop)(KeptNode*) 
     ensure_owner();
     return true;
 }
-
-void forget_kept_node(KeptNode& node) noexcept { keeper.forget(node); }
 
 void begin_big_block() noexcept {
     big_blocks_in_use.fetch_add(1, std::memory_order_relaxed);

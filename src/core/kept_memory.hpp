@@ -63,20 +63,22 @@ void keep_block(void* data, std::size_t bytes) noexcept;
 void begin_big_block() noexcept;
 void end_big_block() noexcept;
 
-// What the keeper knows of a kept value (below): the thread-local place of
-// one kept T, linked into its thread's keeper while it holds one.
+// A kept value (below) as the keeper sees it: the thread-local place of
+// one T, linked into the thread's keeper from the first time it is kept
+// until the thread ends. The T is built when the node is linked and lives
+// as long as the link, holding memory only while `held`: a hand-over moves
+// parts in or out and builds or destroys nothing.
 struct KeptNode {
     KeptNode* next;
-    std::size_t bytes;
+    std::size_t bytes;  // while held
     void (*drop)(KeptNode*) noexcept;
+    bool linked;
     bool held;
 };
 
-// Links a node whose value is about to be built in and accounts `bytes`;
-// false when it cannot be kept.
+// Marks the node held with `bytes`, linking it first if it is not; false
+// (and nothing changed) when there is no room.
 bool admit_kept_node(KeptNode& node, std::size_t bytes, void (*drop)(KeptNode*) noexcept) noexcept;
-// Unlinks a node whose value has just been destroyed.
-void forget_kept_node(KeptNode& node) noexcept;
 
 template <class T>
 struct KeptValue {
@@ -85,8 +87,10 @@ struct KeptValue {
 
     T& value() noexcept { return *std::launder(reinterpret_cast<T*>(storage)); }
 
+    // The keeper's last act on the node.
     static void drop(KeptNode* node) noexcept {
         reinterpret_cast<KeptValue*>(node)->value().~T();
+        node->linked = false;
         node->held = false;
     }
 
@@ -98,9 +102,9 @@ struct KeptValue {
 };
 
 // Hands a value of T owning `bytes` of memory to the keeper: at most one
-// per T. When it is kept, `fill(T&)` moves it into an empty T in the
-// keeper's place; it must neither throw nor allocate. Otherwise nothing
-// happens and the caller frees its memory itself.
+// per T. When it is kept, `fill(T&)` moves it into the keeper's empty T; it
+// must neither throw nor allocate. Otherwise nothing happens and the caller
+// frees its memory itself.
 template <class T, class Fill>
 void keep_value(std::size_t bytes, Fill&& fill) noexcept {
     static_assert(std::is_nothrow_default_constructible_v<T>);
@@ -109,20 +113,22 @@ void keep_value(std::size_t bytes, Fill&& fill) noexcept {
                   std::is_trivially_destructible_v<Kept>);
     static_assert(offsetof(Kept, node) == 0);
     Kept& kept = Kept::of_thread();
-    if (kept.node.held || !admit_kept_node(kept.node, bytes, &Kept::drop)) return;
-    fill(*::new (static_cast<void*>(kept.storage)) T());
+    if (kept.node.held) return;
+    const bool built = kept.node.linked;
+    if (!admit_kept_node(kept.node, bytes, &Kept::drop)) return;
+    if (!built) ::new (static_cast<void*>(kept.storage)) T();
+    fill(kept.value());
 }
 
-// Takes back the kept T, if any: `use(T&)` moves what it needs out of it
-// (it must neither throw nor allocate), then the rest is freed. Returns
-// whether there was one.
+// Takes back the kept T, if any: `use(T&)` moves all of it out, leaving it
+// empty, and must neither throw nor allocate. Returns whether there was
+// one. Inline and without a call: a frontier does this on construction.
 template <class T, class Use>
 bool take_value(Use&& use) noexcept {
     KeptValue<T>& kept = KeptValue<T>::of_thread();
     if (!kept.node.held) return false;
     use(kept.value());
-    KeptValue<T>::drop(&kept.node);
-    forget_kept_node(kept.node);
+    kept.node.held = false;
     return true;
 }
 
