@@ -6,9 +6,9 @@
 // getting memory than searching (fresh pages faulted in and cleared one by
 // one, buckets grown from nothing). What is kept:
 //   - blocks of kKeptBlockBytes up to kLargeArrayBytes (large_array.hpp):
-//     the arrays made anew on every call and the zero-filled blocks of the
-//     reached tables (cleared again when reused), handed back for a later
-//     block of exactly their size;
+//     the arrays made anew on every call and the ZeroedBlocks (cleared
+//     again when reused), handed back for a later block of exactly their
+//     size;
 //   - the emptied buckets of the bucket frontiers (state/bucket_frontier.hpp),
 //     one set per frontier and item type, handed back to the next frontier
 //     of that type.
@@ -29,11 +29,11 @@
 //     taker writes before it reads them, and buckets come back empty; so no
 //     result, counter or message depends on whether or what was kept, only
 //     the time taken to get memory does.
-//   - Cost: the keeper is only reached when memory changes hands: a
-//     frontier's construction and destruction (and once, when a bucket
-//     frontier falls back to the radix heap), a block's allocation and
-//     release; never in a search's loop. Each time it scans at most a few
-//     dozen entries.
+//   - Cost: memory changes hands only at a frontier's construction and
+//     destruction (and once when a bucket frontier falls back to the radix
+//     heap) and at a block's allocation and release, never in a search's
+//     loop. Taking buckets back is a flag test inline; every other
+//     hand-over is one call that looks over at most a few dozen entries.
 //   - Each function acts on the calling thread's keeper only; none blocks.
 //
 // The one other thing a thread keeps is the key of its randomly keyed sets
@@ -43,7 +43,6 @@
 #include <cstddef>
 #include <new>
 #include <type_traits>
-#include <utility>
 
 namespace quorvane::detail {
 
