@@ -1,11 +1,9 @@
 #include "large_array.hpp"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <type_traits>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
@@ -13,6 +11,8 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+
+#include "kept_memory.hpp"
 
 namespace quorvane {
 
@@ -41,100 +41,13 @@ void refuse_oversized_allocation(long double bytes) {
 
 namespace detail {
 
-namespace {
-
-// Blocks of kLargeArrayBytes or more in use in the process: while there are
-// any, released blocks are not kept.
-std::atomic<std::size_t> big_blocks_in_use{0};
-
-// Released blocks of the middle sizes, kept for reuse on their thread. It is
-// plain data, usable until the thread is gone: destructors that run after
-// the thread's KeptBlocksOwner has freed the blocks find it closed.
-class KeptBlocks {
-public:
-    static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
-
-    // A kept block of exactly `bytes`, or null.
-    void* take(std::size_t bytes) noexcept {
-        for (std::size_t i = count_; i-- > 0;) {
-            if (blocks_[i].bytes != bytes) continue;
-            void* data = blocks_[i].data;
-            held_ -= bytes;
-            blocks_[i] = blocks_[--count_];
-            return data;
-        }
-        return nullptr;
-    }
-
-    // Keeps the block if there is room and no big block is in use, else
-    // frees it. Returns whether it was kept.
-    bool give(void* data, std::size_t bytes) noexcept {
-        if (closed_ || count_ == kSlots || held_ + bytes > kMaxBytes ||
-            big_blocks_in_use.load(std::memory_order_relaxed) > 0) {
-            std::free(data);
-            return false;
-        }
-        blocks_[count_++] = {data, bytes};
-        held_ += bytes;
-        return true;
-    }
-
-    void free_kept() noexcept {
-        for (std::size_t i = 0; i < count_; ++i) std::free(blocks_[i].data);
-        count_ = 0;
-        held_ = 0;
-    }
-
-    void close() noexcept {
-        free_kept();
-        closed_ = true;
-    }
-
-private:
-    static constexpr std::size_t kSlots = 16;
-
-    struct Block {
-        void* data;
-        std::size_t bytes;
-    };
-    Block blocks_[kSlots];
-    std::size_t count_;
-    std::size_t held_;
-    bool closed_;
-};
-static_assert(std::is_trivially_destructible_v<KeptBlocks>);
-
-// Zero-initialised: no guard, no destructor.
-thread_local KeptBlocks kept_blocks;
-
-// Frees the thread's kept blocks when the thread ends.
-struct KeptBlocksOwner {
-    constexpr KeptBlocksOwner() noexcept = default;
-    KeptBlocksOwner(const KeptBlocksOwner&) = delete;
-    KeptBlocksOwner& operator=(const KeptBlocksOwner&) = delete;
-    ~KeptBlocksOwner() { kept_blocks.close(); }
-};
-thread_local KeptBlocksOwner kept_blocks_owner;
-
-void begin_big_block() noexcept {
-    big_blocks_in_use.fetch_add(1, std::memory_order_relaxed);
-    kept_blocks.free_kept();
-}
-
-void end_big_block() noexcept { big_blocks_in_use.fetch_sub(1, std::memory_order_relaxed); }
-
-}  // namespace
-
 void* allocate_kept_block(std::size_t bytes) {
-    if (void* p = kept_blocks.take(bytes)) return p;
+    if (void* p = take_kept_block(bytes)) return p;
     if (void* p = std::malloc(bytes)) return p;
     throw std::bad_alloc();
 }
 
-void release_kept_block(void* p, std::size_t bytes) noexcept {
-    // The first block kept on a thread brings its owner to life.
-    if (kept_blocks.give(p, bytes)) static_cast<void>(&kept_blocks_owner);
-}
+void release_kept_block(void* p, std::size_t bytes) noexcept { keep_block(p, bytes); }
 
 #if defined(__linux__)
 namespace {
@@ -202,7 +115,7 @@ ZeroedBlock ZeroedBlock::allocate(std::size_t bytes) noexcept {
         return b;
     }
     if (bytes >= kKeptBlockBytes) {
-        if (void* data = kept_blocks.take(bytes)) {
+        if (void* data = take_kept_block(bytes)) {
             std::memset(data, 0, bytes);
             b.data_ = data;
         } else {

@@ -1,8 +1,8 @@
 // Memory for large arrays: the allocator of write-once arrays (graph arcs,
 // edge lists, big hash tables), the blocks a search's tables reuse from one
-// search to the next, zero-filled blocks (the dense reached tables, the
-// one-word hashed table's slots), and the up-front refusal of sizes this
-// machine cannot hold.
+// search to the next (through kept_memory.hpp), zero-filled blocks (the
+// dense reached tables, the one-word hashed table's slots), and the
+// up-front refusal of sizes this machine cannot hold.
 #pragma once
 
 #include <cstddef>
@@ -31,14 +31,14 @@ void* map_large_array(std::size_t bytes);
 void unmap_large_array(void* p, std::size_t bytes) noexcept;
 
 // Blocks of kKeptBlockBytes up to kLargeArrayBytes for arrays made anew
-// on every call (a search's tables, a graph's edges and arcs): kept on the
-// thread that releases them (up to 16 MiB) and handed out again for the
-// next block of the same size. A search grows its tables through these
-// sizes every time, and memory that is already there costs a fraction of
-// fresh pages, which the kernel faults in and clears one by one. While any
-// block of kLargeArrayBytes or more (mapped above, or a ZeroedBlock) is in
-// use in the process none is kept, so a big search peaks no higher than
-// without them.
+// on every call (a search's tables, a graph's edges and arcs): handed on
+// release to the thread's keeper (kept_memory.hpp, which states what it
+// keeps and how much) and handed out again for the next block of the same
+// size. A search grows its tables through these sizes every time, and
+// memory that is already there costs a fraction of fresh pages, which the
+// kernel faults in and clears one by one. Every block of kLargeArrayBytes
+// or more (mapped above, or a ZeroedBlock) counts as a big block for the
+// keeper while it is in use.
 inline constexpr std::size_t kKeptBlockBytes = std::size_t{64} << 10;
 // Throws std::bad_alloc; its contents are unspecified.
 void* allocate_kept_block(std::size_t bytes);
@@ -88,7 +88,7 @@ private:
     void* data_ = nullptr;
     void* mapping_ = nullptr;
     std::size_t mapped_bytes_ = 0;
-    // The size of a block the kept blocks know of: a kept one or a big one.
+    // The size of a block the keeper knows of: a kept one or a big one.
     std::size_t kept_bytes_ = 0;
 };
 

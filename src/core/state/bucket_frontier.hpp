@@ -12,7 +12,10 @@
 // Push and pop are O(1) amortised in the integer buckets; in the radix heap
 // a refill moves each entry it touches to a strictly lower bucket, so an
 // entry moves at most 64 times; once the binary heap has taken over they are
-// O(log n). A frontier owns its entries and drops what is left with itself.
+// O(log n). A frontier owns its entries and drops what is left with itself;
+// its emptied buckets go to the thread's keeper (kept_memory.hpp) for the
+// next frontier of the thread, which is the only state one frontier passes
+// on to another: memory, never an entry.
 #pragma once
 
 #include <array>
@@ -25,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "kept_memory.hpp"
 #include "state/priority_frontier.hpp"
 
 namespace quorvane {
@@ -46,28 +50,26 @@ public:
     // A frontier starts with the buckets that the last one of its thread
     // left behind, emptied but with their room kept (see the destructor).
     MonotoneFrontier() {
-        Kept& kept = kept_buckets();
-        if (!kept.held) return;
-        for (std::size_t i = 0; i < kBuckets; ++i) buckets_[i].items = std::move(kept.items[i]);
-        kept.held = false;
+        detail::take_value<KeptItems>([&](KeptItems& kept) noexcept {
+            for (std::size_t i = 0; i < kBuckets; ++i) buckets_[i].items = std::move(kept[i]);
+        });
     }
     MonotoneFrontier(const MonotoneFrontier&) = delete;
     MonotoneFrontier& operator=(const MonotoneFrontier&) = delete;
 
     // As for BucketFrontier: a small search would otherwise grow every
-    // bucket it spreads into from nothing. One set is kept per thread,
-    // while its room stays under kKeptBytes.
+    // bucket it spreads into from nothing. The buckets go to the thread's
+    // keeper (kept_memory.hpp) while their room is at most kOfferedBytes.
     ~MonotoneFrontier() {
-        Kept& kept = kept_buckets();
-        if (kept.held) return;
         std::size_t bytes = 0;
         for (const Bucket& b : buckets_) bytes += b.items.capacity() * sizeof(Entry);
-        if (bytes == 0 || bytes > kKeptBytes) return;
-        for (std::size_t i = 0; i < kBuckets; ++i) {
-            buckets_[i].items.clear();
-            kept.items[i] = std::move(buckets_[i].items);
-        }
-        kept.held = true;
+        if (bytes == 0 || bytes > kOfferedBytes) return;
+        detail::keep_value<KeptItems>(bytes, [&](KeptItems& into) noexcept {
+            for (std::size_t i = 0; i < kBuckets; ++i) {
+                buckets_[i].items.clear();
+                into[i] = std::move(buckets_[i].items);
+            }
+        });
     }
 
     void push(Item item, double f) {
@@ -129,17 +131,10 @@ private:
     };
 
     static constexpr std::size_t kBuckets = 65;
-    static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
+    static constexpr std::size_t kOfferedBytes = std::size_t{256} << 10;
 
-    // The thread's kept buckets, empty with room while `held`.
-    struct Kept {
-        std::array<std::vector<Entry>, kBuckets> items;
-        bool held = false;
-    };
-    static Kept& kept_buckets() noexcept {
-        thread_local Kept kept;
-        return kept;
-    }
+    // What the keeper holds between frontiers: the buckets' items, emptied.
+    using KeptItems = std::array<std::vector<Entry>, kBuckets>;
 
     std::size_t bucket_of(uint64_t key) const noexcept {
         return key == last_ ? 0 : static_cast<std::size_t>(64 - std::countl_zero(key ^ last_));
@@ -209,13 +204,9 @@ public:
     // A frontier starts with the buckets that the last one of its thread
     // left behind, emptied but with their room kept (see the destructor).
     BucketFrontier() {
-        std::vector<Bucket>& kept = kept_buckets();
-        if (kept.empty()) {
+        if (!detail::take_value<KeptBuckets>(
+                [&](KeptBuckets& kept) noexcept { buckets_ = std::move(kept); }))
             buckets_.resize(kMinBuckets);
-        } else {
-            buckets_ = std::move(kept);
-            kept.clear();
-        }
         mask_ = buckets_.size() - 1;
     }
     BucketFrontier(const BucketFrontier&) = delete;
@@ -223,10 +214,11 @@ public:
 
     // A small search would otherwise spend more time growing each bucket
     // from nothing (an allocation at every doubling) than searching: the
-    // buckets are kept for the next frontier of the thread, here or when
-    // the radix heap takes over, while their room stays under kKeptBytes.
-    // One set is kept; a frontier that ends while another's set is kept (a
-    // search inside a callable) frees its own.
+    // buckets go to the thread's keeper (kept_memory.hpp) for the next
+    // frontier of the thread, here or when the radix heap takes over, while
+    // their room is at most kOfferedBytes. The keeper holds one set per
+    // item type; a frontier that ends while another's set is kept (a search
+    // inside a callable) frees its own.
     ~BucketFrontier() { keep_buckets(); }
 
     [[gnu::always_inline]] void push(Item item, double f) {
@@ -295,36 +287,33 @@ private:
     static constexpr std::size_t kDropFrom = 1024;
 
     static constexpr std::size_t kMinBuckets = 64;
-    static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
+    static constexpr std::size_t kOfferedBytes = std::size_t{256} << 10;
 
     struct Bucket {
         std::vector<Item> items;
         std::size_t head = 0;  // items before it are popped
     };
 
-    // The thread's kept buckets: empty, or a power-of-two count of empty
-    // buckets with room.
-    static std::vector<Bucket>& kept_buckets() noexcept {
-        thread_local std::vector<Bucket> kept;
-        return kept;
-    }
+    // What the keeper holds between frontiers: a power-of-two count of
+    // empty buckets with room.
+    using KeptBuckets = std::vector<Bucket>;
 
-    // Hands the buckets, emptied, to the thread's kept set when there is
-    // none and their room is small enough, else frees them. Leaves none.
+    // Hands the buckets, emptied, to the keeper when their room is small
+    // enough and it takes them, else frees them. Leaves none.
     void keep_buckets() noexcept {
         if (buckets_.empty()) return;
         std::size_t bytes = buckets_.size() * sizeof(Bucket);
         for (const Bucket& b : buckets_) bytes += b.items.capacity() * sizeof(Item);
-        if (bytes > kKeptBytes || !kept_buckets().empty()) {
-            buckets_ = {};
-            return;
+        if (bytes <= kOfferedBytes) {
+            detail::keep_value<KeptBuckets>(bytes, [&](KeptBuckets& into) noexcept {
+                for (Bucket& b : buckets_) {
+                    b.items.clear();
+                    b.head = 0;
+                }
+                into = std::move(buckets_);
+            });
         }
-        for (Bucket& b : buckets_) {
-            b.items.clear();
-            b.head = 0;
-        }
-        kept_buckets() = std::move(buckets_);
-        buckets_.clear();
+        buckets_ = {};
     }
 
     [[gnu::noinline]] static void drop_popped(Bucket& b) {
