@@ -7,9 +7,9 @@
 // plan of every kind of search.
 //
 // Words: "unit" = the domain declares that every step costs 1.0
-// (DeclaresUnitSteps); "no NaN" = no priority can be NaN
-// (priorities_never_nan: weights finite and >= 0, step costs >= 0, h >= 0
-// or its weight 0); "pure h" = evaluating h has no effect (PureHeuristic).
+// (DeclaresUnitSteps); a priority may be NaN unless priorities_never_nan
+// (weights finite and >= 0, step costs >= 0, h >= 0 or its weight 0);
+// "pure h" = evaluating h has no effect (PureHeuristic).
 //
 // Heuristic: a pure h that no pop reads (h weight 0, or a FIFO or LIFO
 // frontier) is dropped (drop_h): the search runs with ZeroHeuristic and
@@ -32,14 +32,13 @@
 // one, with the same frontier and loop.
 //
 // Frontier, the first row that holds:
-//   fifo         FIFO config                                  FifoFrontier
-//   lifo         LIFO config                                  LifoFrontier
-//   nan_stop     h behind an AnswerLog, h weight != 0, g      buckets until a NaN priority, then a
-//                terms never NaN (g_terms_never_nan)          rerun on the heap (rerun_plan)
-//   heap         not no NaN                                   PriorityFrontier: NaN in its own
-//   order fifo         unit and f = g (priorities_follow_g)         pops what the heap would, in
-//   O(1) buckets      anything else                                BucketFrontier (radix heap,
-//   heap)
+//   fifo       FIFO config                                FifoFrontier
+//   lifo       LIFO config                                LifoFrontier
+//   nan_stop   h behind an AnswerLog, h weight != 0,      buckets until a NaN priority, then
+//              g terms never NaN (g_terms_never_nan)      a rerun on the heap (rerun_plan)
+//   heap       a priority may be NaN                      PriorityFrontier: NaN in its order
+//   fifo       unit and f = g (priorities_follow_g)       what the heap would pop, in O(1)
+//   buckets    anything else                              BucketFrontier (radix heap, heap)
 //
 // Instances (has_instance). A domain and heuristic get a loop for every
 // route the rows can give them, except where that route would buy nothing
