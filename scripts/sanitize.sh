@@ -29,7 +29,7 @@ if [ ! -x "$venv_python" ]; then
     echo "sanitize.sh: $venv_python is missing; run scripts/test.sh first" >&2
     exit 1
 fi
-ensure_cmake "$venv_python"
+venv_cmake "$venv_python"
 
 quick=0
 if [ "${1:-}" = "--quick" ]; then
@@ -47,7 +47,9 @@ else
     cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_TESTS=ON \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build_dir" -j "$(nproc)"
+# A sanitized file takes up to about 900 MB to compile.
+export CMAKE_BUILD_PARALLEL_LEVEL="$(build_jobs 1024)"
+cmake --build "$build_dir" -j "$CMAKE_BUILD_PARALLEL_LEVEL"
 
 preload=""
 for lib in libasan.so libstdc++.so; do
