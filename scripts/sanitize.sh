@@ -7,19 +7,25 @@
 #
 #   bash scripts/sanitize.sh [--quick] [pytest arguments]
 #
-# --quick (what CI runs): AddressSanitizer alone, at -O1, on the module and
-# the Python suite only, in build/asan-quick. The search code is templates
-# instantiated per domain, heuristic and table; instrumenting all of that
-# for undefined behaviour, and building the unit tests too, takes several
-# times as long, so the whole check is for the developer who changes memory
-# layouts or bit-level code, before merging.
+# --quick (what CI runs): the same two sanitizers at -O1 with line tables
+# only (-g1), on the module and the Python suite only, in build/asan-quick.
+# At -O2 with full debug information the search templates, instantiated per
+# domain, heuristic and table, take several times as long to build; the
+# whole check, with the unit tests and their leak detection, is for the
+# developer who changes memory layouts or bit-level code, before merging.
 #
 # The interpreter itself is not instrumented, so the ASan runtime has to be
 # the first library loaded into it (LD_PRELOAD), together with the C++
 # runtime: ASan looks up the real __cxa_throw once, at start-up, and a
 # python3 binary does not link libstdc++. CPython keeps objects alive until
-# exit on purpose, so leak detection is off; every undefined-behaviour report
-# stops the run.
+# exit on purpose, so leak detection is off. Every undefined-behaviour check
+# is built unrecoverable (-fno-sanitize-recover): its first report ends the
+# process, whatever UBSAN_OPTIONS says, and fails the run. The UBSan runtime
+# is linked in (-static-libubsan), where the module's export list hides it:
+# loaded as a shared library beside the ASan runtime, the two share the
+# symbols of their common part, and then neither writes its reports to the
+# log files below but to standard error, which pytest's capture loses when
+# the process dies.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -39,14 +45,18 @@ fi
 
 if [ "$quick" -eq 1 ]; then
     build_dir=build/asan-quick
-    cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=address -DQUORVANE_BUILD_TESTS=OFF \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g -DNDEBUG" \
-        >/dev/null
+    flags="-O1 -g1"
+    tests=OFF
 else
     build_dir=build/asan
-    cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_TESTS=ON \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    flags="-O2 -g"
+    tests=ON
 fi
+cmake -S . -B "$build_dir" -DQUORVANE_SANITIZE=address,undefined -DQUORVANE_BUILD_TESTS="$tests" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=$flags -DNDEBUG -fno-sanitize-recover=undefined" \
+    -DCMAKE_MODULE_LINKER_FLAGS=-static-libubsan -DCMAKE_EXE_LINKER_FLAGS=-static-libubsan \
+    >/dev/null
 # A sanitized file takes up to about 900 MB to compile.
 export CMAKE_BUILD_PARALLEL_LEVEL="$(build_jobs 1024)"
 cmake --build "$build_dir" -j "$CMAKE_BUILD_PARALLEL_LEVEL"
@@ -68,7 +78,7 @@ done
 reports="$PWD/$build_dir/reports"
 rm -rf "$reports" && mkdir -p "$reports"
 asan_common="allocator_may_return_null=1:log_path=$reports/asan:${ASAN_OPTIONS:-}"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan:${UBSAN_OPTIONS:-}"
+export UBSAN_OPTIONS="print_stacktrace=1:log_path=$reports/ubsan:${UBSAN_OPTIONS:-}"
 status=0
 # The unit tests are a plain C++ program: leaks are looked for there.
 if [ "$quick" -eq 0 ]; then
