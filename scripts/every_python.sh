@@ -36,6 +36,7 @@ fi
 
 build_python="$(make_venv "build/py-$oldest_version" "$oldest")"
 rm -rf build/abi3-wheel
+export CMAKE_BUILD_PARALLEL_LEVEL="$(build_jobs)"
 "$build_python" -m pip wheel -q --no-deps -w build/abi3-wheel \
     --config-settings=build-dir=build/abi3-build .
 wheel="$(echo build/abi3-wheel/quorvane_native-*.whl)"

@@ -6,13 +6,38 @@ cmake_ok() {
         printf '3.26\n%s\n' "$(cmake --version | awk 'NR==1 {print $3}')" | sort -V -C
 }
 
-# ensure_cmake VENV_PYTHON: puts a CMake >= 3.26 on PATH, installing one into
-# that virtual environment when the one on PATH is missing or too old.
-ensure_cmake() {
-    cmake_ok && return 0
+# venv_cmake VENV_PYTHON: a CMake of at least 3.26 in that virtual
+# environment (from pip when it has none), put first on PATH with the
+# environment's other tools, whatever CMake the system has.
+venv_cmake() {
+    local bin
+    bin="$(dirname "$1")"
+    PATH="$bin:$PATH"
+    cmake_ok && [ "$(command -v cmake)" = "$bin/cmake" ] && return 0
     "$1" -m pip install -q 'cmake>=3.26'
-    PATH="$(dirname "$1"):$PATH"
+    hash -r
     cmake_ok
+}
+
+# build_jobs [MB]: how many compile jobs to run at once. The value of
+# CMAKE_BUILD_PARALLEL_LEVEL when it is set; otherwise one a core, but no
+# more than the available memory holds at MB a job (default 640: a file of
+# search templates takes about 530 MB to compile without sanitizers), and at
+# least one. Scripts export it as CMAKE_BUILD_PARALLEL_LEVEL, which the
+# builds that pip runs through the build backend follow too.
+build_jobs() {
+    local per_job_kb=$((${1:-640} * 1024)) jobs available_kb
+    if [ -n "${CMAKE_BUILD_PARALLEL_LEVEL:-}" ]; then
+        echo "$CMAKE_BUILD_PARALLEL_LEVEL"
+        return
+    fi
+    jobs="$(nproc)"
+    available_kb="$(awk '/^MemAvailable:/ {print $2}' /proc/meminfo 2>/dev/null || true)"
+    if [ -n "$available_kb" ] && [ $((available_kb / per_job_kb)) -lt "$jobs" ]; then
+        jobs=$((available_kb / per_job_kb))
+    fi
+    [ "$jobs" -ge 1 ] || jobs=1
+    echo "$jobs"
 }
 
 # python_version PYTHON: prints major.minor.micro.
