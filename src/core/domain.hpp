@@ -41,10 +41,10 @@
 //   for_each_dense_step(s, f) VisitsDenseSteps      unit-step bfs on slots, 1-byte entries (grid)
 //   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
 //   H::kNonNegative           NonNegativeHeuristic  no NaN: bucket frontier (grid, Hanoi, puzzle)
-//   H::kPure                  PureHeuristic         not evaluated where unread (grid, Hanoi,
-//   puzzle) h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps
-//   (packed) n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot
-//   (packed) word_move(p, c) and kin   HasWordMoves          16-byte slots for unit steps (packed)
+//   H::kPure                  PureHeuristic         skipped where unread (grid, Hanoi, puzzle)
+//   h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps (packed)
+//   n.word(), from_word(w)    OneWordNode           hashed table: node, record in one slot (packed)
+//   word_move(p, c) and kin   HasWordMoves          16-byte slots for unit steps (packed)
 // The bidirectional driver takes the predecessors of a one-way domain as a
 // `NeighbourSource`.
 #pragma once
