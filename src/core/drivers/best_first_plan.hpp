@@ -226,10 +226,6 @@ constexpr bool domain_takes(TablePlan table) {
     return false;
 }
 
-}  // namespace detail
-
-namespace detail {
-
 // Whether a plan's loop reads `record` at run time: one loop for record on
 // and off (see the header's "Instances").
 template <class Run>
