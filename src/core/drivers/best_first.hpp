@@ -372,6 +372,46 @@ bool run_on_table(const D& domain, typename D::Node start, const typename D::Nod
     });
 }
 
+template <class D, class H>
+[[gnu::noinline]] bool run_plan(const D& domain, typename D::Node start,
+                                const typename D::Node& goal, const BestFirstConfig& config,
+                                const H& heuristic, const BestFirstLimits& limits,
+                                const BestFirstPlan& plan, SearchOutcome<typename D::Node>& out);
+
+// run_plan's second half: the search on a fresh table of kind kTable. A
+// function template of its own, not a branch of a generic lambda in
+// run_plan: there the table types depend on no parameter of the lambda,
+// and clang checks them for every domain, also in the branches that
+// `if constexpr` discards (a WordReachedTable of a domain without word
+// moves, say); here they depend on kTable and are checked only where taken.
+template <TablePlan kTable, class D, class H>
+bool run_on_new_table(const D& domain, typename D::Node start, const typename D::Node& goal,
+                      const BestFirstConfig& config, const H& heuristic,
+                      const BestFirstLimits& limits, const BestFirstPlan& plan,
+                      SearchOutcome<typename D::Node>& out) {
+    using Node = typename D::Node;
+    auto run = [&](auto& table) {
+        return run_on_table<kTable>(domain, std::move(start), goal, config, heuristic, limits, plan,
+                                    table, out);
+    };
+    if constexpr (!domain_takes<D>(kTable)) {
+        return no_instance();
+    } else if constexpr (kTable == TablePlan::hashed) {
+        HashedReachedTable<Node> table;
+        return run(table);
+    } else if constexpr (kTable == TablePlan::word_move) {
+        WordReachedTable<Node, MoveEntry<uint64_t>, D> table(domain);
+        return run(table);
+    } else {
+        using Entry = DenseEntryFor<kTable, typename DenseIndexing<D>::Id>;
+        if (auto table = DenseReachedTable<D, Entry>::try_create(domain)) return run(*table);
+        // Without room for the slot array, the hashed table.
+        BestFirstPlan fallback = plan;
+        fallback.table = TablePlan::hashed;
+        return run_plan(domain, std::move(start), goal, config, heuristic, limits, fallback, out);
+    }
+}
+
 // Runs the search as `plan` says, on a table made for it. Returns false
 // when a NaN priority stopped a nan_stop run (best_first_rerun.hpp).
 template <class D, class H>
@@ -379,7 +419,6 @@ template <class D, class H>
                                 const typename D::Node& goal, const BestFirstConfig& config,
                                 const H& heuristic, const BestFirstLimits& limits,
                                 const BestFirstPlan& plan, SearchOutcome<typename D::Node>& out) {
-    using Node = typename D::Node;
     if constexpr (!std::is_same_v<H, ZeroHeuristic>) {
         if (plan.drop_h) {
             return run_plan(domain, std::move(start), goal, config, ZeroHeuristic{}, limits, plan,
@@ -389,29 +428,8 @@ template <class D, class H>
     using enum TablePlan;
     return with_constant<slots, dense_move, dense_step, dense_cost, word_move, hashed>(
         plan.table, [&](auto table_plan) {
-            constexpr TablePlan kTable = decltype(table_plan)::value;
-            auto run = [&](auto& table) {
-                return run_on_table<kTable>(domain, std::move(start), goal, config, heuristic,
-                                            limits, plan, table, out);
-            };
-            if constexpr (!domain_takes<D>(kTable)) {
-                return no_instance();
-            } else if constexpr (kTable == hashed) {
-                HashedReachedTable<Node> table;
-                return run(table);
-            } else if constexpr (kTable == word_move) {
-                WordReachedTable<Node, MoveEntry<uint64_t>, D> table(domain);
-                return run(table);
-            } else {
-                using Entry = DenseEntryFor<kTable, typename DenseIndexing<D>::Id>;
-                if (auto table = DenseReachedTable<D, Entry>::try_create(domain))
-                    return run(*table);
-                // Without room for the slot array, the hashed table.
-                BestFirstPlan fallback = plan;
-                fallback.table = hashed;
-                return run_plan(domain, std::move(start), goal, config, heuristic, limits, fallback,
-                                out);
-            }
+            return run_on_new_table<decltype(table_plan)::value>(
+                domain, std::move(start), goal, config, heuristic, limits, plan, out);
         });
 }
 
