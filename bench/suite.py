@@ -31,7 +31,8 @@ from bench_graph import (dense_digraph, erdos_renyi, igraph_bellman_ford, igraph
                          scipy_dijkstra, scipy_matrix)
 from bench_grid import grid_edges, make_maze
 from bench_ida_star import BOARDS
-from harness import figures, median_of, optional, peak_memory, peak_memory_in_child, report
+from harness import (figures, median_of, optional, peak_memory, peak_memory_in_child, report,
+                     timed_runs)
 
 # numpy counts as present only with scipy: it serves the scipy checks alone.
 csgraph = optional("scipy.sparse.csgraph")
@@ -262,6 +263,36 @@ class Suite:
                   "expansions_per_s": rate, "target": 10e6, "met": met, **memory})
 
 
+    # --- recorded search under a node limit -------------------------------------------
+
+    def record_limit(self):
+        """A recorded search stopped by a node limit after 69 expansions, on a domain of 3^14
+        nodes, against the same search unrecorded: its records, and the room reserved for
+        them, follow the limit, not the size of the domain. Greedy runs the general loop,
+        bfs the loop on slots. Recorded and unrecorded calls alternate in rounds of 200;
+        each time is the median of single calls."""
+        rounds = max(self.runs, 5)
+        for algorithm in ("greedy", "bfs"):
+            def call(record, algorithm=algorithm):
+                return lambda: q.search_hanoi(14, pegs=3, algorithm=algorithm, record=record,
+                                              max_nodes=69)
+
+            recorded, unrecorded = [], []
+            for _ in range(rounds):
+                recorded += timed_runs(200, call(True))[0]
+                unrecorded += timed_runs(200, call(False))[0]
+            r = call(True)()
+            assert (r.stop_reason, r.nodes_expanded, len(r.trace)) == ("node_limit", 69, 69)
+            ours, base = statistics.median(recorded), statistics.median(unrecorded)
+            ratio = ours / base
+            name = (f"hanoi 14 disks 3 pegs {algorithm}, max_nodes=69: "
+                    f"record=True / record=False")
+            print(f"\n{name}")
+            print(f"  record=True {ours * 1e6:.1f} us, record=False {base * 1e6:.1f} us: "
+                  f"{ratio:.2f}x (target <= 1.5) {'met' if ratio <= 1.5 else 'MISSED'}")
+            self.add({"workload": name, "ours_s": ours, "record_false_s": base, "ratio": ratio,
+                      "target": 1.5, "met": ratio <= 1.5})
+
     # --- memory per reached state -----------------------------------------------------
 
     def memory(self):
@@ -319,7 +350,7 @@ class Suite:
 
 
 WORKLOADS = ("grid", "graph_dijkstra", "bellman_ford", "floyd_warshall", "generators", "ida_star",
-             "memory")
+             "record_limit", "memory")
 
 
 def main():

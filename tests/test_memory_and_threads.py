@@ -1,10 +1,13 @@
 """What every function shares: reference counts and memory left flat by
-calls that succeed and calls that fail, and searches running in many
-threads at once, alongside Python threads."""
+calls that succeed and calls that fail, address space reserved within what
+a search can use, and searches running in many threads at once, alongside
+Python threads."""
 
 import gc
 import itertools
+import os
 import random
+import subprocess
 import sys
 import threading
 
@@ -205,6 +208,38 @@ def test_ten_thousand_calls_leave_references_and_memory_flat(name):
     # Under the sanitizers freed memory sits in quarantine.
     if not SANITIZED:
         assert rss_bytes() - rss < 2 * 1024 * 1024
+
+
+# The recorded call below in a process allowed `sys.argv[1]` bytes of address space more
+# than it has once the module is imported.
+LIMITED_RECORD = """
+import os, resource, sys
+import quorvane_native as q
+with open("/proc/self/statm") as f:
+    limit = int(f.read().split()[0]) * os.sysconf("SC_PAGE_SIZE") + int(sys.argv[1])
+resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+r = q.search_hanoi(14, pegs=3, algorithm="greedy", record=True, max_nodes=69)
+print(repr((r.path, r.cost, r.nodes_expanded, r.nodes_generated, r.nodes_reopened,
+            r.max_frontier_size, r.stop_reason, len(r.trace))))
+"""
+
+
+@pytest.mark.skipif(not HAS_STATM or SANITIZED,
+                    reason="reads /proc/self/statm; the sanitizers reserve terabytes")
+def test_a_recorded_search_reserves_no_more_than_its_node_limit_lets_it_record():
+    """A recorded search stopped by a node limit needs no more address space than the same
+    search unrecorded: its reserved room follows the limit, not the size of its table."""
+    # The dense table of 3^14 8-byte entries takes 38 MiB of address space, and the call
+    # unrecorded no more; room for 2^20 trace entries and tree edges would take 34 MiB on
+    # top. (Under 38 MiB the search falls back to a hashed table, which reserves nothing.)
+    spare = 56 * 2**20
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    out = subprocess.run([sys.executable, "-c", LIMITED_RECORD, str(spare)], env=env,
+                         capture_output=True, text=True)
+    assert out.returncode == 0, out.stderr
+    r = q.search_hanoi(14, pegs=3, algorithm="greedy", record=False, max_nodes=69)
+    assert out.stdout.strip() == repr((r.path, r.cost, r.nodes_expanded, r.nodes_generated,
+                                       r.nodes_reopened, r.max_frontier_size, r.stop_reason, 69))
 
 
 # --- threads --------------------------------------------------------------------------

@@ -141,10 +141,11 @@ template <class Frontier, RecordPlan kRecord, class D, class H, class Table>
     TreeRecorder<Table> tree(table);
     if constexpr (HintsCapacity<Table>) {
         // A recorded search over a dense table gets room for one entry per
-        // slot up front (capped): growing by copies would touch the memory
-        // of each entry about three times.
+        // slot up front (capped, and no more than its node limit lets it
+        // record): growing by copies would touch the memory of each entry
+        // about three times.
         if (record) {
-            const std::size_t hint = table.capacity_hint();
+            const std::size_t hint = record_room(table, limits);
             out.trace.reserve(hint);
             tree.reserve(hint);
         }
