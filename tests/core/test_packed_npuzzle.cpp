@@ -19,6 +19,7 @@
 #include "drivers/iddfs.hpp"
 #include "puzzles/npuzzle.hpp"
 #include "puzzles/packed_npuzzle.hpp"
+#include "reached_by_node.hpp"
 #include "same_outcome.hpp"
 #include "state/reached_table.hpp"
 
@@ -104,14 +105,14 @@ TEST(PackedNPuzzle, OneWordTableAnswersAsTheGeneralTable) {
         const uint64_t parent = words.empty() ? w : words[rng() % words.size()];
         const double g = static_cast<double>(rng() % 1000);
         if (words.empty() || w == parent) {
-            packed.record(PackedBoard::from_word(w), g);
-            general.record(w, g);
+            record(packed, PackedBoard::from_word(w), g);
+            record(general, w, g);
         } else {
-            packed.record(PackedBoard::from_word(w), g, PackedBoard::from_word(parent));
-            general.record(w, g, parent);
+            record(packed, PackedBoard::from_word(w), g, PackedBoard::from_word(parent));
+            record(general, w, g, parent);
         }
         if (rng() % 3 == 0) {
-            EXPECT_EQ(packed.close(PackedBoard::from_word(w)), general.close(w));
+            EXPECT_EQ(close(packed, PackedBoard::from_word(w)), close(general, w));
         }
         words.push_back(w);
     }
@@ -119,21 +120,21 @@ TEST(PackedNPuzzle, OneWordTableAnswersAsTheGeneralTable) {
     for (int i = 0; i < 2000; ++i) {
         const uint64_t w = i % 2 == 0 ? words[rng() % words.size()] : rng();
         const PackedBoard b = PackedBoard::from_word(w);
-        const ReachedLookup a = packed.lookup(b);
-        const ReachedLookup e = general.lookup(w);
+        const ReachedLookup a = lookup(packed, b);
+        const ReachedLookup e = lookup(general, w);
         ASSERT_EQ(a.state, e.state);
         if (e.state != Reached::absent) {
             EXPECT_EQ(a.g, e.g);
         }
-        const auto p = packed.parent_of(b);
-        const auto q = general.parent_of(w);
+        const auto p = parent_of(packed, b);
+        const auto q = parent_of(general, w);
         ASSERT_EQ(p.has_value(), q.has_value());
         if (q) {
             EXPECT_EQ(p->word(), *q);
         }
         std::vector<uint64_t> path;
-        for (const PackedBoard n : packed.rebuild_path(b)) path.push_back(n.word());
-        EXPECT_EQ(path, general.rebuild_path(w));
+        for (const PackedBoard n : rebuild_path(packed, b)) path.push_back(n.word());
+        EXPECT_EQ(path, rebuild_path(general, w));
     }
 }
 

@@ -95,7 +95,7 @@ struct BeamCandidateLess {
 // The search on the table it gets; the id of the goal when it is found.
 // Layers and candidates hold the table's keys: each node lives in the
 // table once, with the first parent that reached it.
-template <class D, class H, class Table>
+template <class D, class H, ReachedTable Table>
 std::optional<typename Table::Id> beam_on_table(const D& domain, typename D::Node start,
                                                 const typename D::Node& goal, uint64_t width,
                                                 const H& h, bool record, Table& table,

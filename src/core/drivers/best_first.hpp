@@ -98,7 +98,7 @@ inline double weighted_priority(double g_weight, double g, double h_weight, doub
 
 // Whether `candidate` lies on the parent chain of `id` (`id` included).
 // The chain is a tree path, so the walk ends at the start.
-template <class Table>
+template <ReachedTable Table>
 bool is_ancestor(const Table& table, typename Table::Id candidate, typename Table::Id id) noexcept {
     for (auto at = id; at != Table::kNoParent; at = table.parent_id(at)) {
         if (at == candidate) return true;
@@ -112,7 +112,7 @@ bool is_ancestor(const Table& table, typename Table::Id candidate, typename Tabl
 // a NanStopFrontier stopped it (its outcome is then meaningless), else true.
 // Out of line: one call a search, and the loop keeps registers of its own
 // rather than sharing them with the dispatch it would be inlined into.
-template <class Frontier, RecordPlan kRecord, class D, class H, class Table>
+template <class Frontier, RecordPlan kRecord, class D, class H, ReachedTable Table>
 [[gnu::noinline]] bool best_first_loop(const D& domain, typename D::Node start,
                                        const typename D::Node& goal, const BestFirstConfig& config,
                                        const H& heuristic, const BestFirstLimits& limits,

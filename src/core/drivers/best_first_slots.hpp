@@ -12,6 +12,7 @@
 #include "drivers/best_first_config.hpp"
 #include "state/outcome.hpp"
 #include "state/queue_frontiers.hpp"
+#include "state/reached_table.hpp"
 
 namespace quorvane::detail {
 
@@ -51,7 +52,7 @@ std::size_t record_room(const Table& table, const BestFirstLimits& limits) noexc
 // Out of line, as best_first_loop: inlined into the plan's dispatch, the
 // unrecorded loop ran at 35 ns an expansion on a 1000 x 1000 maze instead
 // of 19.
-template <bool kRecord, class D, class Table>
+template <bool kRecord, class D, SlotReachedTable Table>
 [[gnu::noinline]] void slot_loop(const D& domain, const typename D::Node& start,
                                  const typename D::Node& goal, const BestFirstLimits& limits,
                                  Table& table, SearchOutcome<typename D::Node>& out) {

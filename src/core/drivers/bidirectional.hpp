@@ -80,7 +80,7 @@ SearchOutcome<typename D::Node> bidirectional_search_checked(const D& domain,
 namespace detail {
 
 // Whether the table holds `node` as reached.
-template <class Table>
+template <ReachedTable Table>
 bool reached_in(const Table& table, const typename Table::Node& node) {
     const std::optional<typename Table::Id> id = table.find(node);
     return id && table.state_id(*id) != Reached::absent;
@@ -90,7 +90,7 @@ bool reached_in(const Table& table, const typename Table::Node& node) {
 // the forward table's parents from `meeting` back to the start, the
 // backward half the backward table's from `meeting` on to the goal. Each
 // table's parents form a tree rooted at its side's end.
-template <class Table>
+template <ReachedTable Table>
 std::vector<typename Table::Node> join_bidirectional_path(const Table& forward,
                                                           const Table& backward,
                                                           const typename Table::Node& meeting) {
@@ -104,7 +104,7 @@ std::vector<typename Table::Node> join_bidirectional_path(const Table& forward,
 
 // The search on two tables of one kind, the forward side's and the
 // backward side's; layers and meetings hold the expanding side's keys.
-template <bool kCheckBackwardSteps, Domain D, class Back, class Table>
+template <bool kCheckBackwardSteps, Domain D, class Back, ReachedTable Table>
 void bidirectional_on_tables(const D& domain, const Back& backward_source, typename D::Node start,
                              typename D::Node goal, bool record, Table& forward_table,
                              Table& backward_table, SearchOutcome<typename D::Node>& out) {

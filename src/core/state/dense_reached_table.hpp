@@ -95,7 +95,7 @@ bool dense_table_fits(const D& domain, const typename D::Node& start) {
 // on a domain of at most StepEntry::kMaxSlots slots, and
 // detail::MoveEntry (4 bytes) for those on a domain with HasDenseMoves of
 // at most MoveEntry::kMaxSlots slots and kMaxMoves moves (then every
-// parent handed to record must have the child among its successors), and
+// parent handed to record_id must have the child among its successors), and
 // detail::ByteMoveEntry (1 byte) likewise, for the breadth-first loop on
 // slots alone.
 // IMPORTANT: the domain must outlive the table.
@@ -124,7 +124,6 @@ public:
         return DenseReachedTable(domain, std::move(block));
     }
 
-    Id intern(Node&& node) const noexcept { return Indexing::slot(*domain_, node); }
     std::optional<Id> find(const Node& node) const { return Indexing::slot(*domain_, node); }
     Node node_at(Id id) const { return Indexing::node(*domain_, id); }
 

@@ -48,25 +48,6 @@ public:
         entries_.reserve(kInitialSlots / 2);
     }
 
-    // The id of `node`, adding it (moved in) as an absent entry if new.
-    Id intern(Node&& node) {
-        const auto h = static_cast<uint32_t>(FxHash<Node>{}(node));
-        std::size_t i = h & mask();
-        while (slots_[i].id_plus1 != 0) {
-            const Slot& s = slots_[i];
-            if (s.hash == h && nodes_[s.id_plus1 - 1] == node) return s.id_plus1 - 1;
-            i = (i + 1) & mask();
-        }
-        const auto id = static_cast<Id>(nodes_.size());  // below kMaxNodes
-        if (id == nodes_.capacity()) [[unlikely]]
-            reserve_more();
-        nodes_.push_back(std::move(node));
-        entries_.push_back(detail::CostEntry<Id>{0.0, 0, 0});
-        slots_[i] = Slot{h, static_cast<uint32_t>(id + 1)};
-        if (nodes_.size() * 2 > slots_.size()) grow();
-        return id;
-    }
-
     // Hints to the cache that the slot of a node is about to be used (see
     // the one-word table's).
     [[gnu::always_inline]] void prefetch_node(const Node& node) const noexcept {
@@ -83,7 +64,7 @@ public:
         return std::nullopt;
     }
 
-    // IMPORTANT: the reference is invalidated by the next intern().
+    // IMPORTANT: the reference is invalidated by the next intern_key().
     const Node& node_at(Id id) const noexcept { return nodes_[id]; }
 
     Id id_of_key(Key key) const noexcept { return key; }
@@ -111,6 +92,25 @@ private:
     };
 
     std::size_t mask() const noexcept { return slots_.size() - 1; }
+
+    // The id of `node`, adding it (moved in) as an absent entry if new.
+    Id intern(Node&& node) {
+        const auto h = static_cast<uint32_t>(FxHash<Node>{}(node));
+        std::size_t i = h & mask();
+        while (slots_[i].id_plus1 != 0) {
+            const Slot& s = slots_[i];
+            if (s.hash == h && nodes_[s.id_plus1 - 1] == node) return s.id_plus1 - 1;
+            i = (i + 1) & mask();
+        }
+        const auto id = static_cast<Id>(nodes_.size());  // below kMaxNodes
+        if (id == nodes_.capacity()) [[unlikely]]
+            reserve_more();
+        nodes_.push_back(std::move(node));
+        entries_.push_back(detail::CostEntry<Id>{0.0, 0, 0});
+        slots_[i] = Slot{h, static_cast<uint32_t>(id + 1)};
+        if (nodes_.size() * 2 > slots_.size()) grow();
+        return id;
+    }
 
     // Room for four times the nodes, up to kQuadrupleBelow of them, and for
     // twice as many beyond: each move copies the arrays to fresh memory,

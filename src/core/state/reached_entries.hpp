@@ -1,6 +1,6 @@
 // The entries of a reached table: what it keeps of each node reached, in
 // four layouts from 16 bytes down to 1 (reached_table.hpp says which table
-// takes which), and the answer of a lookup.
+// takes which), and the state of a node.
 //
 // Parents are stored as ids, so a parent costs no node copy. Besides g and
 // the parent, each entry carries the depth (number of steps) of the path by
@@ -18,11 +18,6 @@
 namespace quorvane {
 
 enum class Reached : uint8_t { absent = 0, open = 1, closed = 2 };
-
-struct ReachedLookup {
-    Reached state = Reached::absent;
-    double g = 0.0;  // meaningless when absent
-};
 
 namespace detail {
 
@@ -108,9 +103,9 @@ struct MoveEntry {
 // MoveEntry without g, in one byte: for the breadth-first loop on slots
 // (slot_loop in drivers/best_first_slots.hpp), which knows the g of each
 // node it pops from the order of its pops and never reads one from the
-// table. meta = (move + 1) << 2 | state. No g, no depth: the operations
-// that read them (lookup, close_id, depth_id) are not for this layout;
-// close_state_id closes.
+// table. meta = (move + 1) << 2 | state. No g, no depth: a table of this
+// layout has no operations that read them (g_id, close_id, depth_id: see
+// KeepsCost); close_state_id closes.
 template <class Id>
 struct ByteMoveEntry {
     static constexpr uint32_t kMaxMoves = 63;
@@ -129,6 +124,14 @@ struct ByteMoveEntry {
 // the node and the move, through its domain.
 template <class Entry>
 concept ParentByMove = requires(const Entry& e) { e.move(); };
+
+// A layout that keeps g and the depth (all but ByteMoveEntry): only a table
+// of such a layout reads them back.
+template <class Entry>
+concept KeepsCost = requires(const Entry& e) {
+    e.cost();
+    e.depth();
+};
 
 }  // namespace detail
 }  // namespace quorvane

@@ -2,7 +2,7 @@
 // layouts of reached_entries.hpp: detail::ReachedTableBase, the CRTP base
 // of the hashed, word and dense tables. The contract of each operation is
 // in reached_table.hpp; a table supplies only the storage of its entries
-// and the ids of its nodes.
+// and the ids and keys of its nodes.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +18,11 @@
 namespace quorvane {
 namespace detail {
 
-// The operations every table shares; Derived supplies entry(id) (an
-// Entry), node_at(id), find(node), intern(node), count_new() and size(),
-// and for a MoveEntry move_between(parent, child) and moved_from(child).
+// The id-level operations every table shares; Derived supplies entry(id)
+// (an Entry), node_at(id), count_new() and size(), and for a layout of
+// ParentByMove move_between(parent, child) and moved_from(child). The
+// operations that read g or the depth exist only for a layout that keeps
+// them (KeepsCost).
 template <class Derived, class NodeT, class IdT, class Entry>
 class ReachedTableBase {
     static constexpr bool kParentByMove = ParentByMove<Entry>;
@@ -30,17 +32,14 @@ public:
     using Id = IdT;
     static constexpr Id kNoParent = std::numeric_limits<Id>::max();
 
-    // ---- id level (the driver's hot path) ----
-
-    ReachedLookup lookup_id(Id id) const noexcept {
-        const auto& e = self().entry(id);
-        return {static_cast<Reached>(e.meta & 3), e.cost()};
-    }
-    // lookup_id in two halves, for a caller that needs g only sometimes.
     Reached state_id(Id id) const noexcept {
         return static_cast<Reached>(self().entry(id).meta & 3);
     }
-    double g_id(Id id) const noexcept { return self().entry(id).cost(); }
+    double g_id(Id id) const noexcept
+        requires KeepsCost<Entry>
+    {
+        return self().entry(id).cost();
+    }
 
     void record_id(Id id, double g, Id parent, Id depth) noexcept {
         auto& e = self().entry(id);
@@ -52,7 +51,9 @@ public:
         }
     }
 
-    std::optional<double> close_id(Id id) {
+    std::optional<double> close_id(Id id)
+        requires KeepsCost<Entry>
+    {
         auto& e = self().entry(id);
         const auto state = static_cast<Reached>(e.meta & 3);
         if (state == Reached::absent) [[unlikely]]
@@ -73,7 +74,11 @@ public:
         return true;
     }
 
-    Id depth_id(Id id) const noexcept { return self().entry(id).depth(); }
+    Id depth_id(Id id) const noexcept
+        requires KeepsCost<Entry>
+    {
+        return self().entry(id).depth();
+    }
     Id parent_id(Id id) const noexcept {
         if constexpr (kParentByMove) {
             return self().moved_from(id);
@@ -88,7 +93,7 @@ public:
     std::vector<Node> rebuild_path_id(Id id) const {
         std::vector<Id> ids{id};
         const uint64_t limit = self().size();
-        // A parent handed to record() that was never recorded itself has
+        // A parent handed to record_id that was never recorded itself has
         // no entry: the chain ends there, not at its zeroed parent field.
         const auto has_parent = [this](Id at) {
             return (self().entry(at).meta & 3) != 0 && parent_id(at) != kNoParent;
@@ -99,45 +104,6 @@ public:
         path.reserve(ids.size());
         for (auto it = ids.rbegin(); it != ids.rend(); ++it) path.push_back(self().node_at(*it));
         return path;
-    }
-
-    // ---- node level ----
-
-    // A start: no parent, depth 0.
-    void record(const Node& node, double g) {
-        record_id(self().intern(Node(node)), g, kNoParent, 0);
-    }
-
-    void record(const Node& node, double g, const Node& parent) {
-        const Id parent_id_value = self().intern(Node(parent));
-        const Id depth = depth_id(parent_id_value) + 1;
-        record_id(self().intern(Node(node)), g, parent_id_value, depth);
-    }
-
-    std::optional<double> close(const Node& node) {
-        const std::optional<Id> id = self().find(node);
-        if (!id) never_reached();
-        return close_id(*id);
-    }
-
-    ReachedLookup lookup(const Node& node) const {
-        const std::optional<Id> id = self().find(node);
-        return id ? lookup_id(*id) : ReachedLookup{};
-    }
-
-    std::optional<Node> parent_of(const Node& node) const {
-        const std::optional<Id> id = self().find(node);
-        if (!id || lookup_id(*id).state == Reached::absent) return std::nullopt;
-        const Id parent = parent_id(*id);
-        if (parent == kNoParent) return std::nullopt;
-        return std::optional<Node>(self().node_at(parent));
-    }
-
-    // A node without an entry gives the one-node path of itself.
-    std::vector<Node> rebuild_path(const Node& goal) const {
-        const std::optional<Id> id = self().find(goal);
-        if (!id || lookup_id(*id).state == Reached::absent) return {goal};
-        return rebuild_path_id(*id);
     }
 
 private:

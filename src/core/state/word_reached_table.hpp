@@ -25,7 +25,7 @@ namespace quorvane {
 // line where the general table touches three (slot, node, entry). The
 // entry is a CostEntry (32-byte slots) for any search, or a MoveEntry
 // (16-byte slots) for one whose steps all cost 1.0 on a domain D with
-// HasWordMoves (then every parent handed to record must have the child
+// HasWordMoves (then every parent handed to record_id must have the child
 // among its successors). A node's id is its word, which stays valid as the
 // slots move. Open addressing with linear probing, at most half full, on
 // zero-filled memory (huge pages for big tables, large_array.hpp).
@@ -59,8 +59,6 @@ public:
     explicit WordReachedTable(const Domain& domain) : domain_(&domain) {
         allocate(kInitialSlots);
     }
-
-    Id intern(Node&& node) { return intern_word(node.word()); }
 
     std::optional<Id> find(const Node& node) const {
         const uint64_t w = node.word();
