@@ -39,7 +39,7 @@
 //   dense_worthwhile()        LimitsDenseSlots      no flat array past a size (numbered Hanoi)
 //   dense_move(p, c) and kin  HasDenseMoves         4-byte entries for unit steps (grid, Hanoi)
 //   for_each_dense_step(s, f) VisitsDenseSteps      unit-step bfs on slots, 1-byte entries (grid)
-//   num_nodes(), Node uint64  IndexNodes            the same, up to 2^25 nodes (CSR)
+//   num_nodes(), Node uint64  IndexNodes            one array as HasDenseSlots, to 2^25 nodes (CSR)
 //   H::kNonNegative           NonNegativeHeuristic  no NaN: bucket frontier (grid, Hanoi, puzzle)
 //   H::kPure                  PureHeuristic         skipped where unread (grid, Hanoi, puzzle)
 //   h.whole(n, goal)          WholeHeuristic        IDA* in integers under unit steps (packed)

@@ -1,7 +1,8 @@
 // The best-first plan: which table, frontier and loop each kind of search
 // takes, for every domain form, heuristic kind, algorithm family and record
-// setting. One table (tests/golden/best_first_plans.txt) states them all; a
-// predicate that quietly turns false changes a line of it.
+// setting, and on both sides of each size limit of the dense tables. One
+// table (tests/golden/best_first_plans.txt) states them all; a predicate
+// that quietly turns false, or a limit that moves, changes a line of it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "graph/csr.hpp"
 #include "graph/grid.hpp"
 #include "puzzles/forms.hpp"
+#include "puzzles/numbered_hanoi.hpp"
 
 namespace quorvane {
 namespace {
@@ -35,12 +37,36 @@ struct Callable {
     }
 };
 
+// Domains of any size that hold nothing, for the size limits: the plan
+// reads only their hooks, and they list no successors.
+// Nodes numbered by the dense hooks (HasDenseSlots), every step 1.0, no
+// dense moves.
+struct UnitSlots {
+    using Node = uint64_t;
+    uint64_t slots;
+    void successors_into(Node, SuccessorList<Node>&) const {}
+    SuccessorList<Node> successors(Node) const { return {}; }
+    bool unit_step_costs() const { return true; }
+    uint64_t dense_slots() const { return slots; }
+    uint32_t dense_slot(Node n) const { return static_cast<uint32_t>(n); }
+    Node dense_node(uint32_t slot) const { return slot; }
+};
+// Nodes that are their own indices below num_nodes(), as in the CSR graph.
+struct IndexedNodes {
+    using Node = uint64_t;
+    uint64_t nodes;
+    void successors_into(Node, SuccessorList<Node>&) const {}
+    SuccessorList<Node> successors(Node) const { return {}; }
+    uint64_t num_nodes() const { return nodes; }
+};
+
 const char* name(TablePlan t) {
-    static const char* const kNames[] = {"slots", "move", "step", "cost", "word", "hash"};
+    static const char* const kNames[] = {"slots",      "dense_move", "dense_step",
+                                         "dense_cost", "word_move",  "hashed"};
     return kNames[static_cast<int>(t)];
 }
 const char* name(FrontierPlan f) {
-    static const char* const kNames[] = {"fifo", "lifo", "nan", "heap", "bkt"};
+    static const char* const kNames[] = {"fifo", "lifo", "nan_stop", "heap", "buckets"};
     return kNames[static_cast<int>(f)];
 }
 
@@ -116,6 +142,20 @@ TEST(BestFirstPlan, EveryKindOfSearchTakesItsRoute) {
     }
     const auto implicit = test_support::AdjDomain::build(3, {{0, 1, 1.0}, {1, 2, 1.0}}, false);
     add_rows(got, "implicit", implicit, 0, 2);
+
+    // Each size limit of the dense tables, at the limit and past it: the
+    // bfs plan with h zero.
+    auto limit_row = [&](const std::string& form, const auto& d, const auto& s, const auto& g) {
+        got << form << " bfs: " << cell<ZeroHeuristic>(d, s, g, kAlgorithms[0].config) << "\n";
+    };
+    for (const uint64_t disks : {22, 23, 24, 25}) {
+        const NumberedHanoi towers(disks, 2);
+        limit_row("towers 2^" + std::to_string(disks), towers, towers.start(), towers.goal());
+    }
+    limit_row("slots 2^30", UnitSlots{uint64_t{1} << 30}, 0, 1);
+    limit_row("slots 2^30+1", UnitSlots{(uint64_t{1} << 30) + 1}, 0, 1);
+    limit_row("nodes 2^25", IndexedNodes{uint64_t{1} << 25}, 0, 1);
+    limit_row("nodes 2^25+1", IndexedNodes{(uint64_t{1} << 25) + 1}, 0, 1);
 
     std::ifstream file(QUORVANE_GOLDEN_DIR "/best_first_plans.txt");
     ASSERT_TRUE(file) << "best_first_plans.txt is missing";

@@ -15,14 +15,16 @@
 //     with max_nodes = m the m-th expanded node ends the search (goal first,
 //     so a goal popped as the m-th node is still found);
 //   - lists the successors into one reused buffer (or reads them in place
-//     from a domain that offers `successors_view`, or takes each from a
-//     domain that offers `for_each_successor`) and, in the domain's
-//     order, records and pushes each child that is new, or improves
-//     strictly on its stored g (NaN never improves) while open, or while
-//     closed with `reopen` on (counted as reopened);
+//     from a domain that offers `successors_view`, takes each from one
+//     that offers `for_each_successor`, or lists them on the stack for
+//     one that offers `successors_to`) and, in the domain's order, records
+//     and pushes each child that is new, or improves strictly on its
+//     stored g (NaN never improves) while open, or while closed with
+//     `reopen` on (counted as reopened);
 //   - h(child, goal) is evaluated once per push, the start's included
 //     (a pure heuristic, whose evaluation nothing can observe, is not
-//     evaluated when h_weight is 0);
+//     evaluated where no pop reads it: when h_weight is 0, and under a
+//     FIFO or LIFO frontier);
 //   - a weight of exactly 0 drops its term from f, so the quantity it
 //     ignores cannot poison the order (0 * inf would be NaN): ucs keeps
 //     ordering by g under an infinite h, greedy by h under an infinite g.

@@ -47,7 +47,8 @@
 // of a compact one, and with one loop that reads `record` at run time where
 // this says so:
 //   zero h       slots: fifo; compact (dense_move, dense_step, word_move):
-//                fifo, lifo (under unit steps no other frontier occurs);
+//                fifo, lifo (under unit steps the only other frontier is
+//                the heap, left to the tables below);
 //                dense_cost, hashed: every frontier
 //   built-in h   compact: buckets; dense_cost, hashed: buckets, heap (a FIFO
 //                or LIFO drops h)
