@@ -29,7 +29,8 @@
 //   hashed       anything                                     the hashed table (32-byte word slots
 //                                                             for one-word nodes)
 // A dense table that cannot be allocated leaves the search to the hashed
-// one, with the same frontier and loop.
+// one, with the same frontier and record setting (a slots plan there runs
+// the general loop).
 //
 // Frontier, the first row that holds:
 //   fifo       FIFO config                                FifoFrontier
