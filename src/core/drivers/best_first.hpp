@@ -147,7 +147,7 @@ template <class Frontier, RecordPlan kRecord, class D, class H, ReachedTable Tab
         // record): growing by copies would touch the memory of each entry
         // about three times.
         if (record) {
-            const std::size_t hint = record_room(table, limits);
+            const std::size_t hint = record_room(table.capacity_hint(), limits);
             out.trace.reserve(hint);
             tree.reserve(hint);
         }
