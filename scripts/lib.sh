@@ -74,8 +74,15 @@ require_build_tools() {
             "compiler, GoogleTest, the headers and the venv module of $python, then run again." >&2
         exit 1
     fi
-    local sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+    as_root apt-get update -qq
+    as_root apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# as_root COMMAND...: runs it, through sudo when not root.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        sudo "$@"
+    fi
 }
