@@ -18,12 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-venv_python="$PWD/build/test-venv/bin/python"
-if [ ! -x "$venv_python" ]; then
-    echo "clang.sh: $venv_python is missing; run scripts/test.sh first" >&2
-    exit 1
-fi
-venv_cmake "$venv_python"
+use_test_venv
 
 # clang_major COMMAND: the major version of that clang, or nothing when it
 # is not clang.
@@ -78,10 +73,6 @@ ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" || status=$?
 export PYTHONPATH="$PWD/$build_dir${PYTHONPATH:+:$PYTHONPATH}"
 # The clang build, not the copy scripts/test.sh installed, must be the one
 # imported.
-"$venv_python" -c 'import os, sys, quorvane_native as q
-sys.exit(os.path.dirname(os.path.abspath(q.__file__)) != os.path.abspath(sys.argv[1]))' "$build_dir" || {
-    echo "clang.sh: quorvane_native is not imported from $build_dir" >&2
-    exit 1
-}
+require_module_from "$build_dir"
 "$venv_python" -m pytest tests -p no:cacheprovider "$@" || status=$?
 exit "$status"

@@ -86,3 +86,26 @@ as_root() {
         sudo "$@"
     fi
 }
+
+# use_test_venv: sets venv_python to the interpreter of build/test-venv
+# (made by scripts/test.sh, with pytest and hypothesis) and puts its CMake
+# first on PATH; stops the script when that environment is missing.
+use_test_venv() {
+    venv_python="$PWD/build/test-venv/bin/python"
+    if [ ! -x "$venv_python" ]; then
+        echo "$(basename "$0"): $venv_python is missing; run scripts/test.sh first" >&2
+        exit 1
+    fi
+    venv_cmake "$venv_python"
+}
+
+# require_module_from DIR: stops the script unless $venv_python, in the
+# environment as it now is, imports quorvane_native from DIR (a build there,
+# not a copy installed elsewhere, is the one to test).
+require_module_from() {
+    "$venv_python" -c 'import os, sys, quorvane_native as q
+sys.exit(os.path.dirname(os.path.abspath(q.__file__)) != os.path.abspath(sys.argv[1]))' "$1" || {
+        echo "$(basename "$0"): quorvane_native is not imported from $1" >&2
+        exit 1
+    }
+}

@@ -32,12 +32,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-venv_python="$PWD/build/test-venv/bin/python"
-if [ ! -x "$venv_python" ]; then
-    echo "sanitize.sh: $venv_python is missing; run scripts/test.sh first" >&2
-    exit 1
-fi
-venv_cmake "$venv_python"
+use_test_venv
 
 quick=0
 if [ "${1:-}" = "--quick" ]; then
@@ -99,11 +94,7 @@ export PYTHONPATH="$PWD/$build_dir${PYTHONPATH:+:$PYTHONPATH}"
 export QUORVANE_SANITIZED=1
 export LD_PRELOAD="$preload"
 # The instrumented build, not an installed copy, must be the one imported.
-"$venv_python" -c 'import os, sys, quorvane_native as q
-sys.exit(os.path.dirname(os.path.abspath(q.__file__)) != os.path.abspath(sys.argv[1]))' "$build_dir" || {
-    echo "sanitize.sh: quorvane_native is not imported from $build_dir" >&2
-    exit 1
-}
+require_module_from "$build_dir"
 "$venv_python" -m pytest tests -p no:cacheprovider "$@" || status=$?
 if compgen -G "$reports/*" >/dev/null; then
     cat "$reports"/* >&2
